@@ -1,0 +1,23 @@
+# GoogleTest from Debian: the installed library natively, its source built with the cross compiler
+# for Windows. Nothing is downloaded.
+include(GoogleTest)
+if(WIN32)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+# Registers a GoogleTest executable. Under Wine, discovery would run Wine at build time, so the
+# tests are listed when ctest runs instead.
+function(orv_add_gtest target)
+  target_link_libraries(${target} PRIVATE GTest::gtest_main)
+  if(WIN32)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${ARGN})
+  else()
+    gtest_discover_tests(${target} ${ARGN})
+  endif()
+endfunction()

@@ -1,0 +1,46 @@
+// The Kavix device library, as orvflash calls it. The maker's orv_api.dll and our simulated Kavix
+// both provide exactly these five functions.
+#ifndef ORV_API_H
+#define ORV_API_H
+
+#include <stdint.h>
+
+#ifdef _WIN32
+#ifdef ORV_API_BUILDING
+#define ORV_API __declspec(dllexport)
+#else
+#define ORV_API __declspec(dllimport)
+#endif
+#else
+#define ORV_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Zero is success; the updater gives no other value a meaning.
+typedef int32_t orvStatus;
+
+enum {
+    ORV_SECTOR_SIZE = 65536,  // orvReadFlash reads one sector
+    ORV_PAGE_SIZE = 256,      // orvWriteFlash programs one page
+    ORV_TYPE_KAVIX = 1
+};
+
+// Opens an attached device and stores its handle.
+ORV_API orvStatus orvOpenDevice(int32_t* handle);
+// Stores the model code of the open device (ORV_TYPE_KAVIX for a Kavix).
+ORV_API orvStatus orvGetDeviceType(int32_t handle, int32_t* type);
+// Copies sector `sector` (byte sector * 65536 on) into `destination`.
+ORV_API orvStatus orvReadFlash(int32_t handle, int32_t sector, unsigned char* destination);
+// Erases the flash before programming.
+ORV_API orvStatus orvClearFlash(int32_t handle);
+// Programs page `page` (byte page * 256 on) from `source`.
+ORV_API orvStatus orvWriteFlash(int32_t handle, int32_t page, unsigned char* source);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
