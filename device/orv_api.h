@@ -22,21 +22,15 @@ extern "C" {
 // Zero is success; the updater gives no other value a meaning.
 typedef int32_t orvStatus;
 
-enum {
-    ORV_SECTOR_SIZE = 65536,  // orvReadFlash reads one sector
-    ORV_PAGE_SIZE = 256,      // orvWriteFlash programs one page
-    ORV_TYPE_KAVIX = 1
-};
-
 // Opens an attached device and stores its handle.
 ORV_API orvStatus orvOpenDevice(int32_t* handle);
-// Stores the model code of the open device (ORV_TYPE_KAVIX for a Kavix).
+// Stores the model code of the open device (1 for a Kavix).
 ORV_API orvStatus orvGetDeviceType(int32_t handle, int32_t* type);
-// Copies sector `sector` (byte sector * 65536 on) into `destination`.
+// Copies sector `sector` (byte sector * 65536 on) into `destination`, 65536 bytes.
 ORV_API orvStatus orvReadFlash(int32_t handle, int32_t sector, unsigned char* destination);
 // Erases the flash before programming.
 ORV_API orvStatus orvClearFlash(int32_t handle);
-// Programs page `page` (byte page * 256 on) from `source`.
+// Programs page `page` (byte page * 256 on) from the 256 bytes at `source`.
 ORV_API orvStatus orvWriteFlash(int32_t handle, int32_t page, unsigned char* source);
 
 #ifdef __cplusplus
