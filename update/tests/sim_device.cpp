@@ -1,0 +1,124 @@
+#include "sim_device.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "flash_map.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kSimVariables[] = {
+    "ORV_SIM_TYPE",           "ORV_SIM_OPEN_FAIL",       "ORV_SIM_TYPE_STORES_NOTHING",
+    "ORV_SIM_READ_FAIL_SECTOR", "ORV_SIM_ERASE_FAIL",    "ORV_SIM_WRITE_FAIL_PAGE",
+    "ORV_SIM_UNPLUG_AFTER",   "ORV_SIM_READ_DELAY_MS",   "ORV_SIM_WRITE_DELAY_MS",
+    "ORV_SIM_ERASE_DELAY_MS", "ORV_SIM_SERIAL",
+};
+
+void SetVariable(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+void ClearVariable(const char* name) {
+#ifdef _WIN32
+    _putenv_s(name, "");
+#else
+    unsetenv(name);
+#endif
+}
+
+}  // namespace
+
+SimDevice::SimDevice() : previousDirectory(fs::current_path()) {
+    static std::atomic<int> counter{0};
+    std::ostringstream name;
+    name << "orvflash-update-test-" << std::rand() << "-" << counter++;
+    folder = fs::temp_directory_path() / name.str();
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::current_path(folder);
+    for (const char* variable : kSimVariables) {
+        ClearVariable(variable);
+    }
+    SetVariable("ORV_SIM_FLASH", (folder / "flash.bin").string());
+    SetVariable("ORV_SIM_TRACE", (folder / "trace.txt").string());
+    WriteFlash(FactoryFlash(20481234, 4));
+}
+
+SimDevice::~SimDevice() {
+    fs::current_path(previousDirectory);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+}
+
+Bytes PatternBytes(std::size_t length, unsigned seed) {
+    Bytes bytes(length);
+    uint32_t x = seed * 2654435761u + 1;
+    for (auto& b : bytes) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<unsigned char>(x >> 16);
+    }
+    return bytes;
+}
+
+Bytes SimDevice::FactoryFlash(int32_t serial, uint16_t version) {
+    using namespace flash_map;
+    Bytes flash = PatternBytes(kSimFlashSize, 7);
+    unsigned char* block = flash.data() + kDataBlockOffset;
+    uint32_t s = static_cast<uint32_t>(serial);
+    for (int i = 0; i < 4; ++i) {
+        block[kSerialNumberOffset + i] = static_cast<unsigned char>(s >> (8 * i));
+    }
+    block[kFirmwareVersionOffset] = static_cast<unsigned char>(version & 0xFF);
+    block[kFirmwareVersionOffset + 1] = static_cast<unsigned char>(version >> 8);
+    return flash;
+}
+
+void SimDevice::WriteFlash(const Bytes& flash) {
+    std::ofstream out(folder / "flash.bin", std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(flash.data()), std::streamsize(flash.size()));
+}
+
+Bytes SimDevice::ReadFlash() const {
+    std::ifstream in(folder / "flash.bin", std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void SimDevice::WriteImage(const Bytes& image) {
+    std::ofstream out(folder / flash_map::kImageFileName, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+}
+
+void SimDevice::SetFault(const char* name, const std::string& value) { SetVariable(name, value); }
+
+std::vector<DeviceCall> SimDevice::Calls() const {
+    std::vector<DeviceCall> calls;
+    std::ifstream in(folder / "trace.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        DeviceCall call;
+        std::string index;
+        fields >> call.function >> index >> call.status >> call.thread;
+        call.index = index == "-" ? -1 : std::stol(index);
+        calls.push_back(call);
+    }
+    return calls;
+}
+
+int SimDevice::WriteCalls() const {
+    std::ifstream in(folder / "trace.txt");
+    std::string line;
+    int writes = 0;
+    while (std::getline(in, line)) {
+        writes += line.rfind("orvWriteFlash ", 0) == 0;
+    }
+    return writes;
+}

@@ -1,0 +1,182 @@
+// Failures during programming, and the window going away: the run never claims success when
+// something failed, restores the device data as far as the device allows, and never touches a
+// closed window.
+#include "update_fixture.h"
+
+using namespace flash_map;
+
+namespace {
+
+const Lines kWriteError = {"Identifying device, please wait..",
+                           "Updating... Do not unplug the Kavix",
+                           "",
+                           "Error writing to the Kavix, the update did not complete.",
+                           "Do not unplug the Kavix. Close the program and try again.",
+                           "If you continue to have problems, contact Brevandt.",
+                           ""};
+
+const Lines kFileError = {"Identifying device, please wait..",
+                          "Updating... Do not unplug the Kavix",
+                          "",
+                          "Error reading update file, the firmware was not written completely.",
+                          "Do not unplug the Kavix. Close the program and try again.",
+                          "If you continue to have problems, contact Brevandt.",
+                          ""};
+
+int CountWrites(const std::vector<DeviceCall>& calls, long firstPage, long endPage) {
+    int count = 0;
+    for (const auto& call : calls) {
+        count += call.function == "orvWriteFlash" && call.index >= firstPage && call.index < endPage;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST_F(UpdateRunTest, FailedPageWriteStillRestoresAndReportsFailure) {
+    SimDevice::SetFault("ORV_SIM_WRITE_FAIL_PAGE", "2100");
+    const Bytes before = device.ReadFlash();
+    const Bytes image = PatternBytes(10 * 256, 11);
+    device.WriteImage(image);
+    Click();
+
+    EXPECT_EQ(window.Log(), kWriteError);
+    // Every call is still made, in order.
+    EXPECT_EQ(CountWrites(device.Calls(), 0, 10), 10);
+    EXPECT_EQ(CountWrites(device.Calls(), 2048, 3604), 1556);
+    // Everything but the failed page holds what a full run leaves.
+    Bytes expected = ExpectedFlash(before, image, 5);
+    std::fill(expected.begin() + 2100 * 256, expected.begin() + 2101 * 256, 0xFF);
+    EXPECT_EQ(device.ReadFlash(), expected);
+    // The bar is left where it stood, short of the end.
+    EXPECT_LT(window.Moves().back().position, 200);
+    EXPECT_FALSE(run->IsUpdating());
+}
+
+TEST_F(UpdateRunTest, FailedEraseIsReportedAndEveryWriteIsStillMade) {
+    SimDevice::SetFault("ORV_SIM_ERASE_FAIL", "1");
+    device.WriteImage(PatternBytes(3 * 256, 12));
+    Click();
+
+    EXPECT_EQ(window.Log(), kWriteError);
+    EXPECT_EQ(CountWrites(device.Calls(), 0, 3), 3);
+    EXPECT_EQ(CountWrites(device.Calls(), 2048, 3604), 1556);
+}
+
+TEST_F(UpdateRunTest, UnpluggedDuringProgrammingNeverClaimsSuccess) {
+    // Open, type, 8 reads, erase and 200 writes succeed; the device is gone after that.
+    SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "211");
+    device.WriteImage(PatternBytes(100 * 256, 13));
+    Click();
+
+    EXPECT_EQ(window.Log(), kWriteError);
+    EXPECT_FALSE(run->IsUpdating());
+}
+
+TEST_F(UpdateRunTest, FailedWorkerStartIsReportedAndNothingIsErased) {
+    window.failWorkerStart = true;
+    const Bytes before = device.ReadFlash();
+    device.WriteImage(PatternBytes(256, 14));
+    Click();
+
+    EXPECT_EQ(window.Log(),
+              (Lines{"Identifying device, please wait..",
+                     "Unable to start the update, close program and try again.", ""}));
+    EXPECT_FALSE(run->IsUpdating());
+    EXPECT_EQ(device.ReadFlash(), before);
+    Click();
+    EXPECT_EQ(window.Warnings().size(), 1u);
+}
+
+TEST_F(UpdateRunTest, UnknownLengthWritesNoImageButRestoresTheDataBlock) {
+    const Bytes before = device.ReadFlash();
+    device.WriteImage(PatternBytes(5 * 256, 15));
+    file->failSeekToEnd = 2;  // the worker's, after the erase
+    Click();
+
+    EXPECT_EQ(window.Log(), kFileError);
+    EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 0);
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, {}, 5));
+}
+
+TEST_F(UpdateRunTest, FailedReadWritesThePagesOfTheLengthAsErased) {
+    const Bytes before = device.ReadFlash();
+    device.WriteImage(PatternBytes(5 * 256, 16));
+    file->failRead = 1;
+    Click();
+
+    EXPECT_EQ(window.Log(), kFileError);
+    EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 5);
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, {}, 5));
+}
+
+TEST_F(UpdateRunTest, FailedRewindWritesThePagesOfTheLengthAsErased) {
+    const Bytes before = device.ReadFlash();
+    device.WriteImage(PatternBytes(5 * 256, 17));
+    file->failSeekToBegin = 2;
+    Click();
+
+    EXPECT_EQ(window.Log(), kFileError);
+    EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 5);
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, {}, 5));
+}
+
+TEST_F(UpdateRunTest, ShortReadWritesWhatArrivedAndPadsTheRest) {
+    const Bytes before = device.ReadFlash();
+    const Bytes image = PatternBytes(5 * 256, 18);
+    device.WriteImage(image);
+    file->readLimit = 600;
+    Click();
+
+    EXPECT_EQ(window.Log(), kFileError);
+    EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 5);
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, Bytes(image.begin(), image.begin() + 600), 5));
+}
+
+TEST_F(UpdateRunTest, UnreadableLengthStopsBeforeTheDeviceIsTouched) {
+    device.WriteImage(PatternBytes(256, 19));
+    file->failSeekToEnd = 1;
+    Click();
+
+    EXPECT_EQ(window.Log(), (Lines{"Error reading update file, unable to continue.", ""}));
+    EXPECT_TRUE(device.Calls().empty());
+}
+
+TEST_F(UpdateRunTest, WindowClosedDuringQuestionStartsNoWorker) {
+    const Bytes before = device.ReadFlash();
+    device.WriteImage(PatternBytes(256, 20));
+    window.onQuestion = [this](const std::string&) { run->Abandon(); };
+    Click();
+
+    EXPECT_EQ(window.workerStarts, 0);
+    EXPECT_FALSE(run->IsUpdating());
+    EXPECT_EQ(device.ReadFlash(), before);
+}
+
+TEST_F(UpdateRunTest, WindowClosedDuringUpToDateQuestionStartsNoWorker) {
+    device.WriteFlash(SimDevice::FactoryFlash(20481234, 5));
+    device.WriteImage(PatternBytes(256, 21));
+    window.onQuestion = [this](const std::string&) { run->Abandon(); };
+    Click();
+
+    EXPECT_EQ(window.Questions().size(), 1u);
+    EXPECT_EQ(window.workerStarts, 0);
+}
+
+TEST_F(UpdateRunTest, AbandonedWorkerStopsBeforeItsNextDeviceCall) {
+    device.WriteImage(PatternBytes(100 * 256, 22));
+    // The window closes at the bar's first move, after image page 16.
+    int movesSeen = 0;
+    window.writesSoFar = [this, &movesSeen] {
+        if (++movesSeen == 2) {
+            run->Abandon();
+        }
+        return device.WriteCalls();
+    };
+    Click();
+
+    EXPECT_EQ(CountWrites(device.Calls(), 0, 4096), 17);
+    EXPECT_EQ(window.Log(), (Lines{"Identifying device, please wait..",
+                                   "Updating... Do not unplug the Kavix"}));
+    EXPECT_FALSE(run->IsUpdating());
+}

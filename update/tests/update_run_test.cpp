@@ -1,0 +1,307 @@
+// The update run against the simulated Kavix: what it calls, what it leaves in the flash, what it
+// tells the user.
+#include "update_fixture.h"
+
+using namespace flash_map;
+
+namespace {
+
+const Lines kIdentifying = {"Identifying device, please wait.."};
+
+}  // namespace
+
+TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
+    const Bytes before = device.ReadFlash();
+    const Bytes image = PatternBytes(100 * 256, 1);
+    device.WriteImage(image);
+
+    Click();
+
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, image, 5));
+    EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+    EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
+    EXPECT_TRUE(window.Warnings().empty());
+    EXPECT_EQ(run->serialNumber, 20481234);
+    EXPECT_TRUE(run->updateStarted);
+    EXPECT_FALSE(run->IsUpdating());
+
+    // Open, type, eight reads on the clicking thread; erase and every write on the worker.
+    const auto calls = device.Calls();
+    ASSERT_EQ(calls.size(), 2u + 8 + 1 + 100 + 1556);
+    EXPECT_EQ(calls[0].function, "orvOpenDevice");
+    EXPECT_EQ(calls[1].function, "orvGetDeviceType");
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(calls[2 + k].function, "orvReadFlash");
+        EXPECT_EQ(calls[2 + k].index, 8 + k);
+    }
+    EXPECT_EQ(calls[10].function, "orvClearFlash");
+    for (int j = 0; j < 100 + 1556; ++j) {
+        const auto& call = calls[11 + j];
+        ASSERT_EQ(call.function, "orvWriteFlash");
+        ASSERT_EQ(call.index, j < 100 ? j : 2048 + (j - 100));
+        ASSERT_EQ(call.status, 0);
+    }
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const auto& first = calls[i < 10 ? 0 : 10].thread;
+        ASSERT_EQ(calls[i].thread, first) << i;
+    }
+    EXPECT_NE(calls[0].thread, calls[10].thread);
+}
+
+TEST_F(UpdateRunTest, ProgressMovesAtThrottledPages) {
+    device.WriteImage(PatternBytes(100 * 256, 2));
+    Click();
+
+    EXPECT_EQ(window.rangeLow, 0);
+    EXPECT_EQ(window.rangeHigh, 200);
+    // Threshold 15: moves after image pages 16, 33, 50, 67, 84; then every 162 restored pages,
+    // after restored indices 161, 323, ..., 1457; then 200.
+    std::vector<int> expectedWrites = {0, 17, 34, 51, 68, 85};
+    for (int k = 1; k <= 9; ++k) {
+        expectedWrites.push_back(100 + 162 * k);
+    }
+    expectedWrites.push_back(100 + 1556);
+    const auto moves = window.Moves();
+    ASSERT_EQ(moves.size(), expectedWrites.size());
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        EXPECT_EQ(moves[i].writesBefore, expectedWrites[i]) << i;
+        const int expectedPosition = i + 1 == moves.size() ? 200 : int(i) * 11;
+        EXPECT_EQ(moves[i].position, expectedPosition) << i;
+    }
+}
+
+TEST_F(UpdateRunTest, FullSizeImageKeepsBarAtMost198BeforeTheEnd) {
+    const Bytes before = device.ReadFlash();
+    const Bytes image = PatternBytes(kImageSize, 3);
+    device.WriteImage(image);
+    Click();
+
+    const auto moves = window.Moves();
+    ASSERT_EQ(moves.size(), 1u + 9 + 9 + 1);
+    EXPECT_EQ(moves[moves.size() - 2].position, 198);
+    EXPECT_EQ(moves.back().position, 200);
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, image, 5));
+}
+
+class ImageSizeTest : public UpdateRunTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ImageSizeTest, WritesThePagesTheLengthNeedsPaddedWithFF) {
+    const int length = GetParam();
+    const Bytes before = device.ReadFlash();
+    const Bytes image = PatternBytes(std::size_t(length), 4);
+    device.WriteImage(image);
+    Click();
+
+    int imagePages = 0;
+    for (const auto& call : device.Calls()) {
+        imagePages += call.function == "orvWriteFlash" && call.index < 2048;
+    }
+    EXPECT_EQ(imagePages, (length + 255) / 256);
+    // Padding of the last page and the rest of the image region read as erased.
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, image, 5));
+    EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ImageSizeTest,
+                         ::testing::Values(0, 1, 255, 256, 257, kImageSize - 1, kImageSize));
+
+class VersionTest : public UpdateRunTest,
+                    public ::testing::WithParamInterface<std::pair<uint16_t, uint16_t>> {};
+
+TEST_P(VersionTest, RaisesOnlyOlderVersionsAndAsksWhenUpToDate) {
+    const auto [found, restored] = GetParam();
+    device.WriteFlash(SimDevice::FactoryFlash(20481234, found));
+    const Bytes before = device.ReadFlash();
+    device.WriteImage(PatternBytes(1000, 5));
+    Click();
+
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, PatternBytes(1000, 5), restored));
+    if (found < 5) {
+        EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
+        EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+    } else {
+        EXPECT_EQ(window.Questions(),
+                  (Lines{"Firmware is up to date. Do you want to continue?", kSerialQuestion}));
+        EXPECT_EQ(window.Log(),
+                  Concat({"Identifying device, please wait..", "Firmware is up to date."},
+                         kFinishedLines));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, VersionTest,
+                         ::testing::Values(std::make_pair(uint16_t(0), uint16_t(5)),
+                                           std::make_pair(uint16_t(3), uint16_t(5)),
+                                           std::make_pair(uint16_t(4), uint16_t(5)),
+                                           std::make_pair(uint16_t(5), uint16_t(5)),
+                                           std::make_pair(uint16_t(7), uint16_t(7)),
+                                           std::make_pair(uint16_t(0x105), uint16_t(0x105))));
+
+TEST_F(UpdateRunTest, ErasedDataBlockKeeps65535AndShowsSerialMinusOne) {
+    Bytes flash = SimDevice::FactoryFlash(0, 0);
+    std::fill(flash.begin() + kDataBlockOffset, flash.begin() + kDataBlockOffset + kDataBlockSize,
+              0xFF);
+    device.WriteFlash(flash);
+    device.WriteImage(PatternBytes(512, 6));
+    Click();
+
+    EXPECT_EQ(run->serialNumber, -1);
+    EXPECT_EQ(window.Questions(),
+              (Lines{"Firmware is up to date. Do you want to continue?",
+                     "Attempting to update Kavix with serial number -1, if this is correct and you "
+                     "wish to continue, click yes"}));
+    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(flash, PatternBytes(512, 6), 0xFFFF));
+}
+
+// Every abort before the last Yes leaves the flash as it was and makes no further device call.
+struct AbortCase {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> faults;
+    bool writeImage;
+    long imageLength;
+    std::vector<int> answers;
+    Lines log;
+    std::vector<std::string> calls;
+};
+
+class AbortTest : public UpdateRunTest, public ::testing::WithParamInterface<AbortCase> {};
+
+TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
+    const AbortCase& c = GetParam();
+    for (const auto& [name, value] : c.faults) {
+        SimDevice::SetFault(name, value);
+    }
+    device.WriteFlash(SimDevice::FactoryFlash(20481234, c.answers.size() > 1 ? 5 : 4));
+    const Bytes before = device.ReadFlash();
+    if (c.writeImage) {
+        device.WriteImage(PatternBytes(std::size_t(c.imageLength), 8));
+    }
+    window.answers.assign(c.answers.begin(), c.answers.end());
+
+    Click();
+
+    EXPECT_EQ(window.Log(), c.log);
+    EXPECT_EQ(CallNames(), c.calls);
+    EXPECT_EQ(window.workerStarts, 0);
+    EXPECT_FALSE(run->IsUpdating());
+    EXPECT_TRUE(run->updateStarted);
+    EXPECT_EQ(device.ReadFlash(), before);
+
+    // Stopped: the run cannot be retried in this program instance.
+    Click();
+    EXPECT_EQ(window.Warnings().size(), 1u);
+    EXPECT_EQ(window.Log(), c.log);
+    EXPECT_EQ(CallNames(), c.calls);
+}
+
+const std::vector<std::string> kIdentified = {"orvOpenDevice", "orvGetDeviceType"};
+const std::vector<std::string> kSaved = {"orvOpenDevice", "orvGetDeviceType", "orvReadFlash",
+                                         "orvReadFlash",  "orvReadFlash",     "orvReadFlash",
+                                         "orvReadFlash",  "orvReadFlash",     "orvReadFlash",
+                                         "orvReadFlash"};
+const Lines kReadError = {"Identifying device, please wait..",
+                          "Error reading flash contents.",
+                          "Unable to continue, aborting safely.",
+                          "Close the program and try again.",
+                          "If you continue to have problems, contact Brevandt.",
+                          ""};
+
+INSTANTIATE_TEST_SUITE_P(
+    Aborts, AbortTest,
+    ::testing::Values(
+        AbortCase{"MissingImage", {}, false, 0, {}, {"Could not find update file, unable to continue."}, {}},
+        AbortCase{"ImageTooLarge",
+                  {},
+                  true,
+                  kImageSize + 1,
+                  {},
+                  {"The update file is too large, unable to continue.", ""},
+                  {}},
+        AbortCase{"OpenFails",
+                  {{"ORV_SIM_OPEN_FAIL", "1"}},
+                  true,
+                  256,
+                  {},
+                  {"Identifying device, please wait..",
+                   "Unable to open device, ensure it is plugged in properly.",
+                   "Aborting update, close program and try again.", ""},
+                  {"orvOpenDevice"}},
+        AbortCase{"NotAKavix",
+                  {{"ORV_SIM_TYPE", "2"}},
+                  true,
+                  256,
+                  {},
+                  {"Identifying device, please wait..", "Device attached is not a Kavix",
+                   "Aborting update.", ""},
+                  kIdentified},
+        AbortCase{"TypeCallStoresNothing",
+                  {{"ORV_SIM_TYPE_STORES_NOTHING", "1"}},
+                  true,
+                  256,
+                  {},
+                  {"Identifying device, please wait..", "Device attached is not a Kavix",
+                   "Aborting update.", ""},
+                  kIdentified},
+        AbortCase{"ReadFailsAtSector12",
+                  {{"ORV_SIM_READ_FAIL_SECTOR", "12"}},
+                  true,
+                  256,
+                  {},
+                  kReadError,
+                  {"orvOpenDevice", "orvGetDeviceType", "orvReadFlash", "orvReadFlash",
+                   "orvReadFlash", "orvReadFlash", "orvReadFlash"}},
+        AbortCase{"NoToSerialNumber",
+                  {},
+                  true,
+                  256,
+                  {kAnswerNo},
+                  {"Identifying device, please wait.."},
+                  kSaved},
+        AbortCase{"NoToUpToDate",
+                  {},
+                  true,
+                  256,
+                  {kAnswerNo, kAnswerYes},
+                  {"Identifying device, please wait..", "Firmware is up to date."},
+                  kSaved},
+        AbortCase{"YesToUpToDateNoToSerialNumber",
+                  {},
+                  true,
+                  256,
+                  {kAnswerYes, kAnswerNo},
+                  {"Identifying device, please wait..", "Firmware is up to date."},
+                  kSaved}),
+    [](const ::testing::TestParamInfo<AbortCase>& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateRunTest, ReadFailureStopsAfterFiveReads) {
+    SimDevice::SetFault("ORV_SIM_READ_FAIL_SECTOR", "12");
+    device.WriteImage(PatternBytes(256, 9));
+    Click();
+    std::vector<long> sectors;
+    for (const auto& call : device.Calls()) {
+        if (call.function == "orvReadFlash") {
+            sectors.push_back(call.index);
+        }
+    }
+    EXPECT_EQ(sectors, (std::vector<long>{8, 9, 10, 11, 12}));
+}
+
+TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
+    const char* warning =
+        "You have already started an update. Either wait for the program to finish, or relaunch "
+        "the application";
+    device.WriteImage(PatternBytes(256, 10));
+    // During programming: the worker asks for a second click from its own thread's log line.
+    window.onLog = [this](const std::string& line) {
+        if (line == "Updating... Do not unplug the Kavix") {
+            run->OnBnClickedUpdate();
+        }
+    };
+    Click();
+    window.onLog = nullptr;
+    Click();
+
+    EXPECT_EQ(window.Warnings(), (Lines{warning, warning}));
+    EXPECT_EQ(window.workerStarts, 1);
+    EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+    EXPECT_EQ(device.Calls().size(), 2u + 8 + 1 + 1 + 1556);
+}

@@ -1,0 +1,65 @@
+// One firmware update run: the preparation behind the Update button, on the user-interface thread,
+// and the programming worker, on a thread of its own.
+#ifndef ORVFLASH_UPDATE_UPDATE_RUN_H
+#define ORVFLASH_UPDATE_UPDATE_RUN_H
+
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+
+#include "firmware_file.h"
+#include "update_window.h"
+
+class UpdateRun {
+public:
+    UpdateRun(UpdateWindow& window, std::unique_ptr<FirmwareFile> file);
+    UpdateRun(const UpdateRun&) = delete;
+    UpdateRun& operator=(const UpdateRun&) = delete;
+
+    // Back to Idle, as the window initialises; allocates the saved-data buffer.
+    void Reset();
+
+    // The Update command. Opens the image, identifies the device, saves its data block, asks for
+    // confirmation and starts the worker. Nothing is erased or written here.
+    void OnBnClickedUpdate();
+
+    // The worker: erases, writes the image, writes the saved data back, reports the result.
+    void UpdateWorker();
+
+    // The window is going away. No worker starts from now on, and a running worker stops before
+    // its next device call without touching the window again.
+    void Abandon();
+
+    bool IsUpdating() const { return updating.load(); }
+
+    // Update run state.
+    ProgressBar* progressCtrl = nullptr;
+    WorkerThreadHandle workerThread = nullptr;
+    bool updateStarted = false;
+    // Set by the user-interface thread, cleared by the worker, read by the close guard.
+    std::atomic<bool> updating{false};
+    int32_t deviceHandle = -1;
+    int32_t serialNumber = 0;
+    std::unique_ptr<unsigned char[]> savedData;
+    std::unique_ptr<FirmwareFile> firmwareFile;
+
+private:
+    enum class ImageResult { written, fileError };
+
+    bool CheckImageLength();
+    bool IdentifyDevice();
+    bool SaveDataBlock();
+    bool ConfirmUpdate();
+    void StartWorker();
+
+    ImageResult WriteImage(bool& deviceFailed);
+    void RestoreDataBlock(bool& deviceFailed);
+    void AdvanceProgress(int& counter, int threshold);
+    void LogLines(std::initializer_list<const char*> lines);
+
+    UpdateWindow& window;
+    std::atomic<bool> abandoned{false};
+};
+
+#endif
