@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make libgtest-dev googletest clang-format
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine64 xvfb x11-utils imagemagick python3
+  wine wine64 xvfb x11-utils imagemagick python3
 )
 
 missing=()

@@ -3,7 +3,7 @@
 # Cleans up only what it started.
 set -euo pipefail
 
-wine_bin=$(command -v wine64 || command -v wine)
+wine_bin=$(command -v wine)
 work=$(mktemp -d /tmp/orvflash-wine.XXXXXX)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb_pid=""
