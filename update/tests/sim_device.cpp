@@ -88,7 +88,9 @@ void SimDevice::WriteFlash(const Bytes& flash) {
 
 Bytes SimDevice::ReadFlash() const {
     std::ifstream in(folder / "flash.bin", std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    Bytes flash(std::size_t(fs::file_size(folder / "flash.bin")));
+    in.read(reinterpret_cast<char*>(flash.data()), std::streamsize(flash.size()));
+    return flash;
 }
 
 void SimDevice::WriteImage(const Bytes& image) {
