@@ -27,7 +27,7 @@ constexpr int32_t kRestoredSize = 0x61400;
 constexpr int32_t kRestoredPages = kRestoredSize / kPageSize;  // 1556
 
 // Fields of the data block, little-endian, offsets from its start.
-constexpr int32_t kSerialNumberOffset = 0;     // 32-bit, shown signed
+constexpr int32_t kSerialNumberOffset = 0;      // 32-bit, shown signed
 constexpr int32_t kFirmwareVersionOffset = 10;  // 16-bit, unsigned
 
 // The version that Kavix_V5.dat carries and that the data block is raised to.
@@ -36,7 +36,9 @@ constexpr uint16_t kImageFirmwareVersion = 5;
 constexpr const char* kImageFileName = "Kavix_V5.dat";
 
 // Byte i of the image goes to page i / 256: the page count is the length rounded up to pages.
-constexpr int32_t ImagePageCount(int32_t length) { return (length + kPageSize - 1) / kPageSize; }
+constexpr int32_t ImagePageCount(int32_t length) {
+    return (length + kPageSize - 1) / kPageSize;
+}
 
 static_assert(kDataBlockFirstSector * kSectorSize == kDataBlockFirstPage * kPageSize,
               "sector 8 and page 2048 begin at the same byte");

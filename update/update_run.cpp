@@ -19,7 +19,9 @@ uint32_t LoadLe32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-uint16_t LoadLe16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t LoadLe16(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 void StoreLe16(unsigned char* p, uint16_t value) {
     p[0] = static_cast<unsigned char>(value & 0xFF);
@@ -28,7 +30,7 @@ void StoreLe16(unsigned char* p, uint16_t value) {
 
 }  // namespace
 
-UpdateRun::UpdateRun(UpdateWindow& window, std::unique_ptr<FirmwareFile> file)
+UpdateRun::UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file)
     : firmwareFile(std::move(file)), window(window) {}
 
 void UpdateRun::Reset() {
@@ -102,8 +104,8 @@ bool UpdateRun::IdentifyDevice() {
 
 bool UpdateRun::SaveDataBlock() {
     for (int32_t k = 0; k < kDataBlockSectors; ++k) {
-        if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k, savedData.get() + k * kSectorSize) !=
-            0) {
+        if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k,
+                         savedData.get() + k * kSectorSize) != 0) {
             LogLines({"Error reading flash contents.", "Unable to continue, aborting safely.",
                       "Close the program and try again.", kAdvice, ""});
             return false;
@@ -143,7 +145,9 @@ void UpdateRun::StartWorker() {
     }
 }
 
-void UpdateRun::Abandon() { abandoned = true; }
+void UpdateRun::Abandon() {
+    abandoned = true;
+}
 
 void UpdateRun::AdvanceProgress(int& counter, int threshold) {
     if (abandoned) {

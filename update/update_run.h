@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "firmware_file.h"
-#include "update_window.h"
+#include "update_run_window.h"
 
 class UpdateRun {
 public:
-    UpdateRun(UpdateWindow& window, std::unique_ptr<FirmwareFile> file);
+    UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file);
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
 
@@ -58,7 +58,7 @@ private:
     void AdvanceProgress(int& counter, int threshold);
     void LogLines(std::initializer_list<const char*> lines);
 
-    UpdateWindow& window;
+    UpdateRunWindow& window;
     std::atomic<bool> abandoned{false};
 };
 

@@ -4,7 +4,9 @@
 
 #include "format_text.h"
 
-FakeWindow::~FakeWindow() { JoinWorker(); }
+FakeWindow::~FakeWindow() {
+    JoinWorker();
+}
 
 void FakeWindow::AppendLog(const char* format, ...) {
     FormatBuffer text;

@@ -12,7 +12,7 @@
 
 #include "update_run.h"
 
-class FakeWindow : public UpdateWindow, public ProgressBar {
+class FakeWindow : public UpdateRunWindow, public ProgressBar {
 public:
     struct ProgressMove {
         int position;

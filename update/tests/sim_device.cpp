@@ -12,10 +12,17 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kSimVariables[] = {
-    "ORV_SIM_TYPE",           "ORV_SIM_OPEN_FAIL",       "ORV_SIM_TYPE_STORES_NOTHING",
-    "ORV_SIM_READ_FAIL_SECTOR", "ORV_SIM_ERASE_FAIL",    "ORV_SIM_WRITE_FAIL_PAGE",
-    "ORV_SIM_UNPLUG_AFTER",   "ORV_SIM_READ_DELAY_MS",   "ORV_SIM_WRITE_DELAY_MS",
-    "ORV_SIM_ERASE_DELAY_MS", "ORV_SIM_SERIAL",
+    "ORV_SIM_TYPE",
+    "ORV_SIM_OPEN_FAIL",
+    "ORV_SIM_TYPE_STORES_NOTHING",
+    "ORV_SIM_READ_FAIL_SECTOR",
+    "ORV_SIM_ERASE_FAIL",
+    "ORV_SIM_WRITE_FAIL_PAGE",
+    "ORV_SIM_UNPLUG_AFTER",
+    "ORV_SIM_READ_DELAY_MS",
+    "ORV_SIM_WRITE_DELAY_MS",
+    "ORV_SIM_ERASE_DELAY_MS",
+    "ORV_SIM_SERIAL",
 };
 
 void SetVariable(const char* name, const std::string& value) {
@@ -98,7 +105,9 @@ void SimDevice::WriteImage(const Bytes& image) {
     out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
 }
 
-void SimDevice::SetFault(const char* name, const std::string& value) { SetVariable(name, value); }
+void SimDevice::SetFault(const char* name, const std::string& value) {
+    SetVariable(name, value);
+}
 
 std::vector<DeviceCall> SimDevice::Calls() const {
     std::vector<DeviceCall> calls;

@@ -26,7 +26,8 @@ const Lines kFileError = {"Identifying device, please wait..",
 int CountWrites(const std::vector<DeviceCall>& calls, long firstPage, long endPage) {
     int count = 0;
     for (const auto& call : calls) {
-        count += call.function == "orvWriteFlash" && call.index >= firstPage && call.index < endPage;
+        count +=
+            call.function == "orvWriteFlash" && call.index >= firstPage && call.index < endPage;
     }
     return count;
 }
@@ -130,7 +131,8 @@ TEST_F(UpdateRunTest, ShortReadWritesWhatArrivedAndPadsTheRest) {
 
     EXPECT_EQ(window.Log(), kFileError);
     EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 5);
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, Bytes(image.begin(), image.begin() + 600), 5));
+    EXPECT_EQ(device.ReadFlash(),
+              ExpectedFlash(before, Bytes(image.begin(), image.begin() + 600), 5));
 }
 
 TEST_F(UpdateRunTest, UnreadableLengthStopsBeforeTheDeviceIsTouched) {
@@ -176,7 +178,7 @@ TEST_F(UpdateRunTest, AbandonedWorkerStopsBeforeItsNextDeviceCall) {
     Click();
 
     EXPECT_EQ(CountWrites(device.Calls(), 0, 4096), 17);
-    EXPECT_EQ(window.Log(), (Lines{"Identifying device, please wait..",
-                                   "Updating... Do not unplug the Kavix"}));
+    EXPECT_EQ(window.Log(),
+              (Lines{"Identifying device, please wait..", "Updating... Do not unplug the Kavix"}));
     EXPECT_FALSE(run->IsUpdating());
 }

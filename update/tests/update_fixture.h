@@ -16,8 +16,7 @@
 using Lines = std::vector<std::string>;
 
 inline const Lines kFinishedLines = {"Updating... Do not unplug the Kavix", "",
-                                     "Finished updating.",
-                                     "You may safely close the application."};
+                                     "Finished updating.", "You may safely close the application."};
 
 inline const std::string kSerialQuestion =
     "Attempting to update Kavix with serial number 20481234, if this is correct and you wish to "

@@ -1,7 +1,7 @@
 // The window operations that an update run needs, and nothing else of the window. The updater
 // window implements them on Win32; the tests implement them with a recording fake.
-#ifndef ORVFLASH_UPDATE_UPDATE_WINDOW_H
-#define ORVFLASH_UPDATE_UPDATE_WINDOW_H
+#ifndef ORVFLASH_UPDATE_UPDATE_RUN_WINDOW_H
+#define ORVFLASH_UPDATE_UPDATE_RUN_WINDOW_H
 
 #if defined(__GNUC__)
 #define ORV_PRINTF_METHOD __attribute__((format(printf, 2, 3)))
@@ -27,7 +27,7 @@ protected:
 // Operating-system handle of the worker thread; null when it could not be started.
 using WorkerThreadHandle = void*;
 
-class UpdateWindow {
+class UpdateRunWindow {
 public:
     // Appends one printf-formatted line to the message log; "" gives an empty line.
     virtual void AppendLog(const char* format, ...) ORV_PRINTF_METHOD = 0;
@@ -41,7 +41,7 @@ public:
     virtual WorkerThreadHandle StartWorker() = 0;
 
 protected:
-    ~UpdateWindow() = default;
+    ~UpdateRunWindow() = default;
 };
 
 #endif

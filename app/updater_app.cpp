@@ -1,0 +1,29 @@
+#include "updater_app.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "updater_dlg.h"
+
+CUpdaterApp theApp;
+
+BOOL CUpdaterApp::InitInstance() {
+    // The progress bar's window class comes with the Windows 95 set of common controls.
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    CWinAppEx::InitInstance();
+    AfxEnableControlContainer();
+    SetRegistryKey("Local AppWizard-Generated Applications");
+
+    CUpdaterDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    dlg.WaitForWorker();
+    m_pMainWnd = nullptr;
+
+    // No message loop of our own: the program ends with the window.
+    return FALSE;
+}

@@ -1,0 +1,62 @@
+// The updater window: message log, Update and Done buttons, progress bar. It owns the state of the
+// update run and provides the window operations that the run is written against.
+#ifndef ORVFLASH_APP_UPDATER_DLG_H
+#define ORVFLASH_APP_UPDATER_DLG_H
+
+#include "afx_dialog.h"
+#include "afx_edit.h"
+#include "afx_msgmap.h"
+#include "afx_string.h"
+#include "progress_bar_control.h"
+#include "update_run.h"
+
+class CUpdaterDlg : public CDialog, private UpdateRunWindow {
+public:
+    CUpdaterDlg();
+
+    // After the dialog has ended: a worker that is still programming is asked to stop and given a
+    // moment to finish its device call; the window object must not be destroyed under it.
+    void WaitForWorker();
+
+    // UpdateRunWindow
+    void AppendLog(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnBnClickedUpdate();
+    void OnClose();
+    BOOL OnQueryEndSession();
+    LRESULT OnWorkerFinished(WPARAM, LPARAM);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    int AskQuestion(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+    void ShowWarning(const char* text) override;
+    ProgressBar* FindProgressBar() override;
+    WorkerThreadHandle StartWorker() override;
+
+    static DWORD WINAPI UpdateWorker(LPVOID window);
+
+    // Asks before closing while the flash is being programmed; true to go on closing.
+    bool ConfirmClose();
+    // The dialog is about to end: nothing of the run may go on using it.
+    void ReleaseRun();
+
+    CString logText;
+    CEdit logCtrl;
+    UpdateRun updateRun;
+    HICON windowIcon;
+
+    ProgressBarControl progressBar;
+    HWND workerNotifyWindow = nullptr;
+};
+
+#endif
