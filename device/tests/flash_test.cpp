@@ -1,0 +1,136 @@
+// The flash image file and what reads, writes and erases do to it. The file is checked right after
+// each call, with nothing closed: what it holds then is what a killed process leaves.
+#include <algorithm>
+#include <set>
+
+#include "sim_fixture.h"
+
+using namespace orv_sim;
+
+namespace {
+
+fs::path LibraryFolder() {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(GetModuleHandleA("orv_api.dll"), path, MAX_PATH);
+    return fs::path(std::string(path, length)).parent_path();
+#else
+    return fs::path(ORV_TEST_LIBRARY_FILE).parent_path();
+#endif
+}
+
+}  // namespace
+
+using FlashImage = SimTest;
+
+TEST_F(FlashImage, MissingImageBecomesAFactoryFreshKavix) {
+    Open();
+    Bytes flash = Flash();
+    ASSERT_EQ(flash.size(), kFlash);
+    EXPECT_EQ(std::string(flash.begin(), flash.begin() + 17), "KAVIX FIRMWARE V4");
+    EXPECT_EQ(Slice(flash, 0x80000, 4), (Bytes{0xD2, 0x84, 0x38, 0x01}));  // 20481234
+    EXPECT_EQ(Slice(flash, 0x8000A, 2), (Bytes{4, 0}));
+    // No 0xFF below 1 MiB, so every byte an update leaves erased shows.
+    EXPECT_EQ(std::count(flash.begin(), flash.begin() + kMiB, 0xFF), 0);
+    EXPECT_EQ(Slice(flash, kMiB, kMiB), Bytes(kMiB, 0xFF));
+    // Contents rather than a fill, in the firmware and in the data block's unrestored tail.
+    for (std::size_t offset : {0x0, 0xE1400}) {
+        Bytes part = Slice(flash, offset, 0x1EC00);
+        EXPECT_GT(std::set<unsigned char>(part.begin(), part.end()).size(), 200u) << offset;
+    }
+}
+
+TEST_F(FlashImage, SerialVariableShapesOnlyANewImage) {
+    SetVariable("ORV_SIM_SERIAL", "-123456789");
+    Open();
+    Bytes first = Flash();
+    EXPECT_EQ(Slice(first, 0x80000, 4), (Bytes{0xEB, 0x32, 0xA4, 0xF8}));
+    SetVariable("ORV_SIM_SERIAL", "77");
+    Open();
+    EXPECT_EQ(Flash(), first);
+    // The same serial makes the same device, byte for byte.
+    fs::remove(flashPath);
+    SetVariable("ORV_SIM_SERIAL", "-123456789");
+    Open();
+    EXPECT_EQ(Flash(), first);
+}
+
+TEST_F(FlashImage, ImageOfTheWrongSizeIsRefusedAndKept) {
+    for (std::size_t size : {std::size_t(0), kFlash - 1, kFlash + 1}) {
+        WriteFile(flashPath, Pattern(size, 2));
+        int32_t handle = -1;
+        EXPECT_EQ(orvOpenDevice(&handle), kBadFlashFile) << size;
+        EXPECT_EQ(handle, -1);
+        EXPECT_EQ(Flash(), Pattern(size, 2));
+    }
+}
+
+TEST_F(FlashImage, DefaultImageLivesBesideTheLibrary) {
+    SetVariable("ORV_SIM_FLASH", "");
+    fs::path image = LibraryFolder() / "kavix_flash.bin";
+    fs::remove(image);
+    Open();
+    EXPECT_EQ(ReadFile(image).size(), kFlash);
+    fs::remove(image);
+}
+
+class FlashAccess : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        WriteFile(flashPath, image);
+        handle = Open();
+    }
+
+    Bytes image = Pattern(kFlash, 1);
+    Bytes buffer = Bytes(kSector, 0xAB);
+    int32_t handle = 0;
+};
+
+TEST_F(FlashAccess, ReadsCopyWholeSectorsFromTheirOffset) {
+    for (int32_t sector : {0, 1, 15, 16, 31}) {
+        ASSERT_EQ(orvReadFlash(handle, sector, buffer.data()), kOk);
+        EXPECT_EQ(buffer, Slice(image, sector * kSector, kSector)) << "sector " << sector;
+    }
+    EXPECT_EQ(Flash(), image);
+}
+
+TEST_F(FlashAccess, WriteWithoutEraseAndsIntoTheOldBytes) {
+    for (int32_t page : {0, 2047, 2048, 8191}) {
+        Bytes data = Pattern(kPage, page + 2);
+        ASSERT_EQ(orvWriteFlash(handle, page, data.data()), kOk);
+        for (std::size_t i = 0; i < kPage; ++i) {
+            image[page * kPage + i] &= data[i];
+        }
+        EXPECT_EQ(Flash(), image) << "page " << page;
+    }
+    ASSERT_EQ(orvReadFlash(handle, 31, buffer.data()), kOk);
+    EXPECT_EQ(buffer, Slice(image, 31 * kSector, kSector));
+}
+
+TEST_F(FlashAccess, ClearErasesExactlyTheFirstMebibyte) {
+    ASSERT_EQ(orvClearFlash(handle), kOk);
+    Bytes flash = Flash();
+    EXPECT_EQ(Slice(flash, 0, kMiB), Bytes(kMiB, 0xFF));
+    EXPECT_EQ(Slice(flash, kMiB, kMiB), Slice(image, kMiB, kMiB));
+    // An erased page takes the data as it is, and the device keeps it across opens.
+    Bytes data = Pattern(kPage, 3);
+    ASSERT_EQ(orvWriteFlash(handle, 4095, data.data()), kOk);
+    EXPECT_EQ(Slice(Flash(), kMiB - kPage, kPage), data);
+    ASSERT_EQ(orvReadFlash(Open(), 15, buffer.data()), kOk);
+    EXPECT_EQ(Slice(buffer, kSector - kPage, kPage), data);
+}
+
+TEST_F(FlashAccess, OutOfRangeIndexOrNullPointerChangesNothing) {
+    for (int32_t index : {-1, 32, INT32_MIN, INT32_MAX}) {
+        EXPECT_EQ(orvReadFlash(handle, index, buffer.data()), kBadIndex) << index;
+    }
+    for (int32_t index : {-1, 8192, INT32_MIN, INT32_MAX}) {
+        EXPECT_EQ(orvWriteFlash(handle, index, buffer.data()), kBadIndex) << index;
+    }
+    EXPECT_EQ(buffer, Bytes(kSector, 0xAB));
+    EXPECT_EQ(orvReadFlash(handle, 0, nullptr), kNullPointer);
+    EXPECT_EQ(orvWriteFlash(handle, 0, nullptr), kNullPointer);
+    EXPECT_EQ(orvGetDeviceType(handle, nullptr), kNullPointer);
+    EXPECT_EQ(Flash(), image);
+}

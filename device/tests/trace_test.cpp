@@ -1,0 +1,70 @@
+// The trace of device calls that the updater's tests read.
+#include <thread>
+
+#include "sim_fixture.h"
+
+using namespace orv_sim;
+
+using Trace = SimTest;
+
+namespace {
+
+std::string Line(const char* function, const char* index, orvStatus status,
+                 unsigned long thread = ThisThreadId()) {
+    return std::string(function) + " " + index + " " + std::to_string(status) + " " +
+           std::to_string(thread);
+}
+
+}  // namespace
+
+TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
+    WriteFile(tracePath, {'x', '\n'});
+    SetVariable("ORV_SIM_TRACE", tracePath.string());
+    std::vector<std::string> expected = {"x", Line("orvOpenDevice", "-", kBadConfig)};
+    auto lines = [this] {
+        std::vector<std::string> all;
+        std::ifstream in(tracePath);
+        for (std::string line; std::getline(in, line);) {
+            all.push_back(line);
+        }
+        return all;
+    };
+    SetVariable("ORV_SIM_TYPE", "bad");
+    int32_t handle = 0;
+    orvOpenDevice(&handle);
+    EXPECT_EQ(lines(), expected);
+
+    SetVariable("ORV_SIM_TYPE", "");
+    SetVariable("ORV_SIM_WRITE_FAIL_PAGE", "2048");
+    handle = Open();
+    Bytes buffer(kSector, 0);
+    int32_t type = 0;
+    orvGetDeviceType(handle, &type);
+    orvReadFlash(handle, 31, buffer.data());
+    orvReadFlash(handle, -1, buffer.data());
+    orvClearFlash(handle);
+    orvWriteFlash(handle, 2048, buffer.data());
+    unsigned long worker = 0;
+    std::thread([&] {
+        worker = ThisThreadId();
+        orvWriteFlash(handle + 1, 8191, buffer.data());
+    }).join();
+    EXPECT_NE(worker, ThisThreadId());
+    expected.insert(expected.end(), {
+                                        Line("orvOpenDevice", "-", kOk),
+                                        Line("orvGetDeviceType", "-", kOk),
+                                        Line("orvReadFlash", "31", kOk),
+                                        Line("orvReadFlash", "-1", kBadIndex),
+                                        Line("orvClearFlash", "-", kOk),
+                                        Line("orvWriteFlash", "2048", kInjectedFault),
+                                        Line("orvWriteFlash", "8191", kBadHandle, worker),
+                                    });
+    EXPECT_EQ(lines(), expected);
+}
+
+TEST_F(Trace, UnwritableTraceFailsTheOpen) {
+    SetVariable("ORV_SIM_TRACE", (folder / "missing" / "trace.txt").string());
+    int32_t handle = -1;
+    EXPECT_EQ(orvOpenDevice(&handle), kIoError);
+    EXPECT_EQ(handle, -1);
+}
