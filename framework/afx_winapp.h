@@ -1,0 +1,42 @@
+// The application object and the entry point's view of it.
+#ifndef ORV_AFX_WINAPP_H
+#define ORV_AFX_WINAPP_H
+
+#include <windows.h>
+
+#include <string>
+
+class CWnd;
+
+class CWinApp {
+public:
+    // Registers this object as the application; the program defines exactly one, statically.
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // WinMain calls this once. A dialog-based program does all its work here and returns FALSE.
+    virtual BOOL InitInstance() { return TRUE; }
+
+    // Only remembers the name: nothing is written to the registry.
+    void SetRegistryKey(LPCSTR key) { m_registryKey = key ? key : ""; }
+    LPCSTR GetRegistryKey() const { return m_registryKey.c_str(); }
+
+    CWnd* m_pMainWnd = nullptr;
+    HINSTANCE m_hInstance;
+
+private:
+    std::string m_registryKey;
+};
+
+class CWinAppEx : public CWinApp {};
+
+// The registered application, or null before its constructor has run.
+CWinApp* AfxGetApp();
+// The program's module: where dialog templates and strings are loaded from.
+HINSTANCE AfxGetInstanceHandle();
+// Nothing to set up: the program hosts no ActiveX controls.
+inline void AfxEnableControlContainer() {}
+
+#endif

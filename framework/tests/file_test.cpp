@@ -1,0 +1,118 @@
+#include "afx_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// A temporary file holding bytes 0, 1, ... 255, 0, 1 ... of the given size.
+class CFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir[MAX_PATH];
+        char name[MAX_PATH];
+        ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, dir));
+        ASSERT_NE(0u, ::GetTempFileNameA(dir, "orv", 0, name));
+        path_ = name;
+        HANDLE h = ::CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        std::string bytes(kSize, '\0');
+        for (int i = 0; i < kSize; ++i) {
+            bytes[i] = static_cast<char>(i & 0xFF);
+        }
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(h, bytes.data(), kSize, &written, nullptr));
+        ::CloseHandle(h);
+    }
+    void TearDown() override { ::DeleteFileA(path_.c_str()); }
+
+    static constexpr int kSize = 1000;
+    std::string path_;
+};
+
+TEST_F(CFileTest, MissingFileFails) {
+    CFile f;
+    std::string missing = path_ + ".absent";
+    EXPECT_FALSE(f.Open(missing.c_str(), CFile::modeRead));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+    EXPECT_FALSE(f.IsOpen());
+}
+
+TEST_F(CFileTest, SecondOpenerFailsWhileOpen) {
+    CFile first;
+    ASSERT_TRUE(first.Open(path_.c_str(), CFile::modeRead));
+    CFile second;
+    EXPECT_FALSE(second.Open(path_.c_str(), CFile::modeRead));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
+    // Not even a reader that would share everything.
+    HANDLE other = ::CreateFileA(path_.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, other);
+
+    first.Close();
+    EXPECT_FALSE(first.IsOpen());
+    {
+        CFile scoped;
+        EXPECT_TRUE(scoped.Open(path_.c_str(), CFile::modeRead));
+    }
+    EXPECT_TRUE(second.Open(path_.c_str(), CFile::modeRead));  // the destructor closed it
+}
+
+TEST_F(CFileTest, ReadsSeeksAndReportsPosition) {
+    CFile f;
+    ASSERT_TRUE(f.Open(path_.c_str(), CFile::modeRead | CFile::shareExclusive | CFile::typeBinary));
+    ULONGLONG length = 0;
+    ASSERT_TRUE(f.GetLength(&length));
+    EXPECT_EQ(static_cast<ULONGLONG>(kSize), length);
+
+    unsigned char buffer[16] = {};
+    UINT n = 0;
+    ASSERT_TRUE(f.Read(buffer, 10, &n));
+    EXPECT_EQ(10u, n);
+    EXPECT_EQ(9, buffer[9]);
+    ULONGLONG position = 0;
+    ASSERT_TRUE(f.GetPosition(&position));
+    EXPECT_EQ(10u, position);
+
+    ASSERT_TRUE(f.Seek(300, CFile::begin, &position));
+    EXPECT_EQ(300u, position);
+    ASSERT_TRUE(f.Seek(-44, CFile::current));
+    ASSERT_TRUE(f.Read(buffer, 1, &n));
+    EXPECT_EQ(0, buffer[0]);  // byte 256
+
+    // A short read at the end, then an empty one; both succeed.
+    ASSERT_TRUE(f.Seek(-4, CFile::end, &position));
+    EXPECT_EQ(996u, position);
+    ASSERT_TRUE(f.Read(buffer, 16, &n));
+    EXPECT_EQ(4u, n);
+    EXPECT_EQ(999 & 0xFF, buffer[3]);
+    ASSERT_TRUE(f.Read(buffer, 16, &n));
+    EXPECT_EQ(0u, n);
+
+    // Before the start: refused, position kept.
+    EXPECT_FALSE(f.Seek(-1, CFile::begin));
+    ASSERT_TRUE(f.GetPosition(&position));
+    EXPECT_EQ(static_cast<ULONGLONG>(kSize), position);
+    EXPECT_FALSE(f.Seek(0, 7));
+}
+
+TEST_F(CFileTest, FailsWhenNotOpenOrAskedForMore) {
+    CFile f;
+    unsigned char buffer[4];
+    UINT n = 99;
+    ULONGLONG position = 0;
+    EXPECT_FALSE(f.Read(buffer, sizeof buffer, &n));
+    EXPECT_EQ(0u, n);
+    EXPECT_FALSE(f.Seek(0, CFile::begin));
+    EXPECT_FALSE(f.GetPosition(&position));
+
+    const UINT modeWrite = 0x0001;
+    EXPECT_FALSE(f.Open(path_.c_str(), modeWrite));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), ::GetLastError());
+    EXPECT_FALSE(f.IsOpen());
+}
+
+}  // namespace
