@@ -34,7 +34,12 @@ if [ -z "${DISPLAY:-}" ] || [ -n "${ORV_FORCE_XVFB:-}" ]; then
     export DISPLAY=":$display"
 fi
 
-"$wine_bin" wineboot -i >"$work/wineboot.log" 2>&1
-WINEPREFIX="$WINEPREFIX" wineserver -w
+# A persistent server spares every test program the server's start-up. The prefix's own
+# background programs start here, away from the pipes of the tests: started by the first test
+# instead, they would hold its output pipe open long after it has ended.
+mkdir -p "$WINEPREFIX"
+wineserver -p
+"$wine_bin" wineboot -i >"$work/wineboot.log" 2>&1 </dev/null
+"$wine_bin" cmd /c exit >>"$work/wineboot.log" 2>&1 </dev/null
 export ORV_WINE="$wine_bin"
 "$@"

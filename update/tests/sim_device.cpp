@@ -5,6 +5,12 @@
 #include <fstream>
 #include <sstream>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "flash_map.h"
 
 namespace fs = std::filesystem;
@@ -24,6 +30,14 @@ const char* const kSimVariables[] = {
     "ORV_SIM_ERASE_DELAY_MS",
     "ORV_SIM_SERIAL",
 };
+
+long ProcessId() {
+#ifdef _WIN32
+    return long(_getpid());
+#else
+    return long(getpid());
+#endif
+}
 
 void SetVariable(const char* name, const std::string& value) {
 #ifdef _WIN32
@@ -46,7 +60,8 @@ void ClearVariable(const char* name) {
 SimDevice::SimDevice() : previousDirectory(fs::current_path()) {
     static std::atomic<int> counter{0};
     std::ostringstream name;
-    name << "orvflash-update-test-" << std::rand() << "-" << counter++;
+    // Test programs run in parallel: the process id keeps their folders apart.
+    name << "orvflash-update-test-" << ProcessId() << "-" << counter++;
     folder = fs::temp_directory_path() / name.str();
     fs::remove_all(folder);
     fs::create_directories(folder);
