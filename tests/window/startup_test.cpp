@@ -1,0 +1,98 @@
+// The updater window as it starts: welcome text, log control, progress bar, system menu, About box.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "window_driver.h"
+
+namespace {
+
+const char kWelcome[] =
+    "Welcome to the Kavix firmware updater. Before beginning, ensure the\r\n"
+    "Kavix is connected to your computer and displays a solid green LED. Please\r\n"
+    "allow up to two minutes for the program to complete once started. During\r\n"
+    "this time, do not unplug the Kavix for any reason. It is advised all other\r\n"
+    "programs are closed before beginning. Failure to adhere to this advice may\r\n"
+    "leave the Kavix in an un-operational state.\r\n"
+    "\r\n"
+    "When you are ready, click the \"Update\" button\r\n"
+    "\r\n";
+
+std::string MenuText(HMENU menu, int position) {
+    char text[128] = {};
+    GetMenuStringA(menu, UINT(position), text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+}  // namespace
+
+TEST(UpdaterWindow, StartsWithTheWelcomeTextAndAnIdleBar) {
+    WorkFolder folder(256);
+    WindowDriver::Run([](WindowDriver& driver) {
+        EXPECT_EQ(driver.LogText(), kWelcome);
+        EXPECT_EQ(driver.ProgressPos(), 0);
+
+        // The log control as it was created: not in the template, system font.
+        const CreatedControl* log = nullptr;
+        std::string seen;
+        for (const auto& control : driver.Created()) {
+            seen += control.className + " ";
+            if (_stricmp(control.className.c_str(), "Edit") == 0) {
+                log = &control;
+            }
+        }
+        ASSERT_NE(log, nullptr) << seen;
+        EXPECT_EQ(log->style, 0x50A01804u);
+        EXPECT_EQ(log->rect.left, 10);
+        EXPECT_EQ(log->rect.top, 10);
+        EXPECT_EQ(log->rect.right, 650);
+        EXPECT_EQ(log->rect.bottom, 250);
+        EXPECT_EQ(log->id, 1u);
+        EXPECT_EQ(log->parent, driver.Window());
+        EXPECT_EQ(SendMessageA(driver.LogControl(), WM_GETFONT, 0, 0), 0);
+
+        HICON big = reinterpret_cast<HICON>(SendMessageA(driver.Window(), WM_GETICON, ICON_BIG, 0));
+        HICON small =
+            reinterpret_cast<HICON>(SendMessageA(driver.Window(), WM_GETICON, ICON_SMALL, 0));
+        EXPECT_NE(big, nullptr);
+        EXPECT_EQ(big, small);
+        EXPECT_TRUE(GetWindowLongA(driver.Window(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+        driver.Click(IDOK);
+    });
+}
+
+TEST(UpdaterWindow, SystemMenuEndsWithSeparatorAndAbout) {
+    WorkFolder folder(256);
+    WindowDriver::Run([](WindowDriver& driver) {
+        HMENU menu = GetSystemMenu(driver.Window(), FALSE);
+        ASSERT_NE(menu, nullptr);
+        // Wine may add an item of its own after ours.
+        int about = -1;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            if (GetMenuItemID(menu, i) == 0x0010) {
+                about = i;
+            }
+        }
+        ASSERT_GT(about, 0);
+        EXPECT_EQ(MenuText(menu, about), "&About orvflash...");
+        EXPECT_TRUE(GetMenuState(menu, UINT(about - 1), MF_BYPOSITION) & MF_SEPARATOR);
+        driver.Click(IDOK);
+    });
+}
+
+TEST(UpdaterWindow, AboutBoxOpensModallyForTheCommandAndItsLowBits) {
+    WorkFolder folder(256);
+    WindowDriver::Run([](WindowDriver& driver) {
+        for (WPARAM command : {WPARAM(0x0010), WPARAM(0x0013)}) {
+            PostMessageA(driver.Window(), WM_SYSCOMMAND, command, 0);
+            HWND about = driver.WaitForBox("About orvflash");
+            ASSERT_NE(about, nullptr) << command;
+            EXPECT_FALSE(IsWindowEnabled(driver.Window())) << "not modal to the updater window";
+            EXPECT_NE(FindWindowExA(about, nullptr, "Static", "orvflash, Version 1.0"), nullptr);
+            driver.Press(about, IDOK);
+            EXPECT_TRUE(IsWindowEnabled(driver.Window()));
+        }
+        driver.Click(IDOK);
+    });
+}

@@ -1,0 +1,211 @@
+#include "window_driver.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "afx_winapp.h"
+#include "updater_dlg.h"
+
+namespace {
+
+// The window code needs an application object, as in the program.
+class WindowTestApp : public CWinAppEx {};
+WindowTestApp app;
+
+const char kCaption[] = "Quorlan ORV Firmware Updater";
+
+std::mutex createdLock;
+std::vector<CreatedControl>* recording = nullptr;
+
+const char* const kSimVariables[] = {
+    "ORV_SIM_TYPE",
+    "ORV_SIM_OPEN_FAIL",
+    "ORV_SIM_TYPE_STORES_NOTHING",
+    "ORV_SIM_READ_FAIL_SECTOR",
+    "ORV_SIM_ERASE_FAIL",
+    "ORV_SIM_WRITE_FAIL_PAGE",
+    "ORV_SIM_UNPLUG_AFTER",
+    "ORV_SIM_READ_DELAY_MS",
+    "ORV_SIM_WRITE_DELAY_MS",
+    "ORV_SIM_ERASE_DELAY_MS",
+    "ORV_SIM_SERIAL",
+    "ORV_SIM_TRACE",
+};
+
+struct BoxSearch {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND candidate, LPARAM param) {
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    char caption[128] = {};
+    GetWindowTextA(candidate, caption, sizeof caption);
+    if (IsWindowVisible(candidate) && std::string(caption) == search->caption) {
+        search->found = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+WorkFolder::WorkFolder(std::size_t imageLength) {
+    char buffer[MAX_PATH];
+    GetCurrentDirectoryA(sizeof buffer, buffer);
+    previous = buffer;
+    GetTempPathA(sizeof buffer, buffer);
+    folder = std::string(buffer) + "orvflash-window-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SetCurrentDirectoryA(folder.c_str());
+    DeleteFileA(Path("flash.bin").c_str());
+    std::ofstream image(Path("Kavix_V5.dat"), std::ios::binary | std::ios::trunc);
+    for (std::size_t i = 0; i < imageLength; ++i) {
+        image.put(static_cast<char>(i * 7 + 3));
+    }
+    for (const char* variable : kSimVariables) {
+        _putenv_s(variable, "");
+    }
+    _putenv_s("ORV_SIM_FLASH", Path("flash.bin").c_str());
+}
+
+WorkFolder::~WorkFolder() {
+    SetCurrentDirectoryA(previous.c_str());
+    DeleteFileA(Path("Kavix_V5.dat").c_str());
+    DeleteFileA(Path("flash.bin").c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+LRESULT CALLBACK WindowDriver::RecordCreation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+        CreatedControl control;
+        control.className = HIWORD(reinterpret_cast<UINT_PTR>(create->lpszClass))
+                                ? create->lpszClass
+                                : std::string("#atom");
+        // With common controls 6 the classes carry their version: "6.0.2600.2982!Edit".
+        control.className.erase(0, control.className.rfind('!') + 1);
+        control.style = DWORD(create->style);
+        control.rect = {create->x, create->y, create->x + create->cx, create->y + create->cy};
+        control.id = UINT(reinterpret_cast<UINT_PTR>(create->hMenu));
+        control.parent = create->hwndParent;
+        std::lock_guard<std::mutex> lock(createdLock);
+        if (recording != nullptr) {
+            recording->push_back(control);
+        }
+    }
+    (void)wParam;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive) {
+    WindowDriver driver;
+    driver.windowThread = GetCurrentThreadId();
+    {
+        std::lock_guard<std::mutex> lock(createdLock);
+        recording = &driver.created;
+    }
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
+    std::atomic<bool> closed{false};
+
+    std::thread user([&] {
+        const bool shown = WaitUntil([&] {
+            driver.window = FindWindowA("#32770", kCaption);
+            return driver.window != nullptr && IsWindowVisible(driver.window) &&
+                   driver.LogControl() != nullptr;
+        });
+        EXPECT_TRUE(shown) << "the updater window did not show";
+        if (shown) {
+            drive(driver);
+        }
+        if (!closed) {
+            // Whatever the test left open: close the window, saying Yes to the close guard.
+            PostMessageA(driver.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+        const bool ended = WaitUntil([&] {
+            BoxSearch search = {"Question", nullptr};
+            EnumThreadWindows(driver.windowThread, FindBox, reinterpret_cast<LPARAM>(&search));
+            if (search.found != nullptr) {
+                PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+            }
+            return closed.load();
+        });
+        if (!ended) {
+            std::fprintf(stderr, "the updater window did not close\n");
+            std::fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+    });
+
+    {
+        CUpdaterDlg dlg;
+        app.m_pMainWnd = &dlg;
+        dlg.DoModal();
+        dlg.WaitForWorker();
+        app.m_pMainWnd = nullptr;
+    }
+    closed = true;
+    user.join();
+    UnhookWindowsHookEx(hook);
+    std::lock_guard<std::mutex> lock(createdLock);
+    recording = nullptr;
+}
+
+HWND WindowDriver::LogControl() const {
+    return FindWindowExA(window, nullptr, "Edit", nullptr);
+}
+
+std::string WindowDriver::LogText() const {
+    HWND log = LogControl();
+    std::string text(size_t(SendMessageA(log, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    LRESULT length = SendMessageA(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(size_t(length));
+    return text;
+}
+
+int WindowDriver::ProgressPos() const {
+    return int(SendMessageA(GetDlgItem(window, 1001), PBM_GETPOS, 0, 0));
+}
+
+HWND WindowDriver::WaitForBox(const char* caption) {
+    BoxSearch search = {caption, nullptr};
+    WaitUntil([&] {
+        EnumThreadWindows(windowThread, FindBox, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
+}
+
+std::string WindowDriver::BoxText(HWND box) const {
+    // The message text of a message box is its static control 0xFFFF.
+    char text[1024] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+void WindowDriver::Press(HWND box, int buttonId) {
+    // Posted, as a click would be: the box's own loop handles it.
+    PostMessageA(GetDlgItem(box, buttonId), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }));
+}
+
+void WindowDriver::Click(int controlId) {
+    PostMessageA(GetDlgItem(window, controlId), BM_CLICK, 0, 0);
+}
+
+bool WindowDriver::WaitUntil(const std::function<bool()>& condition,
+                             std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
