@@ -11,7 +11,8 @@ const char kCloseWarning[] =
 }  // namespace
 
 bool CUpdaterDlg::ConfirmClose() {
-    return !updateRun.IsUpdating() || ::AskQuestion("%s", kCloseWarning) != IDNO;
+    // Only a Yes closes: a box that could not be shown keeps the window open.
+    return !updateRun.IsUpdating() || ::AskQuestion("%s", kCloseWarning) == IDYES;
 }
 
 void CUpdaterDlg::ReleaseRun() {

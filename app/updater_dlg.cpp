@@ -127,8 +127,8 @@ ProgressBar* CUpdaterDlg::FindProgressBar() {
 }
 
 WorkerThreadHandle CUpdaterDlg::StartWorker() {
-    // Windows shutdown, log-off or sleep in the middle of programming ruins the device as surely as
-    // the close button does.
+    // A shutdown or log-off in the middle of programming ruins the device as surely as the close
+    // button does; the worker also keeps the system from sleeping when idle.
     workerNotifyWindow = GetSafeHwnd();
     ShutdownBlockReasonCreate(workerNotifyWindow, kShutdownBlockReason);
     HANDLE thread = CreateThread(nullptr, 0, &CUpdaterDlg::UpdateWorker, this, 0, nullptr);

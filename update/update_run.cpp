@@ -83,6 +83,11 @@ bool UpdateRun::CheckImageLength() {
         LogLines({"The update file is too large, unable to continue.", ""});
         return false;
     }
+    // An empty image would erase the firmware and put nothing in its place.
+    if (length == 0) {
+        LogLines({"The update file is empty, unable to continue.", ""});
+        return false;
+    }
     return true;
 }
 
@@ -121,14 +126,15 @@ bool UpdateRun::ConfirmUpdate() {
         StoreLe16(version, kImageFirmwareVersion);
     } else {
         LogLines({"Firmware is up to date."});
-        if (window.AskQuestion("Firmware is up to date. Do you want to continue?") == kAnswerNo ||
+        // Only a Yes goes on: a box that could not be shown is no consent to erase.
+        if (window.AskQuestion("Firmware is up to date. Do you want to continue?") != kAnswerYes ||
             abandoned) {
             return false;
         }
     }
     if (window.AskQuestion("Attempting to update Kavix with serial number %d, if this is correct "
                            "and you wish to continue, click yes",
-                           serialNumber) == kAnswerNo) {
+                           serialNumber) != kAnswerYes) {
         return false;
     }
     // The window may have been closed while the question was open.
