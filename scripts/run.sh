@@ -16,7 +16,7 @@ if [ "${1:-}" = "--drive-demo" ]; then
     shots=$demo/screenshots
     work=$(mktemp -d /tmp/orvflash-demo.XXXXXX)
     trap 'rm -rf "$work"' EXIT
-    driver=$root/build/windows/tests/e2e/orvflash_e2e.exe
+    driver=$root/build/windows/bin/orvflash_e2e.exe
     "$ORV_WINE" explorer /desktop=orvflash-demo,1024x768 "Z:${driver//\//\\}" \
         --demo="$demo" --shots="$work" --output="$work/driver.txt" --status="$work/status" \
         --deadline=240 </dev/null >"$work/wine.txt" 2>&1 &
@@ -44,7 +44,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 
 mkdir -p "$demo/screenshots"
-cp build/windows/app/orvflash.exe build/windows/device/orv_api.dll "$demo/"
+cp build/windows/bin/orvflash.exe build/windows/bin/orv_api.dll "$demo/"
 # A sample image of the full 512 KiB: a readable header, then deterministic bytes.
 python3 - "$demo/Kavix_V5.dat" <<'PY'
 import sys

@@ -181,9 +181,16 @@ void UpdateRun::UpdateWorker() {
     }
     LogLines({"Updating... Do not unplug the Kavix"});
 
-    bool deviceFailed = orvClearFlash(deviceHandle) != 0;
-    const ImageResult image = WriteImage(deviceFailed);
-    RestoreDataBlock(deviceFailed);
+    bool deviceFailed = false;
+    ImageResult image = ImageResult::written;
+    if (!abandoned) {
+        deviceFailed = orvClearFlash(deviceHandle) != 0;
+        image = WriteImage(deviceFailed);
+        RestoreDataBlock(deviceFailed);
+    }
+    // Every device call is made: from here on, closing cannot harm the device, and the window may
+    // say so while the session end is no longer refused.
+    updating = false;
 
     if (abandoned) {
         // The window is gone; nothing of it may be touched.
@@ -199,7 +206,6 @@ void UpdateRun::UpdateWorker() {
         }
         LogLines({"", "Finished updating.", "You may safely close the application."});
     }
-    updating = false;
 }
 
 UpdateRun::ImageResult UpdateRun::WriteImage(bool& deviceFailed) {

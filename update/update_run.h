@@ -37,7 +37,8 @@ public:
     ProgressBar* progressCtrl = nullptr;
     WorkerThreadHandle workerThread = nullptr;
     bool updateStarted = false;
-    // Set by the user-interface thread, cleared by the worker, read by the close guard.
+    // Set by the user-interface thread, cleared by the worker once its last device call is made,
+    // read by the close guard.
     std::atomic<bool> updating{false};
     int32_t deviceHandle = -1;
     int32_t serialNumber = 0;

@@ -115,9 +115,12 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive) {
 
     std::thread user([&] {
         const bool shown = WaitUntil([&] {
+            // Window tests run side by side: only this program's window will do.
             driver.window = FindWindowA("#32770", kCaption);
-            return driver.window != nullptr && IsWindowVisible(driver.window) &&
-                   driver.LogControl() != nullptr;
+            DWORD process = 0;
+            GetWindowThreadProcessId(driver.window, &process);
+            return driver.window != nullptr && process == GetCurrentProcessId() &&
+                   IsWindowVisible(driver.window) && driver.LogControl() != nullptr;
         });
         EXPECT_TRUE(shown) << "the updater window did not show";
         if (shown) {

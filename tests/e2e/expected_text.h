@@ -1,0 +1,63 @@
+// What the updater says, as a user reads it.
+#ifndef ORVFLASH_TESTS_E2E_EXPECTED_TEXT_H
+#define ORVFLASH_TESTS_E2E_EXPECTED_TEXT_H
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+using Lines = std::vector<std::string>;
+
+inline const Lines kWelcome = {
+    "Welcome to the Kavix firmware updater. Before beginning, ensure the",
+    "Kavix is connected to your computer and displays a solid green LED. Please",
+    "allow up to two minutes for the program to complete once started. During",
+    "this time, do not unplug the Kavix for any reason. It is advised all other",
+    "programs are closed before beginning. Failure to adhere to this advice may",
+    "leave the Kavix in an un-operational state.",
+    "",
+    "When you are ready, click the \"Update\" button",
+    "",
+};
+
+inline const char kIdentifying[] = "Identifying device, please wait..";
+inline const char kUpToDate[] = "Firmware is up to date.";
+inline const char kUpdating[] = "Updating... Do not unplug the Kavix";
+inline const char kSafeToClose[] = "You may safely close the application.";
+inline const char kAdvice[] = "If you continue to have problems, contact Brevandt.";
+
+inline const Lines kFinished = {"", "Finished updating.", kSafeToClose};
+inline const Lines kWriteError = {"", "Error writing to the Kavix, the update did not complete.",
+                                  "Do not unplug the Kavix. Close the program and try again.",
+                                  kAdvice, ""};
+
+inline const char kUpToDateQuestion[] = "Firmware is up to date. Do you want to continue?";
+inline const char kCloseWarning[] =
+    "WARNING: You should not close the application while the firmware is updating. Doing so may "
+    "leave the Kavix in an unoperational state. Are you sure you wish to close the application?";
+inline const char kAlreadyStarted[] =
+    "You have already started an update. Either wait for the program to finish, or relaunch the "
+    "application";
+
+inline std::string SerialQuestion(int32_t serial) {
+    return "Attempting to update Kavix with serial number " + std::to_string(serial) +
+           ", if this is correct and you wish to continue, click yes";
+}
+
+// The welcome text followed by `lines`, and then by each of `more`.
+inline Lines LogOf(std::initializer_list<std::string> lines,
+                   std::initializer_list<Lines> more = {}) {
+    Lines log = kWelcome;
+    log.insert(log.end(), lines.begin(), lines.end());
+    for (const Lines& block : more) {
+        log.insert(log.end(), block.begin(), block.end());
+    }
+    return log;
+}
+
+}  // namespace e2e
+
+#endif

@@ -1,0 +1,343 @@
+#include "orvflash_process.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "desktop.h"
+
+namespace e2e {
+
+namespace {
+
+const char kWindowCaption[] = "Quorlan ORV Firmware Updater";
+const char kDialogClass[] = "#32770";
+constexpr int kUpdateButton = 1000;
+constexpr int kProgressBar = 1001;
+// Wine and Windows both give a message box's text control this id.
+constexpr int kMessageBoxText = 0xFFFF;
+
+std::string programPath;
+std::string libraryPath;
+std::string workRootPath;
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out) {
+        throw DriverError("could not write " + path);
+    }
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string TestFolderName() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "run";
+    for (char& c : name) {
+        if (c == '/' || c == '\\' || c == ':') {
+            c = '-';
+        }
+    }
+    return name;
+}
+
+// This process's environment without any ORV_SIM_ variable: each scenario sets its own.
+std::vector<std::string> CleanEnvironment() {
+    std::vector<std::string> entries;
+    LPCH block = GetEnvironmentStringsA();
+    for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
+        if (_strnicmp(entry, "ORV_SIM_", 8) != 0) {
+            entries.emplace_back(entry);
+        }
+    }
+    FreeEnvironmentStringsA(block);
+    return entries;
+}
+
+}  // namespace
+
+void Orvflash::Configure(const std::string& program, const std::string& library,
+                         const std::string& workRoot) {
+    programPath = program;
+    libraryPath = library;
+    workRootPath = workRoot;
+}
+
+Orvflash::Orvflash(const Scenario& scenario) : initialFlash(scenario.flash) {
+    namespace fs = std::filesystem;
+    folder = workRootPath + "\\" + TestFolderName();
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder);
+    removeFolder = true;
+
+    if (!CopyFileA(programPath.c_str(), (folder + "\\orvflash.exe").c_str(), FALSE) ||
+        !CopyFileA(libraryPath.c_str(), (folder + "\\orv_api.dll").c_str(), FALSE)) {
+        throw DriverError("could not copy the program into " + folder);
+    }
+    if (scenario.image) {
+        image = *scenario.image;
+        WriteFile(ImagePath(), image);
+    }
+    WriteFile(folder + "\\flash.bin", initialFlash);
+
+    std::vector<std::string> environment = CleanEnvironment();
+    environment.push_back("ORV_SIM_FLASH=" + folder + "\\flash.bin");
+    environment.push_back("ORV_SIM_TRACE=" + folder + "\\trace.txt");
+    for (const auto& variable : scenario.sim) {
+        environment.push_back(variable.first + "=" + variable.second);
+    }
+    Start(folder + "\\orvflash.exe", environment);
+}
+
+Orvflash::Orvflash(const std::string& demoFolder) : folder(demoFolder) {
+    Start(folder + "\\orvflash.exe", {});
+}
+
+void Orvflash::Start(const std::string& program, const std::vector<std::string>& environment) {
+    // Closing the job ends the program, so no failure of the driver can leave it running.
+    job = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job == nullptr ||
+        !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        Stop();
+        throw DriverError("could not make a job object");
+    }
+
+    std::string block;
+    for (const std::string& entry : environment) {
+        block += entry;
+        block += '\0';
+    }
+    block += '\0';
+
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        environment.empty() ? nullptr : &block[0], folder.c_str(), &startup,
+                        &info)) {
+        const DWORD error = GetLastError();
+        Stop();
+        throw DriverError("could not start " + program + ", error " + std::to_string(error));
+    }
+    process = info.hProcess;
+    processId = info.dwProcessId;
+    if (!AssignProcessToJobObject(job, process)) {
+        CloseHandle(info.hThread);
+        Stop();
+        throw DriverError("could not put the program in its job");
+    }
+    ResumeThread(info.hThread);
+    CloseHandle(info.hThread);
+
+    WaitUntil(
+        [&] {
+            window = FindTopWindow(processId, kDialogClass, kWindowCaption);
+            return window != nullptr || !Running();
+        },
+        30000);
+    if (window == nullptr) {
+        DWORD code = 0;
+        GetExitCodeProcess(process, &code);
+        const std::string state = Running() ? "running" : "ended with " + std::to_string(code);
+        // The destructor does not run for a constructor that throws.
+        Stop();
+        throw DriverError("no window \"" + std::string(kWindowCaption) + "\" (process " + state +
+                          ")");
+    }
+    threadId = GetWindowThreadProcessId(window, nullptr);
+}
+
+void Orvflash::Stop() {
+    if (process != nullptr) {
+        if (Running()) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+        }
+        CloseHandle(process);
+        process = nullptr;
+    }
+    if (job != nullptr) {
+        CloseHandle(job);
+        job = nullptr;
+    }
+}
+
+Orvflash::~Orvflash() {
+    Stop();
+    // A failed scenario's folder stays, for a look at its flash and trace.
+    if (removeFolder && !::testing::Test::HasFailure()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+}
+
+HWND Orvflash::Control(const char* className, int id) const {
+    HWND control = nullptr;
+    while ((control = FindWindowExA(window, control, className, nullptr)) != nullptr) {
+        if (GetDlgCtrlID(control) == id) {
+            return control;
+        }
+    }
+    throw DriverError(std::string("no ") + className + " control " + std::to_string(id));
+}
+
+std::string Orvflash::Log() const {
+    // The log shares id 1 with the Done button, so it is found by class.
+    return WindowText(Control("Edit", IDOK));
+}
+
+std::vector<std::string> Orvflash::LogLines() const {
+    const std::string log = Log();
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(log.substr(start, end - start));
+    }
+    if (start < log.size()) {
+        lines.push_back(log.substr(start) + "<no line end>");
+    }
+    return lines;
+}
+
+bool Orvflash::HasLogLine(const std::string& line) const {
+    for (const std::string& logged : LogLines()) {
+        if (logged == line) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Orvflash::WaitForLogLine(const std::string& line, DWORD timeoutMs) const {
+    if (!WaitUntil([&] { return HasLogLine(line); }, timeoutMs)) {
+        throw DriverError("the log has no line \"" + line + "\"; it holds:\n" + Log());
+    }
+}
+
+int Orvflash::BarPos() const {
+    return int(SendWithTimeout(Control(PROGRESS_CLASSA, kProgressBar), PBM_GETPOS, 0, 0));
+}
+
+std::pair<int, int> Orvflash::BarRange() const {
+    HWND bar = Control(PROGRESS_CLASSA, kProgressBar);
+    return {int(SendWithTimeout(bar, PBM_GETRANGE, TRUE, 0)),
+            int(SendWithTimeout(bar, PBM_GETRANGE, FALSE, 0))};
+}
+
+void Orvflash::WaitForBarBeyond(int position, DWORD timeoutMs) const {
+    if (!WaitUntil([&] { return BarPos() > position; }, timeoutMs)) {
+        throw DriverError("the bar stays at " + std::to_string(BarPos()) + ", not beyond " +
+                          std::to_string(position));
+    }
+}
+
+void Orvflash::ClickUpdate() const {
+    Click(Control("Button", kUpdateButton));
+}
+
+void Orvflash::ClickDone() const {
+    Click(Control("Button", IDOK));
+}
+
+void Orvflash::PressEscape() const {
+    HWND target = window;
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    if (GetGUIThreadInfo(threadId, &gui) && gui.hwndFocus != nullptr &&
+        (gui.hwndFocus == window || IsChild(window, gui.hwndFocus))) {
+        target = gui.hwndFocus;
+    }
+    // Repeat count 1, scan code 1; the key-up adds the previous-state and transition bits.
+    if (!PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001) ||
+        !PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001)) {
+        throw DriverError("could not press Escape");
+    }
+}
+
+void Orvflash::PostClose() const {
+    if (!PostMessageA(window, WM_CLOSE, 0, 0)) {
+        throw DriverError("could not post WM_CLOSE");
+    }
+}
+
+bool Orvflash::QueryEndSession() const {
+    return SendWithTimeout(window, WM_QUERYENDSESSION, 0, 0) != FALSE;
+}
+
+void Orvflash::Sync() const {
+    // A sent message is handled at the thread's next wait for messages, by which time whatever the
+    // last handler posted is queued; a marker posted after it is handled after all of that. The
+    // bar's step is the marker: the program never uses it.
+    SendWithTimeout(window, WM_NULL, 0, 0);
+    HWND bar = Control(PROGRESS_CLASSA, kProgressBar);
+    const WPARAM token = 2 + (++syncToken % 50);
+    if (!PostMessageA(bar, PBM_SETSTEP, token, 0) ||
+        !WaitUntil([&] { return SendWithTimeout(bar, PBM_GETSTEP, 0, 0) == LRESULT(token); },
+                   kStepTimeoutMs)) {
+        throw DriverError("the window's thread does not get round to its messages");
+    }
+}
+
+MessageBoxWindow Orvflash::WaitForBox(const char* caption, DWORD timeoutMs) const {
+    MessageBoxWindow box;
+    if (!WaitUntil(
+            [&] {
+                box.window = FindTopWindow(processId, kDialogClass, caption);
+                return box.window != nullptr;
+            },
+            timeoutMs)) {
+        throw DriverError(std::string("no box \"") + caption + "\" appeared; the log holds:\n" +
+                          Log());
+    }
+    box.owner = GetWindow(box.window, GW_OWNER);
+    // The box may still be filling in its text just after it became visible.
+    WaitUntil(
+        [&] {
+            HWND text = GetDlgItem(box.window, kMessageBoxText);
+            box.text = text ? WindowText(text) : "";
+            return !box.text.empty();
+        },
+        timeoutMs);
+    return box;
+}
+
+bool Orvflash::BoxOpen(const char* caption) const {
+    return FindTopWindow(processId, kDialogClass, caption) != nullptr;
+}
+
+void Orvflash::Answer(const MessageBoxWindow& box, int button) const {
+    Click(GetDlgItem(box.window, button));
+    if (!WaitUntil([&] { return !IsWindow(box.window); }, kStepTimeoutMs)) {
+        throw DriverError("the box \"" + box.text + "\" stays open after the answer");
+    }
+}
+
+bool Orvflash::Running() const {
+    return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
+
+bool Orvflash::WaitForExit(DWORD timeoutMs) const {
+    return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+}
+
+Bytes Orvflash::Flash() const {
+    return ReadFile(folder + "\\flash.bin");
+}
+
+std::vector<DeviceCall> Orvflash::Trace() const {
+    return ReadTrace(folder + "\\trace.txt");
+}
+
+}  // namespace e2e

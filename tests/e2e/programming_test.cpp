@@ -1,0 +1,90 @@
+// While a run is under way: repeated clicks, the image file, and Windows wanting to end the
+// session.
+#include <gtest/gtest.h>
+
+#include "scenario_steps.h"
+
+namespace e2e {
+namespace {
+
+Scenario SlowProgramming() {
+    Scenario scenario;
+    scenario.sim = {{"ORV_SIM_WRITE_DELAY_MS", "2"}};
+    return scenario;
+}
+
+void ExpectWarning(const Orvflash& app) {
+    const MessageBoxWindow warning = app.WaitForBox("Warning");
+    EXPECT_EQ(warning.text, kAlreadyStarted);
+    EXPECT_EQ(warning.owner, app.Window());
+    app.Answer(warning, IDOK);
+}
+
+// During the question, during programming and after it, Update only warns; the run goes on and
+// ends as if nothing had happened.
+TEST(Programming, LaterUpdateClicksOnlyWarn) {
+    Orvflash app(SlowProgramming());
+    app.ClickUpdate();
+    const MessageBoxWindow question = app.WaitForBox("Question");
+    app.ClickUpdate();
+    ExpectWarning(app);
+    ASSERT_TRUE(IsWindow(question.window)) << "the warning took the question with it";
+    app.Answer(question, IDYES);
+    app.WaitForLogLine(kUpdating);
+
+    app.WaitForBarBeyond(0);
+    app.ClickUpdate();
+    const MessageBoxWindow warning = app.WaitForBox("Warning");
+    app.WaitForBarBeyond(app.BarPos());  // programming goes on under the warning
+    app.Answer(warning, IDOK);
+
+    app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
+    app.ClickUpdate();
+    ExpectWarning(app);
+    app.Sync();
+    EXPECT_FALSE(app.BoxOpen("Question"));
+    EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpdating}, {kFinished}));
+    EXPECT_EQ(app.BarPos(), 200);
+
+    app.ClickDone();
+    ExpectClosesWithoutAsking(app);
+    ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
+    ExpectCalls(app.Trace(), CompleteRunCalls(kImageLimit));
+}
+
+TEST(Programming, ImageFileIsHeldFromUpdateClickUntilExit) {
+    Orvflash app(Scenario{});
+    EXPECT_EQ(OpenError(app.ImagePath()), 0u) << "not held before the click";
+    app.ClickUpdate();
+    const MessageBoxWindow question = app.WaitForBox("Question");
+    EXPECT_EQ(OpenError(app.ImagePath()), DWORD(ERROR_SHARING_VIOLATION));
+    app.Answer(question, IDYES);
+    app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
+    EXPECT_EQ(OpenError(app.ImagePath()), DWORD(ERROR_SHARING_VIOLATION));
+
+    app.ClickDone();
+    ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
+    EXPECT_EQ(OpenError(app.ImagePath()), 0u);
+}
+
+TEST(Programming, EndOfSessionIsRefusedOnlyWhileProgramming) {
+    Orvflash app(SlowProgramming());
+    EXPECT_TRUE(app.QueryEndSession()) << "before the run";
+    app.ClickUpdate();
+    const MessageBoxWindow question = app.WaitForBox("Question");
+    EXPECT_TRUE(app.QueryEndSession()) << "during the serial question";
+    app.Answer(question, IDYES);
+    app.WaitForLogLine(kUpdating);
+    EXPECT_FALSE(app.QueryEndSession()) << "during programming";
+    app.WaitForBarBeyond(app.BarPos());
+    app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
+    EXPECT_TRUE(app.QueryEndSession()) << "after the run";
+    EXPECT_TRUE(app.Running());
+
+    app.ClickDone();
+    ExpectClosesWithoutAsking(app);
+    ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
+}
+
+}  // namespace
+}  // namespace e2e

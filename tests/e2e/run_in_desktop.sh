@@ -1,0 +1,28 @@
+#!/bin/sh
+# Runs the end-to-end driver inside a Wine virtual desktop of its own (no window manager needed,
+# and no 2 s wait each time a window closes), then prints the driver's output and returns its
+# status, as ctest expects. The driver writes to files, not pipes: Wine's programs can keep an
+# inherited pipe open after they end.
+#   run_in_desktop.sh DESKTOP_NAME DRIVER_EXE [driver arguments]
+set -u
+name=$1
+driver=$2
+shift 2
+
+wine=${ORV_WINE:-$(command -v wine64 || command -v wine)}
+out=$(mktemp -d "${TMPDIR:-/tmp}/orvflash-e2e.XXXXXX")
+trap 'rm -rf "$out"' EXIT
+
+# The driver stops itself at its deadline; the timeout only covers Wine not starting at all.
+timeout -k 10 960 "$wine" explorer "/desktop=$name,1280x1024" "Z:$(printf %s "$driver" | tr / '\\')" \
+    --output="$out/output.txt" --status="$out/status" --deadline=900 "$@" \
+    </dev/null >"$out/wine.txt" 2>&1
+
+cat "$out/output.txt" 2>/dev/null
+status=$(tr -d '\r\n ' 2>/dev/null <"$out/status")
+if [ -z "$status" ]; then
+    echo "run_in_desktop: the driver did not report a result; Wine said:"
+    cat "$out/wine.txt"
+    exit 1
+fi
+exit "$status"
