@@ -163,6 +163,8 @@ struct AbortCase {
     std::vector<std::string> calls;
 };
 
+void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.name; }
+
 class AbortTest : public UpdateRunTest, public ::testing::WithParamInterface<AbortCase> {};
 
 TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
