@@ -85,6 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 {"The update file is too large, unable to continue.", ""},
                 {}},
+        Refusal{"EmptyImage", 0, {}, {"The update file is empty, unable to continue.", ""}, {}},
         Refusal{"DeviceDoesNotOpen",
                 long(kImageLimit),
                 {{"ORV_SIM_OPEN_FAIL", "1"}},
