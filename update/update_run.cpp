@@ -71,11 +71,14 @@ void UpdateRun::OnBnClickedUpdate() {
     StartWorker();
 }
 
+bool UpdateRun::ImageLength(uint64_t* length) {
+    return firmwareFile->SeekToEnd() && firmwareFile->GetPosition(length);
+}
+
 bool UpdateRun::CheckImageLength() {
     // Rejecting here, before the device is touched, is the only place that leaves the flash intact.
     uint64_t length = 0;
-    if (!firmwareFile->SeekToEnd() || !firmwareFile->GetPosition(&length) ||
-        !firmwareFile->SeekToBegin()) {
+    if (!ImageLength(&length) || !firmwareFile->SeekToBegin()) {
         LogLines({"Error reading update file, unable to continue.", ""});
         return false;
     }
@@ -217,8 +220,7 @@ UpdateRun::ImageResult UpdateRun::WriteImage(bool& deviceFailed) {
     ImageResult result = ImageResult::written;
     uint64_t position = 0;
     int32_t length = 0;
-    if (!firmwareFile->SeekToEnd() || !firmwareFile->GetPosition(&position) ||
-        position > uint64_t(kImageSize)) {
+    if (!ImageLength(&position) || position > uint64_t(kImageSize)) {
         result = ImageResult::fileError;
     } else {
         length = static_cast<int32_t>(position);

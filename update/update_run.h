@@ -48,6 +48,8 @@ public:
 private:
     enum class ImageResult { written, fileError };
 
+    // The image file's length, taken from its end.
+    bool ImageLength(uint64_t* length);
     bool CheckImageLength();
     bool IdentifyDevice();
     bool SaveDataBlock();
