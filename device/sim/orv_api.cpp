@@ -88,7 +88,7 @@ orvStatus Open(bool configValid, const Config& config, int32_t* handle) {
 
 // Every open starts over: configuration from the environment, call count, trace file. A failed
 // open leaves the device closed.
-orvStatus orvOpenDevice(int32_t* handle) {
+orvStatus ORV_CALL orvOpenDevice(int32_t* handle) {
     std::lock_guard<std::mutex> lock(device.mutex);
     device.open = false;
     device.calls = 1;
@@ -102,7 +102,7 @@ orvStatus orvOpenDevice(int32_t* handle) {
     return status;
 }
 
-orvStatus orvGetDeviceType(int32_t handle, int32_t* type) {
+orvStatus ORV_CALL orvGetDeviceType(int32_t handle, int32_t* type) {
     std::lock_guard<std::mutex> lock(device.mutex);
     orvStatus status = Admit(handle);
     if (status == kOk && !type) {
@@ -115,7 +115,7 @@ orvStatus orvGetDeviceType(int32_t handle, int32_t* type) {
     return status;
 }
 
-orvStatus orvReadFlash(int32_t handle, int32_t sector, unsigned char* destination) {
+orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* destination) {
     std::lock_guard<std::mutex> lock(device.mutex);
     orvStatus status = Admit(handle);
     if (status == kOk) {
@@ -134,7 +134,7 @@ orvStatus orvReadFlash(int32_t handle, int32_t sector, unsigned char* destinatio
 }
 
 // Erases the first MiB only (see kClearedSize).
-orvStatus orvClearFlash(int32_t handle) {
+orvStatus ORV_CALL orvClearFlash(int32_t handle) {
     std::lock_guard<std::mutex> lock(device.mutex);
     orvStatus status = Admit(handle);
     if (status == kOk) {
@@ -145,7 +145,7 @@ orvStatus orvClearFlash(int32_t handle) {
     return status;
 }
 
-orvStatus orvWriteFlash(int32_t handle, int32_t page, unsigned char* source) {
+orvStatus ORV_CALL orvWriteFlash(int32_t handle, int32_t page, unsigned char* source) {
     std::lock_guard<std::mutex> lock(device.mutex);
     orvStatus status = Admit(handle);
     if (status == kOk) {
