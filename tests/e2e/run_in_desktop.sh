@@ -9,7 +9,7 @@ name=$1
 driver=$2
 shift 2
 
-wine=${ORV_WINE:-$(command -v wine64 || command -v wine)}
+wine=${ORV_WINE:-$(command -v wine || command -v wine64)}
 out=$(mktemp -d "${TMPDIR:-/tmp}/orvflash-e2e.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 
