@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""Checks the download as a user gets it: makes the zip with cpack, unpacks it, and reads the
+unpacked orvflash.exe and orv_api.dll themselves, not the sources they were built from.
+
+  check_release.py make OUT_DIR --cpack CPACK --config CPackConfig.cmake --zip NAME
+  check_release.py CHECK OUT_DIR --objdump OBJDUMP --wrestool WRESTOOL --bits 32|64 [--source S]
+
+CHECK is one of contents, imports, version, manifest, icon, dialogs, readme."""
+
+import argparse
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import xml.etree.ElementTree as ElementTree
+import zipfile
+
+import built_files
+from built_files import BuiltFile
+
+VERSION = "1.0.0.1"
+DEVICE_FUNCTIONS = ["orvClearFlash", "orvGetDeviceType", "orvOpenDevice", "orvReadFlash",
+                    "orvWriteFlash"]
+# DLLs that every Windows has; anything else would have to travel with the program.
+WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "msvcrt.dll",
+                "advapi32.dll", "shell32.dll", "ole32.dll", "uxtheme.dll"}
+ICON_SIZES = [16, 24, 32, 48, 64, 96, 128, 192, 256, 512]
+
+WS_POPUP, WS_VISIBLE, WS_CAPTION, WS_SYSMENU = 0x80000000, 0x10000000, 0xC00000, 0x80000
+DS_MODALFRAME, DS_SETFONT, DS_FIXEDSYS = 0x80, 0x40, 0x8
+WS_EX_APPWINDOW = 0x40000
+DIALOG_STYLE = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS
+
+failures = []
+
+
+def expect(condition, message):
+    if not condition:
+        failures.append(message)
+    return condition
+
+
+def unpacked(out_dir):
+    return os.path.join(out_dir, "unpacked")
+
+
+def make(args):
+    if os.path.exists(args.out_dir):
+        shutil.rmtree(args.out_dir)
+    os.makedirs(args.out_dir)
+    subprocess.run([args.cpack, "--config", args.config, "-B", args.out_dir], check=True,
+                   stdout=subprocess.DEVNULL)
+    zip_path = os.path.join(args.out_dir, args.zip)
+    if not expect(os.path.isfile(zip_path), f"cpack made no {args.zip}"):
+        return
+    with zipfile.ZipFile(zip_path) as archive:
+        bad = archive.testzip()
+        expect(bad is None, f"{args.zip}: {bad} is damaged")
+        archive.extractall(unpacked(args.out_dir))
+
+
+def check_contents(args, folder):
+    top = os.listdir(unpacked(args.out_dir))
+    expected_top = os.path.basename(folder)
+    expect(top == [expected_top], f"the zip should hold one folder {expected_top}, holds {top}")
+    files = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+    expect(files == ["README.txt", "orv_api.dll", "orvflash.exe"],
+           f"the folder should hold orvflash.exe, orv_api.dll and README.txt, holds {files}")
+
+
+def check_imports(args, folder):
+    machine = {64: "pei-x86-64", 32: "pei-i386"}[args.bits]
+    for name in ["orvflash.exe", "orv_api.dll"]:
+        built = BuiltFile(os.path.join(folder, name), args.objdump, args.wrestool)
+        expect(built.file_format() == machine,
+               f"{name} is {built.file_format()}, the {args.bits}-bit zip needs {machine}")
+        imports = {dll.lower(): names for dll, names in built.imports().items()}
+        foreign = sorted(set(imports) - WINDOWS_DLLS - {"orv_api.dll"})
+        expect(not foreign, f"{name} needs DLLs that Windows does not have: {foreign}")
+        if name == "orvflash.exe":
+            # Plain names: a decorated one (orvOpenDevice@4) would be another calling convention.
+            expect(sorted(imports.get("orv_api.dll", [])) == DEVICE_FUNCTIONS,
+                   f"orvflash.exe should import the five device functions from orv_api.dll, "
+                   f"imports {imports.get('orv_api.dll')}")
+        else:
+            expect("orv_api.dll" not in imports, "orv_api.dll imports itself")
+            expect(sorted(built.exports()) == DEVICE_FUNCTIONS,
+                   f"orv_api.dll should export the five device functions, exports "
+                   f"{built.exports()}")
+
+
+def program(args, folder):
+    return BuiltFile(os.path.join(folder, "orvflash.exe"), args.objdump, args.wrestool)
+
+
+def check_version(args, folder):
+    data = program(args, folder).resource(built_files.RT_VERSION, 1)
+    if not expect(data, "orvflash.exe has no version resource"):
+        return
+    fixed, tables, translations = built_files.parse_version(data)
+    expect(fixed["FileVersion"] == VERSION, f"file version {fixed['FileVersion']}")
+    expect(fixed["ProductVersion"] == VERSION, f"product version {fixed['ProductVersion']}")
+    expect(fixed["FileType"] == 1, "the version resource does not say VFT_APP")
+    expect(translations == [(0x0409, 1252)], f"translations {translations}")
+    strings = tables.get("040904E4")
+    if not expect(strings is not None, f"no English (US), code page 1252 table: {list(tables)}"):
+        return
+    for field, value in [("FileVersion", VERSION), ("ProductVersion", VERSION),
+                         ("InternalName", "orvflash.exe"), ("OriginalFilename", "orvflash.exe")]:
+        expect(strings.get(field) == value, f"{field} is {strings.get(field)!r}, not {value!r}")
+    for field in ["CompanyName", "FileDescription", "ProductName"]:
+        expect(strings.get(field), f"{field} is empty")
+
+
+def check_manifest(args, folder):
+    data = program(args, folder).resource(built_files.RT_MANIFEST, 1)
+    if not expect(data, "orvflash.exe has no application manifest"):
+        return
+    root = ElementTree.fromstring(data)
+    levels = [e.get("level") for e in root.iter() if e.tag.endswith("}requestedExecutionLevel")]
+    expect(levels == ["asInvoker"], f"requested execution levels {levels}")
+    controls = [e.attrib for e in root.iter() if e.tag.endswith("}assemblyIdentity")
+                and e.get("name") == "Microsoft.Windows.Common-Controls"]
+    expect(len(controls) == 1 and controls[0].get("version", "").startswith("6.")
+           and controls[0].get("publicKeyToken") == "6595b64144ccf1df",
+           f"common controls 6 dependency: {controls}")
+
+
+def check_icon(args, folder):
+    built = program(args, folder)
+    groups = built.resource_names(built_files.RT_GROUP_ICON)
+    expect(groups == [130], f"icon groups {groups}, expected IDR_MAINFRAME (130) alone")
+    data = built.resource(built_files.RT_GROUP_ICON, 130)
+    if not expect(data, "no icon group 130"):
+        return
+    sizes = []
+    for width, height, bits, size, icon_id in built_files.parse_icon_group(data):
+        image = built.resource(built_files.RT_ICON, icon_id) or b""
+        expect(len(image) == size, f"icon {icon_id}: group says {size} bytes, image has "
+               f"{len(image)}")
+        real_width, real_height, real_bits = built_files.parse_icon_image(image)
+        expect(real_width == real_height, f"icon {icon_id} is {real_width}x{real_height}")
+        expect(bits == 32 and real_bits == 32,
+               f"icon {icon_id}: {bits} bits in the group, {real_bits} in the image")
+        expect((width or 256) == min(real_width, 256) and (height or 256) == min(real_height, 256),
+               f"icon {icon_id}: group says {width}x{height}, image is {real_width}")
+        sizes.append(real_width)
+    expect(sorted(sizes) == ICON_SIZES, f"icon sizes {sorted(sizes)}, expected {ICON_SIZES}")
+
+
+def check_dialogs(args, folder):
+    built = program(args, folder)
+    expected = {
+        102: ("Quorlan ORV Firmware Updater", (0, 0, 441, 189), DIALOG_STYLE | WS_VISIBLE,
+              WS_EX_APPWINDOW, [(1, "Done"), (1000, "Update"), (1001, "")]),
+        100: ("About orvflash", (0, 0, 170, 62), DIALOG_STYLE, 0,
+              [(-1, None), (-1, "orvflash, Version 1.0"), (-1, None), (1, "OK")]),
+    }
+    for dialog_id, (caption, rect, style, ex_style, controls) in expected.items():
+        data = built.resource(built_files.RT_DIALOG, dialog_id)
+        if not expect(data, f"no dialog {dialog_id}"):
+            continue
+        dialog = built_files.parse_dialog(data)
+        expect(dialog["caption"] == caption, f"dialog {dialog_id} caption {dialog['caption']!r}")
+        expect(dialog["rect"] == rect, f"dialog {dialog_id} is {dialog['rect']}")
+        expect(dialog["style"] == style, f"dialog {dialog_id} style {dialog['style']:#x}, "
+               f"expected {style:#x}")
+        expect(dialog["ex_style"] == ex_style, f"dialog {dialog_id} ex style "
+               f"{dialog['ex_style']:#x}")
+        expect((dialog.get("font"), dialog.get("points")) == ("MS Shell Dlg", 8),
+               f"dialog {dialog_id} font {dialog.get('font')} {dialog.get('points')}")
+        # An empty text is stored as no text at all.
+        found = [(c["id"], c["text"] or "") for c in dialog["controls"]]
+        for (want_id, want_text), (got_id, got_text) in zip(controls, found + [(None, None)] * 9):
+            expect(want_id == got_id and (want_text is None or want_text == got_text),
+                   f"dialog {dialog_id}: control {got_id} {got_text!r}, expected {want_id} "
+                   f"{want_text!r}")
+        expect(len(found) == len(controls), f"dialog {dialog_id} has {len(found)} controls")
+
+
+def program_messages(source_dir):
+    """The first line of each message the update run logs, and the questions' openings."""
+    with open(os.path.join(source_dir, "update", "update_run.cpp")) as source:
+        text = source.read()
+    messages = re.findall(r'LogLines\(\{(?:"",\s*)?"([^"]+)"', text)
+    messages += [re.sub(r"\s+", " ", m).split(",")[0]
+                 for m in re.findall(r'AskQuestion\(\s*"([^"]+)"', text)]
+    return messages
+
+
+def check_readme(args, folder):
+    with open(os.path.join(folder, "README.txt"), "rb") as readme:
+        raw = readme.read()
+    expect(b"\n" not in raw.replace(b"\r\n", b""), "README.txt has lines not ending in CR LF")
+    expect(all(b < 0x80 for b in raw), "README.txt is not plain ASCII")
+    text = re.sub(r"\s+", " ", raw.decode("ascii", "replace"))
+    for needed in ["Kavix_V5.dat", "STAND-IN", "simulates", "maker", VERSION,
+                   {64: "win64", 32: "win32"}[args.bits]]:
+        expect(needed in text, f"README.txt does not mention {needed!r}")
+    for message in program_messages(args.source):
+        expect(message in text, f"README.txt does not explain {message!r}")
+
+
+CHECKS = {"contents": check_contents, "imports": check_imports, "version": check_version,
+          "manifest": check_manifest, "icon": check_icon, "dialogs": check_dialogs,
+          "readme": check_readme}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("what", choices=["make"] + list(CHECKS))
+    parser.add_argument("out_dir")
+    parser.add_argument("--cpack")
+    parser.add_argument("--config")
+    parser.add_argument("--zip")
+    parser.add_argument("--objdump")
+    parser.add_argument("--wrestool")
+    parser.add_argument("--bits", type=int, choices=[32, 64])
+    parser.add_argument("--source")
+    args = parser.parse_args()
+    if args.what == "make":
+        make(args)
+    else:
+        folders = os.listdir(unpacked(args.out_dir))
+        folder = os.path.join(unpacked(args.out_dir), folders[0] if folders else "")
+        try:
+            CHECKS[args.what](args, folder)
+        except (ValueError, struct.error) as error:
+            expect(False, f"{args.what}: unreadable resource: {error}")
+    for failure in failures:
+        print(f"FAIL: {failure}", file=sys.stderr)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
