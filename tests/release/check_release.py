@@ -112,6 +112,12 @@ def check_version(args, folder):
         expect(strings.get(field) == value, f"{field} is {strings.get(field)!r}, not {value!r}")
     for field in ["CompanyName", "FileDescription", "ProductName"]:
         expect(strings.get(field), f"{field} is empty")
+    # Our DLL says what it is, so that nobody takes it for the maker's.
+    library = BuiltFile(os.path.join(folder, "orv_api.dll"), args.objdump, args.wrestool)
+    data = library.resource(built_files.RT_VERSION, 1)
+    if expect(data, "orv_api.dll has no version resource"):
+        description = built_files.parse_version(data)[1].get("040904E4", {}).get("FileDescription")
+        expect("Simulated Kavix" in (description or ""), f"orv_api.dll says {description!r}")
 
 
 def check_manifest(args, folder):
