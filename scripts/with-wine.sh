@@ -41,5 +41,10 @@ mkdir -p "$WINEPREFIX"
 wineserver -p
 "$wine_bin" wineboot -i >"$work/wineboot.log" 2>&1 </dev/null
 "$wine_bin" cmd /c exit >>"$work/wineboot.log" 2>&1 </dev/null
+# Keeps the default desktop's process alive between the tests (see desktop_keeper.c).
+keeper_source="$(dirname "$0")/desktop_keeper.c"
+if x86_64-w64-mingw32-gcc -Wall -Wextra -mwindows "$keeper_source" -o "$work/desktop_keeper.exe"; then
+    "$wine_bin" "$work/desktop_keeper.exe" </dev/null >>"$work/wineboot.log" 2>&1 &
+fi
 export ORV_WINE="$wine_bin"
 "$@"
