@@ -1,12 +1,22 @@
 // Opening, handles, and what the ORV_SIM_ variables make the device do.
 #include <chrono>
 #include <functional>
+#include <type_traits>
 
 #include "sim_fixture.h"
 
 using namespace orv_sim;
 
 using Device = SimTest;
+
+#if defined(_WIN32) && defined(__i386__)
+// On 32-bit Windows the convention is part of the type: a library built otherwise would unbalance
+// the stack at every call.
+static_assert(std::is_same_v<decltype(&orvOpenDevice), orvStatus(__cdecl*)(int32_t*)>);
+static_assert(std::is_same_v<decltype(&orvWriteFlash),
+                             orvStatus(__cdecl*)(int32_t, int32_t, unsigned char*)>);
+static_assert(!std::is_same_v<decltype(&orvClearFlash), orvStatus(__stdcall*)(int32_t)>);
+#endif
 
 TEST(NeverOpened, EveryCallFails) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
