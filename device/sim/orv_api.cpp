@@ -1,11 +1,10 @@
 // The five functions of the device library, over a simulated Kavix whose flash lives in a file.
 #include "orv_api.h"
 
-#include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "sim/config.h"
+#include "sim/device_time.h"
 #include "sim/flash_layout.h"
 #include "sim/flash_store.h"
 #include "sim/status.h"
@@ -46,16 +45,6 @@ orvStatus CheckIndex(int32_t index, int32_t count, const void* buffer) {
         return kBadIndex;
     }
     return buffer ? kOk : kNullPointer;
-}
-
-// Every call that reaches the flash takes its time, a failing one too. Looped because a sleep may
-// end a little early (Windows' timer ticks).
-void Delay(int32_t milliseconds) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    for (auto now = std::chrono::steady_clock::now(); now < until;
-         now = std::chrono::steady_clock::now()) {
-        std::this_thread::sleep_for(until - now);
-    }
 }
 
 orvStatus Open(bool configValid, const Config& config, int32_t* handle) {
@@ -121,8 +110,9 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
     if (status == kOk) {
         status = CheckIndex(sector, kSectorCount, destination);
     }
+    // Every call that reaches the flash takes its time, a failing one too.
+    const DeviceTime time(status == kOk ? device.config.readDelayMs : 0);
     if (status == kOk) {
-        Delay(device.config.readDelayMs);
         if (device.config.readFailSector == sector) {
             status = kInjectedFault;
         } else {
@@ -130,6 +120,7 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
         }
     }
     device.trace.Record("orvReadFlash", sector, status);
+    time.WaitForEnd();
     return status;
 }
 
@@ -137,11 +128,12 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
 orvStatus ORV_CALL orvClearFlash(int32_t handle) {
     std::lock_guard<std::mutex> lock(device.mutex);
     orvStatus status = Admit(handle);
+    const DeviceTime time(status == kOk ? device.config.eraseDelayMs : 0);
     if (status == kOk) {
-        Delay(device.config.eraseDelayMs);
         status = device.config.eraseFails ? kInjectedFault : device.flash.Erase(0, kClearedSize);
     }
     device.trace.Record("orvClearFlash", status);
+    time.WaitForEnd();
     return status;
 }
 
@@ -151,12 +143,13 @@ orvStatus ORV_CALL orvWriteFlash(int32_t handle, int32_t page, unsigned char* so
     if (status == kOk) {
         status = CheckIndex(page, kPageCount, source);
     }
+    const DeviceTime time(status == kOk ? device.config.writeDelayMs : 0);
     if (status == kOk) {
-        Delay(device.config.writeDelayMs);
         status = device.config.writeFailPage == page
                      ? kInjectedFault
                      : device.flash.Program(page * kPageSize, source, kPageSize);
     }
     device.trace.Record("orvWriteFlash", page, status);
+    time.WaitForEnd();
     return status;
 }
