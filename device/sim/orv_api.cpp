@@ -21,6 +21,7 @@ struct Device {
     int32_t handle = 0;
     uint16_t generation = 0;
     int64_t calls = 0;  // since the last open, which counts as the first
+    std::chrono::steady_clock::duration lateness{};  // see DeviceTime
     Config config;
     FlashStore flash;
     Trace trace;
@@ -81,6 +82,7 @@ orvStatus ORV_CALL orvOpenDevice(int32_t* handle) {
     std::lock_guard<std::mutex> lock(device.mutex);
     device.open = false;
     device.calls = 1;
+    device.lateness = {};
     Config config;
     bool configValid = LoadConfig(config);
     if (!device.trace.Start(config.tracePath)) {
@@ -111,7 +113,7 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
         status = CheckIndex(sector, kSectorCount, destination);
     }
     // Every call that reaches the flash takes its time, a failing one too.
-    const DeviceTime time(status == kOk ? device.config.readDelayMs : 0);
+    const DeviceTime time(status == kOk ? device.config.readDelayMs : 0, device.lateness);
     if (status == kOk) {
         if (device.config.readFailSector == sector) {
             status = kInjectedFault;
@@ -128,7 +130,7 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
 orvStatus ORV_CALL orvClearFlash(int32_t handle) {
     std::lock_guard<std::mutex> lock(device.mutex);
     orvStatus status = Admit(handle);
-    const DeviceTime time(status == kOk ? device.config.eraseDelayMs : 0);
+    const DeviceTime time(status == kOk ? device.config.eraseDelayMs : 0, device.lateness);
     if (status == kOk) {
         status = device.config.eraseFails ? kInjectedFault : device.flash.Erase(0, kClearedSize);
     }
@@ -143,7 +145,7 @@ orvStatus ORV_CALL orvWriteFlash(int32_t handle, int32_t page, unsigned char* so
     if (status == kOk) {
         status = CheckIndex(page, kPageCount, source);
     }
-    const DeviceTime time(status == kOk ? device.config.writeDelayMs : 0);
+    const DeviceTime time(status == kOk ? device.config.writeDelayMs : 0, device.lateness);
     if (status == kOk) {
         status = device.config.writeFailPage == page
                      ? kInjectedFault
