@@ -6,9 +6,11 @@
 //   update_run_bench --check                         only that both make the same calls
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 

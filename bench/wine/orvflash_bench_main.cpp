@@ -95,6 +95,7 @@ UpdaterRun RunUpdater(const Scenario& scenario, bool probe, DWORD timeoutMs) {
     if (prober) {
         run.answerMs = prober->Stop();
     }
+    app.WaitForLogLine(kSafeToClose);
     run.finished = MemoryOf(app.ProcessId());
 
     if (app.LogLines() != LogOf({kIdentifying, kUpdating}, {kFinished})) {
@@ -199,6 +200,9 @@ void Benchmark(const std::string& work, int pairs, ResultsFile& results) {
     results.Put("model_ratio", modelSeconds / sumSeconds);
     results.Put("model_programming_ratio", model.yesToFinishedSeconds / kModelProgrammingSeconds);
 
+    if (model.answerMs.empty()) {
+        throw DriverError("the probe got no answer at all");
+    }
     const Spread answers = SpreadOf(model.answerMs);
     results.Put("probe_count", double(model.answerMs.size()));
     results.Put("probe_median_ms", answers.median);
