@@ -3,12 +3,12 @@
 # builds the optimised native preset and the Windows preset, runs the native benchmark and then
 # the one under Wine (a private prefix and Xvfb, about three minutes, most of it one run with the
 # simulator slowed to a model of the real Kavix), writes bench/results.md and prints it.
-#   scripts/bench.sh [--pairs=N]   N: side-by-side pairs under Wine (default 9; natively 201)
+#   scripts/bench.sh [--pairs=N]   N: side-by-side pairs under Wine (default 15; natively 201)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-wine_pairs=9
+wine_pairs=15
 for arg in "$@"; do
     case $arg in
         --pairs=*) wine_pairs=${arg#--pairs=} ;;

@@ -221,7 +221,7 @@ void Benchmark(const std::string& work, int pairs, ResultsFile& results) {
 
 int main(int argc, char** argv) {
     DriverSession session;
-    std::string program, library, work, resultsPath, pairs = "9";
+    std::string program, library, work, resultsPath, pairs = "15";
     for (int i = 1; i < argc; ++i) {
         if (!session.TakeOption(argv[i]) && !Option(argv[i], "--program", program) &&
             !Option(argv[i], "--library", library) && !Option(argv[i], "--work", work) &&
