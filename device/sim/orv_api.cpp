@@ -1,11 +1,10 @@
 // The five functions of the device library, over a simulated Kavix whose flash lives in a file.
 #include "orv_api.h"
 
-#include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "sim/config.h"
+#include "sim/device_time.h"
 #include "sim/flash_layout.h"
 #include "sim/flash_store.h"
 #include "sim/status.h"
@@ -22,6 +21,7 @@ struct Device {
     int32_t handle = 0;
     uint16_t generation = 0;
     int64_t calls = 0;  // since the last open, which counts as the first
+    std::chrono::steady_clock::duration lateness{};  // see DeviceTime
     Config config;
     FlashStore flash;
     Trace trace;
@@ -46,16 +46,6 @@ orvStatus CheckIndex(int32_t index, int32_t count, const void* buffer) {
         return kBadIndex;
     }
     return buffer ? kOk : kNullPointer;
-}
-
-// Every call that reaches the flash takes its time, a failing one too. Looped because a sleep may
-// end a little early (Windows' timer ticks).
-void Delay(int32_t milliseconds) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    for (auto now = std::chrono::steady_clock::now(); now < until;
-         now = std::chrono::steady_clock::now()) {
-        std::this_thread::sleep_for(until - now);
-    }
 }
 
 orvStatus Open(bool configValid, const Config& config, int32_t* handle) {
@@ -92,6 +82,7 @@ orvStatus ORV_CALL orvOpenDevice(int32_t* handle) {
     std::lock_guard<std::mutex> lock(device.mutex);
     device.open = false;
     device.calls = 1;
+    device.lateness = {};
     Config config;
     bool configValid = LoadConfig(config);
     if (!device.trace.Start(config.tracePath)) {
@@ -121,8 +112,9 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
     if (status == kOk) {
         status = CheckIndex(sector, kSectorCount, destination);
     }
+    // Every call that reaches the flash takes its time, a failing one too.
+    const DeviceTime time(status == kOk ? device.config.readDelayMs : 0, device.lateness);
     if (status == kOk) {
-        Delay(device.config.readDelayMs);
         if (device.config.readFailSector == sector) {
             status = kInjectedFault;
         } else {
@@ -130,6 +122,7 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
         }
     }
     device.trace.Record("orvReadFlash", sector, status);
+    time.WaitForEnd();
     return status;
 }
 
@@ -137,11 +130,12 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
 orvStatus ORV_CALL orvClearFlash(int32_t handle) {
     std::lock_guard<std::mutex> lock(device.mutex);
     orvStatus status = Admit(handle);
+    const DeviceTime time(status == kOk ? device.config.eraseDelayMs : 0, device.lateness);
     if (status == kOk) {
-        Delay(device.config.eraseDelayMs);
         status = device.config.eraseFails ? kInjectedFault : device.flash.Erase(0, kClearedSize);
     }
     device.trace.Record("orvClearFlash", status);
+    time.WaitForEnd();
     return status;
 }
 
@@ -151,12 +145,13 @@ orvStatus ORV_CALL orvWriteFlash(int32_t handle, int32_t page, unsigned char* so
     if (status == kOk) {
         status = CheckIndex(page, kPageCount, source);
     }
+    const DeviceTime time(status == kOk ? device.config.writeDelayMs : 0, device.lateness);
     if (status == kOk) {
-        Delay(device.config.writeDelayMs);
         status = device.config.writeFailPage == page
                      ? kInjectedFault
                      : device.flash.Program(page * kPageSize, source, kPageSize);
     }
     device.trace.Record("orvWriteFlash", page, status);
+    time.WaitForEnd();
     return status;
 }

@@ -11,7 +11,7 @@ constexpr UINT kAnswerTimeoutMs = 20000;
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (condition()) {
@@ -20,7 +20,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
         if (GetTickCount() - start >= timeoutMs) {
             return condition();
         }
-        Sleep(5);
+        Sleep(pollMs);
     }
 }
 

@@ -15,8 +15,8 @@ struct DriverError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Polls `condition` at a short interval until it holds or `timeoutMs` has passed.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+// Polls `condition` every `pollMs` until it holds or `timeoutMs` has passed.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 5);
 
 DWORD ProcessOfWindow(HWND window);
 

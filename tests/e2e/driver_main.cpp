@@ -9,78 +9,30 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <io.h>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "demo.h"
-#include "desktop.h"
+#include "driver_session.h"
 #include "orvflash_process.h"
-
-namespace {
-
-std::string statusPath;
-
-void WriteStatus(int status) {
-    if (statusPath.empty()) {
-        return;
-    }
-    if (std::FILE* file = std::fopen(statusPath.c_str(), "wb")) {
-        std::fprintf(file, "%d\n", status);
-        std::fclose(file);
-    }
-}
-
-// However a scenario hangs, the driver ends in time; its job objects end the programs with it.
-DWORD WINAPI Watchdog(LPVOID seconds) {
-    HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    WaitForSingleObject(never, DWORD(reinterpret_cast<uintptr_t>(seconds)) * 1000);
-    std::printf("\norvflash_e2e: deadline passed, giving up\n");
-    std::fflush(stdout);
-    WriteStatus(2);
-    TerminateProcess(GetCurrentProcess(), 2);
-    return 0;
-}
-
-bool Option(const char* arg, const char* name, std::string& value) {
-    const std::size_t length = std::strlen(name);
-    if (std::strncmp(arg, name, length) != 0 || arg[length] != '=') {
-        return false;
-    }
-    value = e2e::WindowsPath(arg + length + 1);
-    return true;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    std::string program, library, work, output, demo, shots, deadline;
+    e2e::DriverSession session;
+    std::string program, library, work, demo, shots;
     for (int i = 1; i < argc; ++i) {
-        if (!Option(argv[i], "--program", program) && !Option(argv[i], "--library", library) &&
-            !Option(argv[i], "--work", work) && !Option(argv[i], "--output", output) &&
-            !Option(argv[i], "--status", statusPath) && !Option(argv[i], "--demo", demo) &&
-            !Option(argv[i], "--shots", shots) && !Option(argv[i], "--deadline", deadline)) {
+        if (!session.TakeOption(argv[i]) && !e2e::Option(argv[i], "--program", program) &&
+            !e2e::Option(argv[i], "--library", library) && !e2e::Option(argv[i], "--work", work) &&
+            !e2e::Option(argv[i], "--demo", demo) && !e2e::Option(argv[i], "--shots", shots)) {
             std::fprintf(stderr, "orvflash_e2e: unknown argument %s\n", argv[i]);
             return 64;
         }
     }
-    if (!output.empty()) {
-        // Output to a file: a pipe would be held open by Wine after the driver ends.
-        if (!std::freopen(output.c_str(), "w", stdout)) {
-            return 65;
-        }
-        _dup2(_fileno(stdout), _fileno(stderr));
+    if (!session.Begin()) {
+        return 65;
     }
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-
-    const unsigned long seconds =
-        deadline.empty() ? 900 : std::strtoul(deadline.c_str(), nullptr, 10);
-    CreateThread(nullptr, 0, Watchdog, reinterpret_cast<LPVOID>(uintptr_t(seconds)), 0, nullptr);
 
     int status;
     if (!demo.empty()) {
@@ -99,7 +51,6 @@ int main(int argc, char** argv) {
         ::testing::GTEST_FLAG(color) = "no";
         status = RUN_ALL_TESTS();
     }
-    WriteStatus(status);
-    std::fflush(stdout);
+    session.End(status);
     return status;
 }

@@ -91,7 +91,9 @@ Orvflash::Orvflash(const Scenario& scenario) : initialFlash(scenario.flash) {
 
     std::vector<std::string> environment = CleanEnvironment();
     environment.push_back("ORV_SIM_FLASH=" + folder + "\\flash.bin");
-    environment.push_back("ORV_SIM_TRACE=" + folder + "\\trace.txt");
+    if (scenario.trace) {
+        environment.push_back("ORV_SIM_TRACE=" + folder + "\\trace.txt");
+    }
     for (const auto& variable : scenario.sim) {
         environment.push_back(variable.first + "=" + variable.second);
     }

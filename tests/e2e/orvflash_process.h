@@ -23,6 +23,8 @@ struct Scenario {
     std::optional<Bytes> image = Pattern(kImageLimit, 5);
     // ORV_SIM_ variables besides the flash and trace paths.
     std::vector<std::pair<std::string, std::string>> sim;
+    // The trace doubles the simulator's file work per call; a benchmark leaves it out.
+    bool trace = true;
 };
 
 struct MessageBoxWindow {
