@@ -23,11 +23,11 @@ for preset in native-release windows; do
 done
 
 work=$(mktemp -d /tmp/orvflash-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+native_tmp=$work
+trap 'rm -rf "$work" "$native_tmp"' EXIT
 
 # On tmpfs where there is one: the simulator's file writes get cheaper and steadier, which makes
 # the updater's share show more, not less.
-native_tmp=$work
 [ -d /dev/shm ] && [ -w /dev/shm ] && native_tmp=$(mktemp -d /dev/shm/orvflash-bench.XXXXXX)
 echo "bench: native, 201 pairs"
 TMPDIR=$native_tmp build/native-release/bench/update_run_bench --pairs=201 \
