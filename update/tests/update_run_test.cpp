@@ -163,7 +163,9 @@ struct AbortCase {
     std::vector<std::string> calls;
 };
 
-void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AbortCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AbortTest : public UpdateRunTest, public ::testing::WithParamInterface<AbortCase> {};
 
