@@ -2,6 +2,7 @@
 resources. Imports and exports come from the cross binutils' objdump, resources from icoutils'
 wrestool; the resource formats (version, dialog, icon) are decoded here."""
 
+import functools
 import re
 import struct
 import subprocess
@@ -16,9 +17,14 @@ RT_MANIFEST = 24
 class BuiltFile:
     def __init__(self, path, objdump, wrestool):
         self.path = path
+        self.objdump = objdump
         self.wrestool = wrestool
-        self.headers = subprocess.run([objdump, "-p", path], check=True, capture_output=True,
-                                      text=True).stdout
+
+    @functools.cached_property
+    def headers(self):
+        """objdump's account of the PE headers, read once and only by the checks that need it."""
+        return subprocess.run([self.objdump, "-p", self.path], check=True, capture_output=True,
+                              text=True).stdout
 
     def file_format(self):
         """'pei-i386' or 'pei-x86-64'."""
