@@ -19,7 +19,7 @@ public:
     void WaitForWorker();
 
     // UpdateRunWindow
-    void AppendLog(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+    void AppendLog(const char* format, ...) override ORV_PRINTF_METHOD;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -38,7 +38,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    int AskQuestion(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+    int AskQuestion(const char* format, ...) override ORV_PRINTF_METHOD;
     void ShowWarning(const char* text) override;
     ProgressBar* FindProgressBar() override;
     WorkerThreadHandle StartWorker() override;

@@ -189,7 +189,9 @@ void UpdateRun::UpdateWorker() {
     if (!abandoned) {
         deviceFailed = orvClearFlash(deviceHandle) != 0;
         image = WriteImage(deviceFailed);
-        RestoreDataBlock(deviceFailed);
+        if (!WritePages(kDataBlockFirstPage, savedData.get(), kRestoredPages, kRestoreThreshold)) {
+            deviceFailed = true;
+        }
     }
     // Every device call is made: from here on, closing cannot harm the device, and the window may
     // say so while the session end is no longer refused.
@@ -239,24 +241,20 @@ UpdateRun::ImageResult UpdateRun::WriteImage(bool& deviceFailed) {
     }
 
     const int32_t pageCount = ImagePageCount(length);
-    const int threshold = pageCount / 10 + 5;
-    int counter = 0;
-    for (int32_t j = 0; j < pageCount && !abandoned; ++j) {
-        if (orvWriteFlash(deviceHandle, kImageFirstPage + j, image.get() + j * kPageSize) != 0) {
-            deviceFailed = true;
-        }
-        AdvanceProgress(counter, threshold);
+    if (!WritePages(kImageFirstPage, image.get(), pageCount, pageCount / 10 + 5)) {
+        deviceFailed = true;
     }
     return result;
 }
 
-void UpdateRun::RestoreDataBlock(bool& deviceFailed) {
+bool UpdateRun::WritePages(int32_t firstPage, unsigned char* source, int32_t count, int threshold) {
+    bool allWritten = true;
     int counter = 0;
-    for (int32_t i = 0; i < kRestoredPages && !abandoned; ++i) {
-        if (orvWriteFlash(deviceHandle, kDataBlockFirstPage + i, savedData.get() + i * kPageSize) !=
-            0) {
-            deviceFailed = true;
+    for (int32_t i = 0; i < count && !abandoned; ++i) {
+        if (orvWriteFlash(deviceHandle, firstPage + i, source + i * kPageSize) != 0) {
+            allWritten = false;
         }
-        AdvanceProgress(counter, kRestoreThreshold);
+        AdvanceProgress(counter, threshold);
     }
+    return allWritten;
 }

@@ -57,7 +57,9 @@ private:
     void StartWorker();
 
     ImageResult WriteImage(bool& deviceFailed);
-    void RestoreDataBlock(bool& deviceFailed);
+    // Writes `count` pages from `source` on, advancing the bar every `threshold` pages; false if
+    // the device refused any of them (every page is still tried).
+    bool WritePages(int32_t firstPage, unsigned char* source, int32_t count, int threshold);
     void AdvanceProgress(int& counter, int threshold);
     void LogLines(std::initializer_list<const char*> lines);
 
