@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace e2e {
 
@@ -73,27 +71,6 @@ Bytes FlashAfterRun(const Bytes& before, const Bytes& image) {
         PageSource(before, image, page, &after[std::size_t(page) * kPageSize]);
     }
     return after;
-}
-
-std::vector<DeviceCall> ReadTrace(const std::string& path) {
-    std::vector<DeviceCall> calls;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.empty()) {
-            continue;
-        }
-        std::istringstream fields(line);
-        DeviceCall call;
-        std::string index;
-        fields >> call.function >> index >> call.status >> call.thread;
-        call.index = index == "-" ? -1 : std::stol(index);
-        calls.push_back(call);
-    }
-    return calls;
 }
 
 std::vector<std::string> CallNames(const std::vector<DeviceCall>& calls) {

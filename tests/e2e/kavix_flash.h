@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "device_trace.h"
+
 namespace e2e {
 
 using Bytes = std::vector<unsigned char>;
@@ -32,15 +34,8 @@ uint16_t VersionOf(const Bytes& flash);
 // The flash after a complete successful run with `image`.
 Bytes FlashAfterRun(const Bytes& before, const Bytes& image);
 
-struct DeviceCall {
-    std::string function;
-    long index = -1;  // -1 for "-"
-    long status = 0;
-    std::string thread;
-};
-
-// The trace file; an absent file is an empty trace.
-std::vector<DeviceCall> ReadTrace(const std::string& path);
+using orv_sim::DeviceCall;
+using orv_sim::ReadTrace;
 
 // "orvReadFlash 8" etc., status and thread left out, for comparing call sequences.
 std::vector<std::string> CallNames(const std::vector<DeviceCall>& calls);

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #ifdef _WIN32
 #include <process.h>
@@ -125,26 +124,13 @@ void SimDevice::SetFault(const char* name, const std::string& value) {
 }
 
 std::vector<DeviceCall> SimDevice::Calls() const {
-    std::vector<DeviceCall> calls;
-    std::ifstream in(folder / "trace.txt");
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        DeviceCall call;
-        std::string index;
-        fields >> call.function >> index >> call.status >> call.thread;
-        call.index = index == "-" ? -1 : std::stol(index);
-        calls.push_back(call);
-    }
-    return calls;
+    return orv_sim::ReadTrace((folder / "trace.txt").string());
 }
 
 int SimDevice::WriteCalls() const {
-    std::ifstream in(folder / "trace.txt");
-    std::string line;
     int writes = 0;
-    while (std::getline(in, line)) {
-        writes += line.rfind("orvWriteFlash ", 0) == 0;
+    for (const DeviceCall& call : Calls()) {
+        writes += call.function == "orvWriteFlash";
     }
     return writes;
 }

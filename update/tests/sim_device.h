@@ -8,16 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "device_trace.h"
+
 using Bytes = std::vector<unsigned char>;
 
 constexpr int32_t kSimFlashSize = 0x200000;
 
-struct DeviceCall {
-    std::string function;
-    long index;  // -1 where the call has none
-    long status;
-    std::string thread;
-};
+using orv_sim::DeviceCall;
 
 class SimDevice {
 public:
