@@ -60,11 +60,9 @@ PY
 rm -f "$demo/kavix_flash.bin"
 
 # Identifying takes about 1 s, the erase 1.5 s, programming 3,604 pages about 15 s.
+for variable in ${!ORV_SIM_*}; do unset "$variable"; done
 export ORV_SIM_FLASH="Z:${demo//\//\\}\\kavix_flash.bin"
 export ORV_SIM_READ_DELAY_MS=120 ORV_SIM_ERASE_DELAY_MS=1500 ORV_SIM_WRITE_DELAY_MS=4
-unset ORV_SIM_TRACE ORV_SIM_TYPE ORV_SIM_OPEN_FAIL ORV_SIM_TYPE_STORES_NOTHING \
-    ORV_SIM_READ_FAIL_SECTOR ORV_SIM_ERASE_FAIL ORV_SIM_WRITE_FAIL_PAGE ORV_SIM_UNPLUG_AFTER \
-    ORV_SIM_SERIAL
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     export WINEPREFIX=$demo/wine-prefix WINEDEBUG=-all

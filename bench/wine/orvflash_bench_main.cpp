@@ -27,6 +27,7 @@
 #include "process_memory.h"
 #include "responsiveness_probe.h"
 #include "results_file.h"
+#include "sim_environment.h"
 #include "spread.h"
 
 namespace {
@@ -118,6 +119,8 @@ BareRunTimes RunBare(const std::string& folder, const Bytes& image, bool trace) 
     std::ofstream(folder + "\\flash.bin", std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(flash.data()), std::streamsize(flash.size()));
     std::filesystem::remove(folder + "\\trace.txt");
+    // As the updater's side gets it: no fault or delay from the caller's environment.
+    orv_sim::ClearSimVariables();
     SetEnvironmentVariableA("ORV_SIM_FLASH", (folder + "\\flash.bin").c_str());
     SetEnvironmentVariableA("ORV_SIM_TRACE", trace ? (folder + "\\trace.txt").c_str() : nullptr);
     const BareRunTimes times = BareRun(image.data(), kImagePages);

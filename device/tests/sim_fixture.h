@@ -20,6 +20,7 @@
 #endif
 
 #include "orv_api.h"
+#include "sim_environment.h"
 #include "sim/status.h"
 
 using Bytes = std::vector<unsigned char>;
@@ -31,13 +32,7 @@ constexpr std::size_t kSector = 0x10000;
 constexpr std::size_t kPage = 0x100;
 
 // An empty value clears the variable on Windows and reads as unset in the simulator.
-inline void SetVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
+using orv_sim::SetVariable;
 
 inline unsigned long ThisThreadId() {
 #ifdef _WIN32
@@ -86,13 +81,7 @@ protected:
         tracePath = folder / "trace.txt";
         fs::remove_all(folder);
         fs::create_directories(folder);
-        for (const char* name :
-             {"ORV_SIM_TRACE", "ORV_SIM_SERIAL", "ORV_SIM_TYPE", "ORV_SIM_OPEN_FAIL",
-              "ORV_SIM_TYPE_STORES_NOTHING", "ORV_SIM_READ_FAIL_SECTOR", "ORV_SIM_ERASE_FAIL",
-              "ORV_SIM_WRITE_FAIL_PAGE", "ORV_SIM_UNPLUG_AFTER", "ORV_SIM_READ_DELAY_MS",
-              "ORV_SIM_WRITE_DELAY_MS", "ORV_SIM_ERASE_DELAY_MS"}) {
-            SetVariable(name, "");
-        }
+        orv_sim::ClearSimVariables();
         SetVariable("ORV_SIM_FLASH", flashPath.string());
     }
 

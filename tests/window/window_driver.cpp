@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "afx_winapp.h"
+#include "sim_environment.h"
 #include "updater_dlg.h"
 
 namespace {
@@ -21,21 +22,6 @@ const char kCaption[] = "Quorlan ORV Firmware Updater";
 
 std::mutex createdLock;
 std::vector<CreatedControl>* recording = nullptr;
-
-const char* const kSimVariables[] = {
-    "ORV_SIM_TYPE",
-    "ORV_SIM_OPEN_FAIL",
-    "ORV_SIM_TYPE_STORES_NOTHING",
-    "ORV_SIM_READ_FAIL_SECTOR",
-    "ORV_SIM_ERASE_FAIL",
-    "ORV_SIM_WRITE_FAIL_PAGE",
-    "ORV_SIM_UNPLUG_AFTER",
-    "ORV_SIM_READ_DELAY_MS",
-    "ORV_SIM_WRITE_DELAY_MS",
-    "ORV_SIM_ERASE_DELAY_MS",
-    "ORV_SIM_SERIAL",
-    "ORV_SIM_TRACE",
-};
 
 struct BoxSearch {
     const char* caption;
@@ -68,10 +54,8 @@ WorkFolder::WorkFolder(std::size_t imageLength) {
     for (std::size_t i = 0; i < imageLength; ++i) {
         image.put(static_cast<char>(i * 7 + 3));
     }
-    for (const char* variable : kSimVariables) {
-        _putenv_s(variable, "");
-    }
-    _putenv_s("ORV_SIM_FLASH", Path("flash.bin").c_str());
+    orv_sim::ClearSimVariables();
+    orv_sim::SetVariable("ORV_SIM_FLASH", Path("flash.bin"));
 }
 
 WorkFolder::~WorkFolder() {

@@ -11,46 +11,17 @@
 #endif
 
 #include "flash_map.h"
+#include "sim_environment.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* const kSimVariables[] = {
-    "ORV_SIM_TYPE",
-    "ORV_SIM_OPEN_FAIL",
-    "ORV_SIM_TYPE_STORES_NOTHING",
-    "ORV_SIM_READ_FAIL_SECTOR",
-    "ORV_SIM_ERASE_FAIL",
-    "ORV_SIM_WRITE_FAIL_PAGE",
-    "ORV_SIM_UNPLUG_AFTER",
-    "ORV_SIM_READ_DELAY_MS",
-    "ORV_SIM_WRITE_DELAY_MS",
-    "ORV_SIM_ERASE_DELAY_MS",
-    "ORV_SIM_SERIAL",
-};
 
 long ProcessId() {
 #ifdef _WIN32
     return long(_getpid());
 #else
     return long(getpid());
-#endif
-}
-
-void SetVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
-void ClearVariable(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");
-#else
-    unsetenv(name);
 #endif
 }
 
@@ -65,11 +36,9 @@ SimDevice::SimDevice() : previousDirectory(fs::current_path()) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::current_path(folder);
-    for (const char* variable : kSimVariables) {
-        ClearVariable(variable);
-    }
-    SetVariable("ORV_SIM_FLASH", (folder / "flash.bin").string());
-    SetVariable("ORV_SIM_TRACE", (folder / "trace.txt").string());
+    orv_sim::ClearSimVariables();
+    orv_sim::SetVariable("ORV_SIM_FLASH", (folder / "flash.bin").string());
+    orv_sim::SetVariable("ORV_SIM_TRACE", (folder / "trace.txt").string());
     WriteFlash(FactoryFlash(20481234, 4));
 }
 
@@ -120,7 +89,7 @@ void SimDevice::WriteImage(const Bytes& image) {
 }
 
 void SimDevice::SetFault(const char* name, const std::string& value) {
-    SetVariable(name, value);
+    orv_sim::SetVariable(name, value);
 }
 
 std::vector<DeviceCall> SimDevice::Calls() const {
