@@ -8,6 +8,7 @@
 #include "afx_winapp.h"
 #include "image_file.h"
 #include "resource.h"
+#include "saved_copy_folder.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ const char* const kWelcome[] = {
 
 CUpdaterDlg::CUpdaterDlg()
     : CDialog(IDD_UPDATER, nullptr),
-      updateRun(*this, std::make_unique<CImageFile>()),
+      updateRun(*this, std::make_unique<CImageFile>(), std::make_unique<CSavedCopyFolder>()),
       windowIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 BEGIN_MESSAGE_MAP(CUpdaterDlg, CDialog)

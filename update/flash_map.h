@@ -35,6 +35,25 @@ constexpr uint16_t kImageFirmwareVersion = 5;
 
 constexpr const char* kImageFileName = "Kavix_V5.dat";
 
+inline int32_t SerialNumberOf(const unsigned char* block) {
+    const unsigned char* p = block + kSerialNumberOffset;
+    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                uint32_t(p[3]) << 24);
+}
+
+inline uint16_t FirmwareVersionOf(const unsigned char* block) {
+    const unsigned char* p = block + kFirmwareVersionOffset;
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+// The block as it is written back: the version raised to the image's if it was lower.
+inline void RaiseFirmwareVersion(unsigned char* block) {
+    if (FirmwareVersionOf(block) < kImageFirmwareVersion) {
+        block[kFirmwareVersionOffset] = kImageFirmwareVersion & 0xFF;
+        block[kFirmwareVersionOffset + 1] = kImageFirmwareVersion >> 8;
+    }
+}
+
 // Byte i of the image goes to page i / 256: the page count is the length rounded up to pages.
 constexpr int32_t ImagePageCount(int32_t length) {
     return (length + kPageSize - 1) / kPageSize;

@@ -4,6 +4,7 @@
 
 #include "flash_map.h"
 #include "orv_api.h"
+#include "saved_copies.h"
 
 using namespace flash_map;
 
@@ -15,23 +16,11 @@ constexpr int kRestoreThreshold = 160;
 
 const char* const kAdvice = "If you continue to have problems, contact Brevandt.";
 
-uint32_t LoadLe32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t LoadLe16(const unsigned char* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-void StoreLe16(unsigned char* p, uint16_t value) {
-    p[0] = static_cast<unsigned char>(value & 0xFF);
-    p[1] = static_cast<unsigned char>(value >> 8);
-}
-
 }  // namespace
 
-UpdateRun::UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file)
-    : firmwareFile(std::move(file)), window(window) {}
+UpdateRun::UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file,
+                     std::unique_ptr<SavedCopyStore> copies)
+    : firmwareFile(std::move(file)), savedCopies(std::move(copies)), window(window) {}
 
 void UpdateRun::Reset() {
     updateStarted = false;
@@ -61,24 +50,23 @@ void UpdateRun::OnBnClickedUpdate() {
         LogLines({"Could not find update file, unable to continue."});
         return;
     }
-    if (!CheckImageLength()) {
-        return;
+    if (ReadImage()) {
+        LogLines({"Identifying device, please wait.."});
+        if (IdentifyDevice() && ReadDataBlock() && TakeCopyOfUnfinishedUpdate() &&
+            ConfirmUpdate() && SaveCopy() && StartWorker()) {
+            return;
+        }
     }
-    LogLines({"Identifying device, please wait.."});
-    if (!IdentifyDevice() || !SaveDataBlock() || !ConfirmUpdate()) {
-        return;
-    }
-    StartWorker();
+    // No worker will write the image.
+    imageData.reset();
 }
 
-bool UpdateRun::ImageLength(uint64_t* length) {
-    return firmwareFile->SeekToEnd() && firmwareFile->GetPosition(length);
-}
-
-bool UpdateRun::CheckImageLength() {
-    // Rejecting here, before the device is touched, is the only place that leaves the flash intact.
+// The whole image is read here, before the device is touched: a file that cannot be read then
+// stops the run with the flash as it was.
+bool UpdateRun::ReadImage() {
     uint64_t length = 0;
-    if (!ImageLength(&length) || !firmwareFile->SeekToBegin()) {
+    if (!firmwareFile->SeekToEnd() || !firmwareFile->GetPosition(&length) ||
+        !firmwareFile->SeekToBegin()) {
         LogLines({"Error reading update file, unable to continue.", ""});
         return false;
     }
@@ -89,6 +77,21 @@ bool UpdateRun::CheckImageLength() {
     // An empty image would erase the firmware and put nothing in its place.
     if (length == 0) {
         LogLines({"The update file is empty, unable to continue.", ""});
+        return false;
+    }
+    imageLength = static_cast<int32_t>(length);
+    imageData.reset(new unsigned char[kImageSize]);
+    // The rest of the last page is written as erased.
+    std::memset(imageData.get(), 0xFF, kImageSize);
+    uint32_t filled = 0;
+    uint32_t got = 0;
+    while (filled < uint32_t(imageLength) &&
+           firmwareFile->Read(imageData.get() + filled, uint32_t(imageLength) - filled, &got) &&
+           got > 0) {
+        filled += got;
+    }
+    if (filled != uint32_t(imageLength)) {
+        LogLines({"Error reading update file, unable to continue.", ""});
         return false;
     }
     return true;
@@ -110,7 +113,7 @@ bool UpdateRun::IdentifyDevice() {
     return true;
 }
 
-bool UpdateRun::SaveDataBlock() {
+bool UpdateRun::ReadDataBlock() {
     for (int32_t k = 0; k < kDataBlockSectors; ++k) {
         if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k,
                          savedData.get() + k * kSectorSize) != 0) {
@@ -119,15 +122,31 @@ bool UpdateRun::SaveDataBlock() {
             return false;
         }
     }
-    serialNumber = static_cast<int32_t>(LoadLe32(savedData.get() + kSerialNumberOffset));
+    return true;
+}
+
+// A block that an interrupted update left half erased or half written is not the device's data:
+// the copy saved before that update's erase is.
+bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
+    const saved_copies::Applying found = saved_copies::FindApplying(*savedCopies, savedData.get());
+    if (found.count > 1) {
+        LogLines({"Saved data of more than one Kavix could belong to this one, unable to continue.",
+                  kAdvice, ""});
+        return false;
+    }
+    if (found.count == 1 &&
+        std::memcmp(found.copy.data(), savedData.get(), size_t(kDataBlockSize)) != 0) {
+        LogLines(
+            {"An earlier update of this Kavix did not finish. Its saved data will be written "
+             "back."});
+        std::memcpy(savedData.get(), found.copy.data(), size_t(kDataBlockSize));
+    }
+    serialNumber = SerialNumberOf(savedData.get());
     return true;
 }
 
 bool UpdateRun::ConfirmUpdate() {
-    unsigned char* version = savedData.get() + kFirmwareVersionOffset;
-    if (LoadLe16(version) < kImageFirmwareVersion) {
-        StoreLe16(version, kImageFirmwareVersion);
-    } else {
+    if (FirmwareVersionOf(savedData.get()) >= kImageFirmwareVersion) {
         LogLines({"Firmware is up to date."});
         // Only a Yes goes on: a box that could not be shown is no consent to erase.
         if (window.AskQuestion("Firmware is up to date. Do you want to continue?") != kAnswerYes ||
@@ -144,14 +163,28 @@ bool UpdateRun::ConfirmUpdate() {
     return !abandoned;
 }
 
-void UpdateRun::StartWorker() {
+// Until the update has finished, the only other copy of the device's data is on disk: it must be
+// there, whole, before anything is erased. The copy holds the block as read, before the version is
+// raised, so that a later start tells an unfinished update from a finished one.
+bool UpdateRun::SaveCopy() {
+    if (!saved_copies::Save(*savedCopies, savedData.get())) {
+        LogLines({"Unable to save a copy of the device data, unable to continue.", ""});
+        return false;
+    }
+    RaiseFirmwareVersion(savedData.get());
+    return true;
+}
+
+bool UpdateRun::StartWorker() {
     // Set before the thread exists, so that the worker's clearing it is always the last word.
     updating = true;
     workerThread = window.StartWorker();
     if (workerThread == nullptr) {
         updating = false;
         LogLines({"Unable to start the update, close program and try again.", ""});
+        return false;
     }
+    return true;
 }
 
 void UpdateRun::Abandon() {
@@ -185,66 +218,33 @@ void UpdateRun::UpdateWorker() {
     LogLines({"Updating... Do not unplug the Kavix"});
 
     bool deviceFailed = false;
-    ImageResult image = ImageResult::written;
     if (!abandoned) {
         deviceFailed = orvClearFlash(deviceHandle) != 0;
-        image = WriteImage(deviceFailed);
+        const int32_t pageCount = ImagePageCount(imageLength);
+        if (!WritePages(kImageFirstPage, imageData.get(), pageCount, pageCount / 10 + 5)) {
+            deviceFailed = true;
+        }
         if (!WritePages(kDataBlockFirstPage, savedData.get(), kRestoredPages, kRestoreThreshold)) {
             deviceFailed = true;
         }
     }
+    imageData.reset();
     // Every device call is made: from here on, closing cannot harm the device, and the window may
     // say so while the session end is no longer refused.
     updating = false;
 
     if (abandoned) {
-        // The window is gone; nothing of it may be touched.
+        // The window is gone; nothing of it may be touched. The copy stays for the next start.
     } else if (deviceFailed) {
         LogLines({"", "Error writing to the Kavix, the update did not complete.",
                   "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
-    } else if (image == ImageResult::fileError) {
-        LogLines({"", "Error reading update file, the firmware was not written completely.",
-                  "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
     } else {
+        saved_copies::Remove(*savedCopies, serialNumber);
         if (progressCtrl != nullptr) {
             progressCtrl->SetPos(kProgressMax);
         }
         LogLines({"", "Finished updating.", "You may safely close the application."});
     }
-}
-
-UpdateRun::ImageResult UpdateRun::WriteImage(bool& deviceFailed) {
-    std::unique_ptr<unsigned char[]> image(new unsigned char[kImageSize]);
-    std::memset(image.get(), 0xFF, kImageSize);
-
-    // The length decides the page count; whatever a failed or short read leaves unfilled is
-    // written as 0xFF. Without a length no page is written.
-    ImageResult result = ImageResult::written;
-    uint64_t position = 0;
-    int32_t length = 0;
-    if (!ImageLength(&position) || position > uint64_t(kImageSize)) {
-        result = ImageResult::fileError;
-    } else {
-        length = static_cast<int32_t>(position);
-        uint32_t filled = 0;
-        if (firmwareFile->SeekToBegin()) {
-            uint32_t got = 0;
-            while (filled < uint32_t(length) &&
-                   firmwareFile->Read(image.get() + filled, uint32_t(length) - filled, &got) &&
-                   got > 0) {
-                filled += got;
-            }
-        }
-        if (filled != uint32_t(length)) {
-            result = ImageResult::fileError;
-        }
-    }
-
-    const int32_t pageCount = ImagePageCount(length);
-    if (!WritePages(kImageFirstPage, image.get(), pageCount, pageCount / 10 + 5)) {
-        deviceFailed = true;
-    }
-    return result;
 }
 
 bool UpdateRun::WritePages(int32_t firstPage, unsigned char* source, int32_t count, int threshold) {

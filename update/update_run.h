@@ -9,19 +9,22 @@
 #include <memory>
 
 #include "firmware_file.h"
+#include "saved_copy_store.h"
 #include "update_run_window.h"
 
 class UpdateRun {
 public:
-    UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file);
+    UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file,
+              std::unique_ptr<SavedCopyStore> copies);
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
 
     // Back to Idle, as the window initialises; allocates the saved-data buffer.
     void Reset();
 
-    // The Update command. Opens the image, identifies the device, saves its data block, asks for
-    // confirmation and starts the worker. Nothing is erased or written here.
+    // The Update command. Reads the image, identifies the device, reads its data block (or takes
+    // the copy an unfinished update left), asks for confirmation, saves a copy of the data block
+    // to disk and starts the worker. Nothing is erased or written here.
     void OnBnClickedUpdate();
 
     // The worker: erases, writes the image, writes the saved data back, reports the result.
@@ -45,20 +48,22 @@ public:
     std::unique_ptr<unsigned char[]> savedData;
     std::unique_ptr<FirmwareFile> firmwareFile;
 
+    // The image, read whole before the device is touched; from the preparation to the worker's end.
+    std::unique_ptr<unsigned char[]> imageData;
+    int32_t imageLength = 0;
+    std::unique_ptr<SavedCopyStore> savedCopies;
+
 private:
-    enum class ImageResult { written, fileError };
-
-    // The image file's length, taken from its end.
-    bool ImageLength(uint64_t* length);
-    bool CheckImageLength();
+    bool ReadImage();
     bool IdentifyDevice();
-    bool SaveDataBlock();
+    bool ReadDataBlock();
+    bool TakeCopyOfUnfinishedUpdate();
     bool ConfirmUpdate();
-    void StartWorker();
+    bool SaveCopy();
+    bool StartWorker();
 
-    ImageResult WriteImage(bool& deviceFailed);
-    // Writes `count` pages from `source` on, advancing the bar every `threshold` pages; false if
-    // the device refused any of them (every page is still tried).
+    // Writes `count` pages from `source` on, advancing the bar after every `threshold` + 2 pages;
+    // false if the device refused any of them (every page is still tried).
     bool WritePages(int32_t firstPage, unsigned char* source, int32_t count, int threshold);
     void AdvanceProgress(int& counter, int threshold);
     void LogLines(std::initializer_list<const char*> lines);

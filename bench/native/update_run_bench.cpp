@@ -21,6 +21,7 @@
 #include "sim_device.h"
 #include "spread.h"
 #include "std_firmware_file.h"
+#include "std_saved_copy_folder.h"
 #include "update_run.h"
 
 namespace {
@@ -32,7 +33,8 @@ constexpr std::size_t kRunCalls = 2 + 8 + 1 + kImagePages + flash_map::kRestored
 double UpdaterRunSeconds(SimDevice& device) {
     device.WriteFlash(SimDevice::FactoryFlash(20481234, 4));
     FakeWindow window;
-    UpdateRun run(window, std::make_unique<StdFirmwareFile>());
+    UpdateRun run(window, std::make_unique<StdFirmwareFile>(),
+                  std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
     window.run = &run;
     run.Reset();
 

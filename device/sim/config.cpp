@@ -66,6 +66,7 @@ bool LoadConfig(Config& config) {
     read("ORV_SIM_ERASE_FAIL", 0, 1, config.eraseFails);
     read("ORV_SIM_WRITE_FAIL_PAGE", 0, kPageCount - 1, config.writeFailPage);
     read("ORV_SIM_UNPLUG_AFTER", 0, kInt32Max, config.unplugAfter);
+    read("ORV_SIM_EXIT_AT_PAGE", 0, kPageCount - 1, config.exitAtPage);
     read("ORV_SIM_READ_DELAY_MS", 0, kMaxDelayMs, config.readDelayMs);
     read("ORV_SIM_WRITE_DELAY_MS", 0, kMaxDelayMs, config.writeDelayMs);
     read("ORV_SIM_ERASE_DELAY_MS", 0, kMaxDelayMs, config.eraseDelayMs);

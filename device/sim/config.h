@@ -19,6 +19,7 @@ struct Config {
     bool eraseFails = false;
     std::optional<int32_t> writeFailPage;
     std::optional<int32_t> unplugAfter;  // calls that still work, the open included
+    std::optional<int32_t> exitAtPage;   // the process ends as this page's write begins
     int32_t readDelayMs = 0;
     int32_t writeDelayMs = 0;
     int32_t eraseDelayMs = 0;

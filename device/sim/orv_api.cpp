@@ -7,6 +7,7 @@
 #include "sim/device_time.h"
 #include "sim/flash_layout.h"
 #include "sim/flash_store.h"
+#include "sim/platform.h"
 #include "sim/status.h"
 #include "sim/trace.h"
 
@@ -66,6 +67,10 @@ orvStatus Open(bool configValid, const Config& config, int32_t* handle) {
         return status;
     }
     device.config = config;
+    // One process claims the power loss, so that the next start meets a healthy device.
+    if (config.exitAtPage && !CreateNewFile(config.flashPath + ".exit-claimed")) {
+        device.config.exitAtPage.reset();
+    }
     // A new value per open, so that a handle kept from an earlier open is refused.
     device.generation = static_cast<uint16_t>(device.generation % 0xFFFF + 1);
     device.handle = 0x4B560000 | device.generation;
@@ -144,6 +149,9 @@ orvStatus ORV_CALL orvWriteFlash(int32_t handle, int32_t page, unsigned char* so
     orvStatus status = Admit(handle);
     if (status == kOk) {
         status = CheckIndex(page, kPageCount, source);
+    }
+    if (status == kOk && device.config.exitAtPage == page) {
+        EndProcessAbruptly();
     }
     const DeviceTime time(status == kOk ? device.config.writeDelayMs : 0, device.lateness);
     if (status == kOk) {

@@ -6,6 +6,7 @@
 #include <vector>
 #else
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -56,6 +57,21 @@ unsigned long CurrentThreadId() {
     return GetCurrentThreadId();
 }
 
+bool CreateNewFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+void EndProcessAbruptly() {
+    TerminateProcess(GetCurrentProcess(), 3);
+    ExitProcess(3);  // TerminateProcess on the current process does not return
+}
+
 #else
 
 std::string EnvironmentValue(const char* name) {
@@ -74,6 +90,19 @@ std::string LibraryDirectory() {
 
 unsigned long CurrentThreadId() {
     return static_cast<unsigned long>(gettid());
+}
+
+bool CreateNewFile(const std::string& path) {
+    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (file < 0) {
+        return false;
+    }
+    close(file);
+    return true;
+}
+
+void EndProcessAbruptly() {
+    _exit(3);
 }
 
 #endif

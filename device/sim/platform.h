@@ -14,6 +14,12 @@ std::string LibraryDirectory();
 
 unsigned long CurrentThreadId();
 
+// Creates the file `path`; false if it exists already or cannot be made.
+bool CreateNewFile(const std::string& path);
+
+// Ends the process at once, as a power loss would: nothing is flushed, nothing else runs.
+[[noreturn]] void EndProcessAbruptly();
+
 }  // namespace orv_sim
 
 #endif

@@ -99,6 +99,7 @@ TEST_F(Device, BadValueFailsTheOpenAndRangeEndsDoNot) {
         {"ORV_SIM_WRITE_FAIL_PAGE", "8191", true},
         {"ORV_SIM_UNPLUG_AFTER", "-1", false},
         {"ORV_SIM_UNPLUG_AFTER", "+1", false},
+        {"ORV_SIM_EXIT_AT_PAGE", "8192", false},
         {"ORV_SIM_READ_DELAY_MS", "-5", false},
         {"ORV_SIM_ERASE_DELAY_MS", "00", true},
     };
@@ -159,6 +160,27 @@ TEST_F(Device, UnpluggedAfterTheGivenNumberOfCallsCountingTheOpen) {
     EXPECT_EQ(orvOpenDevice(&handle), kUnplugged);
     EXPECT_EQ(handle, -1);
 }
+
+#ifndef _WIN32
+// As by a power loss: the process ends as the page's write begins, and only the first process
+// that opens the device with the variable set ends so.
+TEST_F(Device, ExitAtPageEndsOneProcessBeforeThePageIsWritten) {
+    Open();
+    const Bytes before = Flash();
+    const Bytes zeros(kPage, 0);
+    SetVariable("ORV_SIM_EXIT_AT_PAGE", "5");
+    EXPECT_EXIT(
+        {
+            int32_t handle = Open();
+            orvWriteFlash(handle, 4, const_cast<unsigned char*>(zeros.data()));
+            orvWriteFlash(handle, 5, const_cast<unsigned char*>(zeros.data()));
+        },
+        ::testing::ExitedWithCode(3), "");
+    EXPECT_EQ(Slice(Flash(), 4 * kPage, kPage), zeros);
+    EXPECT_EQ(Slice(Flash(), 5 * kPage, kPage), Slice(before, 5 * kPage, kPage));
+    EXPECT_EQ(orvWriteFlash(Open(), 5, const_cast<unsigned char*>(zeros.data())), kOk);
+}
+#endif
 
 TEST_F(Device, EachKindOfCallTakesItsOwnDelay) {
     SetVariable("ORV_SIM_READ_DELAY_MS", "50");

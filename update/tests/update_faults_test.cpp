@@ -15,14 +15,6 @@ const Lines kWriteError = {"Identifying device, please wait..",
                            "If you continue to have problems, contact Brevandt.",
                            ""};
 
-const Lines kFileError = {"Identifying device, please wait..",
-                          "Updating... Do not unplug the Kavix",
-                          "",
-                          "Error reading update file, the firmware was not written completely.",
-                          "Do not unplug the Kavix. Close the program and try again.",
-                          "If you continue to have problems, contact Brevandt.",
-                          ""};
-
 int CountWrites(const std::vector<DeviceCall>& calls, long firstPage, long endPage) {
     int count = 0;
     for (const auto& call : calls) {
@@ -89,60 +81,26 @@ TEST_F(UpdateRunTest, FailedWorkerStartIsReportedAndNothingIsErased) {
     EXPECT_EQ(window.Warnings().size(), 1u);
 }
 
-TEST_F(UpdateRunTest, UnknownLengthWritesNoImageButRestoresTheDataBlock) {
-    const Bytes before = device.ReadFlash();
-    device.WriteImage(PatternBytes(5 * 256, 15));
-    file->failSeekToEnd = 2;  // the worker's, after the erase
-    Click();
+// The image is read whole before the device is touched; any failure to read it stops there.
+class UnreadableImageTest : public UpdateRunTest,
+                            public ::testing::WithParamInterface<void (*)(StdFirmwareFile&)> {};
 
-    EXPECT_EQ(window.Log(), kFileError);
-    EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 0);
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, {}, 5));
-}
-
-TEST_F(UpdateRunTest, FailedReadWritesThePagesOfTheLengthAsErased) {
-    const Bytes before = device.ReadFlash();
-    device.WriteImage(PatternBytes(5 * 256, 16));
-    file->failRead = 1;
-    Click();
-
-    EXPECT_EQ(window.Log(), kFileError);
-    EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 5);
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, {}, 5));
-}
-
-TEST_F(UpdateRunTest, FailedRewindWritesThePagesOfTheLengthAsErased) {
-    const Bytes before = device.ReadFlash();
-    device.WriteImage(PatternBytes(5 * 256, 17));
-    file->failSeekToBegin = 2;
-    Click();
-
-    EXPECT_EQ(window.Log(), kFileError);
-    EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 5);
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, {}, 5));
-}
-
-TEST_F(UpdateRunTest, ShortReadWritesWhatArrivedAndPadsTheRest) {
-    const Bytes before = device.ReadFlash();
-    const Bytes image = PatternBytes(5 * 256, 18);
-    device.WriteImage(image);
-    file->readLimit = 600;
-    Click();
-
-    EXPECT_EQ(window.Log(), kFileError);
-    EXPECT_EQ(CountWrites(device.Calls(), 0, 2048), 5);
-    EXPECT_EQ(device.ReadFlash(),
-              ExpectedFlash(before, Bytes(image.begin(), image.begin() + 600), 5));
-}
-
-TEST_F(UpdateRunTest, UnreadableLengthStopsBeforeTheDeviceIsTouched) {
-    device.WriteImage(PatternBytes(256, 19));
-    file->failSeekToEnd = 1;
+TEST_P(UnreadableImageTest, StopsBeforeTheDeviceIsTouched) {
+    device.WriteImage(PatternBytes(5 * 256, 19));
+    GetParam()(*file);
     Click();
 
     EXPECT_EQ(window.Log(), (Lines{"Error reading update file, unable to continue.", ""}));
     EXPECT_TRUE(device.Calls().empty());
+    EXPECT_EQ(run->imageData, nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, UnreadableImageTest,
+                         ::testing::Values([](StdFirmwareFile& f) { f.failSeekToEnd = 1; },
+                                           [](StdFirmwareFile& f) { f.failSeekToBegin = 1; },
+                                           [](StdFirmwareFile& f) { f.failRead = 1; },
+                                           // Shorter than its length.
+                                           [](StdFirmwareFile& f) { f.readLimit = 600; }));
 
 TEST_F(UpdateRunTest, WindowClosedDuringQuestionStartsNoWorker) {
     const Bytes before = device.ReadFlash();

@@ -11,6 +11,7 @@
 #include "flash_map.h"
 #include "sim_device.h"
 #include "std_firmware_file.h"
+#include "std_saved_copy_folder.h"
 #include "update_run.h"
 
 using Lines = std::vector<std::string>;
@@ -27,7 +28,9 @@ protected:
     UpdateRunTest() {
         auto owned = std::make_unique<StdFirmwareFile>();
         file = owned.get();
-        run = std::make_unique<UpdateRun>(window, std::move(owned));
+        auto folder = std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies");
+        copies = folder.get();
+        run = std::make_unique<UpdateRun>(window, std::move(owned), std::move(folder));
         window.run = run.get();
         window.writesSoFar = [this] { return device.WriteCalls(); };
         run->Reset();
@@ -70,6 +73,7 @@ protected:
     SimDevice device;
     FakeWindow window;
     StdFirmwareFile* file = nullptr;
+    StdSavedCopyFolder* copies = nullptr;
     std::unique_ptr<UpdateRun> run;
 };
 

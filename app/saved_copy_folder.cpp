@@ -1,0 +1,155 @@
+#include "saved_copy_folder.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
+namespace {
+
+// Our file names are plain ASCII.
+std::wstring Widen(const std::string& name) {
+    return std::wstring(name.begin(), name.end());
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle(handle) {}
+    ~FileHandle() {
+        if (IsOpen()) {
+            CloseHandle(handle);
+        }
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle; }
+    bool Close() {
+        HANDLE closing = handle;
+        handle = INVALID_HANDLE_VALUE;
+        return CloseHandle(closing) != FALSE;
+    }
+
+private:
+    HANDLE handle;
+};
+
+bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD chunk = size > 0x100000 ? 0x100000 : DWORD(size);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::wstring CSavedCopyFolder::Folder(bool create) {
+    PWSTR base = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, create ? KF_FLAG_CREATE : 0, nullptr,
+                                       &base))) {
+        folder = std::wstring(base) + L"\\orvflash";
+    }
+    CoTaskMemFree(base);
+    if (folder.empty() || (create && !CreateDirectoryW(folder.c_str(), nullptr) &&
+                           GetLastError() != ERROR_ALREADY_EXISTS)) {
+        return std::wstring();
+    }
+    return folder + L"\\";
+}
+
+// A temporary file, flushed to the disk, then moved over the old copy: at every moment the copy's
+// name holds either the old file or the whole new one.
+bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<ByteSpan> parts) {
+    const std::wstring folder = Folder(true);
+    if (folder.empty()) {
+        return false;
+    }
+    const std::wstring path = folder + Widen(name);
+    const std::wstring temporary = path + L".tmp";
+    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        return false;
+    }
+    bool written = true;
+    for (const ByteSpan& part : parts) {
+        written = written && WriteAll(file.Get(), part.data, part.size);
+    }
+    written = written && FlushFileBuffers(file.Get()) && file.Close() &&
+              MoveFileExW(temporary.c_str(), path.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!written) {
+        if (file.IsOpen()) {
+            file.Close();
+        }
+        DeleteFileW(temporary.c_str());
+    }
+    return written;
+}
+
+std::vector<std::string> CSavedCopyFolder::Names() {
+    std::vector<std::string> names;
+    const std::wstring folder = Folder(false);
+    if (folder.empty()) {
+        return names;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        std::string name;
+        for (const wchar_t* c = found.cFileName; *c != 0 && *c < 0x80; ++c) {
+            name += char(*c);
+        }
+        // Names of other characters are none of ours.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            name.size() == wcslen(found.cFileName)) {
+            names.push_back(name);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+bool CSavedCopyFolder::Read(const std::string& name, std::vector<unsigned char>& content,
+                            std::size_t maxSize) {
+    const std::wstring folder = Folder(false);
+    if (folder.empty()) {
+        return false;
+    }
+    FileHandle file(CreateFileW((folder + Widen(name)).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file.IsOpen() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+        ULONGLONG(size.QuadPart) > maxSize) {
+        return false;
+    }
+    content.resize(std::size_t(size.QuadPart));
+    std::size_t filled = 0;
+    while (filled < content.size()) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), content.data() + filled, DWORD(content.size() - filled), &got,
+                      nullptr) ||
+            got == 0) {
+            return false;
+        }
+        filled += got;
+    }
+    return true;
+}
+
+void CSavedCopyFolder::Remove(const std::string& name) {
+    const std::wstring folder = Folder(false);
+    if (!folder.empty()) {
+        DeleteFileW((folder + Widen(name)).c_str());
+    }
+}

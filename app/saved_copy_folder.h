@@ -1,0 +1,24 @@
+// The copies of device data on Windows: files in "orvflash" under the user's local application
+// data folder. Its path comes from the user's profile and may hold characters outside the ANSI
+// code page, so only here are the wide-character file functions used.
+#ifndef ORVFLASH_APP_SAVED_COPY_FOLDER_H
+#define ORVFLASH_APP_SAVED_COPY_FOLDER_H
+
+#include <string>
+
+#include "saved_copy_store.h"
+
+class CSavedCopyFolder : public SavedCopyStore {
+public:
+    bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override;
+    std::vector<std::string> Names() override;
+    bool Read(const std::string& name, std::vector<unsigned char>& content,
+              std::size_t maxSize) override;
+    void Remove(const std::string& name) override;
+
+private:
+    // The folder with a trailing backslash, created if `create`; empty if it cannot be found.
+    static std::wstring Folder(bool create);
+};
+
+#endif

@@ -1,0 +1,60 @@
+// A SavedCopyStore in a folder of the C++ library's files, with a fault that tests can inject.
+#ifndef ORVFLASH_UPDATE_TESTS_STD_SAVED_COPY_FOLDER_H
+#define ORVFLASH_UPDATE_TESTS_STD_SAVED_COPY_FOLDER_H
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "saved_copy_store.h"
+
+class StdSavedCopyFolder : public SavedCopyStore {
+public:
+    explicit StdSavedCopyFolder(std::filesystem::path folder) : folder(std::move(folder)) {}
+
+    bool failWrite = false;
+
+    bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        const std::filesystem::path temporary = folder / (name + ".tmp");
+        {
+            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+            for (const ByteSpan& part : parts) {
+                out.write(reinterpret_cast<const char*>(part.data), std::streamsize(part.size));
+            }
+            if (failWrite || !out.flush()) {
+                return false;
+            }
+        }
+        std::filesystem::rename(temporary, folder / name, error);
+        return !error;
+    }
+    std::vector<std::string> Names() override {
+        std::vector<std::string> names;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+    bool Read(const std::string& name, std::vector<unsigned char>& content,
+              std::size_t maxSize) override {
+        std::ifstream in(folder / name, std::ios::binary);
+        if (!in) {
+            return false;
+        }
+        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return content.size() <= maxSize;
+    }
+    void Remove(const std::string& name) override {
+        std::error_code error;
+        std::filesystem::remove(folder / name, error);
+    }
+
+private:
+    std::filesystem::path folder;
+};
+
+#endif
