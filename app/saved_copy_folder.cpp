@@ -52,8 +52,8 @@ bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
 std::wstring CSavedCopyFolder::Folder(bool create) {
     PWSTR base = nullptr;
     std::wstring folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, create ? KF_FLAG_CREATE : 0, nullptr,
-                                       &base))) {
+    if (SUCCEEDED(SHGetKnownFolderPath(
+            FOLDERID_LocalAppData, create ? DWORD(KF_FLAG_CREATE) : DWORD(0), nullptr, &base))) {
         folder = std::wstring(base) + L"\\orvflash";
     }
     CoTaskMemFree(base);

@@ -1,6 +1,8 @@
 #include "orvflash_process.h"
 
 #include <commctrl.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <cstring>
 #include <filesystem>
@@ -71,13 +73,17 @@ void Orvflash::Configure(const std::string& program, const std::string& library,
     workRootPath = workRoot;
 }
 
-Orvflash::Orvflash(const Scenario& scenario) : initialFlash(scenario.flash) {
+Orvflash::Orvflash(const Scenario& scenario) : initialFlash(scenario.flash), trace(scenario.trace) {
     namespace fs = std::filesystem;
     folder = workRootPath + "\\" + TestFolderName();
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     fs::create_directories(folder);
     removeFolder = true;
+    // A copy left by an earlier scenario would be taken for this device's.
+    for (const std::string& copy : SavedCopies()) {
+        DeleteFileA((SavedCopiesFolder() + "\\" + copy).c_str());
+    }
 
     if (!CopyFileA(programPath.c_str(), (folder + "\\orvflash.exe").c_str(), FALSE) ||
         !CopyFileA(libraryPath.c_str(), (folder + "\\orv_api.dll").c_str(), FALSE)) {
@@ -88,13 +94,25 @@ Orvflash::Orvflash(const Scenario& scenario) : initialFlash(scenario.flash) {
         WriteFile(ImagePath(), image);
     }
     WriteFile(folder + "\\flash.bin", initialFlash);
+    StartInFolder(scenario.sim);
+}
 
+void Orvflash::StartAgain(const std::vector<std::pair<std::string, std::string>>& sim,
+                          const std::optional<Bytes>& attached) {
+    Stop();
+    if (attached) {
+        WriteFile(folder + "\\flash.bin", *attached);
+    }
+    StartInFolder(sim);
+}
+
+void Orvflash::StartInFolder(const std::vector<std::pair<std::string, std::string>>& sim) {
     std::vector<std::string> environment = CleanEnvironment();
     environment.push_back("ORV_SIM_FLASH=" + folder + "\\flash.bin");
-    if (scenario.trace) {
+    if (trace) {
         environment.push_back("ORV_SIM_TRACE=" + folder + "\\trace.txt");
     }
-    for (const auto& variable : scenario.sim) {
+    for (const auto& variable : sim) {
         environment.push_back(variable.first + "=" + variable.second);
     }
     Start(folder + "\\orvflash.exe", environment);
@@ -332,6 +350,39 @@ bool Orvflash::Running() const {
 
 bool Orvflash::WaitForExit(DWORD timeoutMs) const {
     return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Orvflash::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+std::string Orvflash::SavedCopiesFolder() {
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) {
+        for (const wchar_t* c = path; *c != 0; ++c) {
+            folder += char(*c);  // the test machine's profile path is ASCII
+        }
+    }
+    CoTaskMemFree(path);
+    return folder + "\\orvflash";
+}
+
+std::vector<std::string> Orvflash::SavedCopies() {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((SavedCopiesFolder() + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                names.emplace_back(found.cFileName);
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return names;
 }
 
 Bytes Orvflash::Flash() const {

@@ -41,6 +41,11 @@ public:
 
     // Makes the work folder, starts the program in it and waits for its window.
     explicit Orvflash(const Scenario& scenario);
+    // Starts the program again in the same folder, as a user does after an interruption: the
+    // flash as the last run left it (or `attached`, another device plugged in), the copies of
+    // device data it saved, and `sim` in place of the scenario's variables.
+    void StartAgain(const std::vector<std::pair<std::string, std::string>>& sim,
+                    const std::optional<Bytes>& attached = std::nullopt);
     // Starts `folder`\orvflash.exe as it is, with this process's environment, for the demo.
     explicit Orvflash(const std::string& folder);
     Orvflash(const Orvflash&) = delete;
@@ -81,6 +86,12 @@ public:
 
     bool Running() const;
     bool WaitForExit(DWORD timeoutMs) const;
+    DWORD ExitCode() const;
+
+    // The copies of device data that the program keeps under the user's local application data.
+    // Every scenario starts with none.
+    static std::string SavedCopiesFolder();
+    static std::vector<std::string> SavedCopies();
 
     std::string ImagePath() const { return folder + "\\Kavix_V5.dat"; }
     Bytes Flash() const;
@@ -90,6 +101,7 @@ public:
 
 private:
     void Start(const std::string& program, const std::vector<std::string>& environment);
+    void StartInFolder(const std::vector<std::pair<std::string, std::string>>& sim);
     // Ends the process if it still runs and lets go of it.
     void Stop();
     HWND Control(const char* className, int id) const;
@@ -98,6 +110,7 @@ private:
     bool removeFolder = false;
     Bytes initialFlash;
     Bytes image;
+    bool trace = true;
     HANDLE job = nullptr;
     HANDLE process = nullptr;
     DWORD processId = 0;
