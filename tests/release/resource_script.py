@@ -6,8 +6,9 @@ import subprocess
 
 BS_PUSHBUTTON, BS_DEFPUSHBUTTON, SS_LEFT = 0, 1, 0
 # Statement: (window class, its type's style bits, which the compiler adds to any style given).
-STATEMENTS = {"DEFPUSHBUTTON": ("button", BS_DEFPUSHBUTTON), "PUSHBUTTON": ("button", BS_PUSHBUTTON),
-              "LTEXT": ("static", SS_LEFT), "CONTROL": (None, 0)}
+STATEMENTS = {"DEFPUSHBUTTON": ("button", BS_DEFPUSHBUTTON),
+              "PUSHBUTTON": ("button", BS_PUSHBUTTON), "LTEXT": ("static", SS_LEFT),
+              "CONTROL": (None, 0)}
 
 
 def preprocess(script, cpp, include_dirs):
