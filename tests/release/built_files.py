@@ -10,8 +10,6 @@ RT_ICON = pefile.RESOURCE_TYPE["RT_ICON"]
 RT_DIALOG = pefile.RESOURCE_TYPE["RT_DIALOG"]
 RT_GROUP_ICON = pefile.RESOURCE_TYPE["RT_GROUP_ICON"]
 RT_MANIFEST = pefile.RESOURCE_TYPE["RT_MANIFEST"]
-MACHINES = {pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: "x86-64",
-            pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: "i386"}
 # The predefined window classes, which a template names by number.
 CONTROL_CLASSES = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox",
                    0x84: "scrollbar", 0x85: "combobox"}
@@ -22,7 +20,9 @@ class BuiltFile:
         self.pe = pefile.PE(path)
 
     def machine(self):
-        return MACHINES.get(self.pe.FILE_HEADER.Machine, hex(self.pe.FILE_HEADER.Machine))
+        """'AMD64', 'I386'..."""
+        machine = self.pe.FILE_HEADER.Machine
+        return pefile.MACHINE_TYPE.get(machine, hex(machine)).replace("IMAGE_FILE_MACHINE_", "")
 
     def imports(self):
         """{dll name: [imported names]}; an import by ordinal shows as '#ordinal'."""

@@ -74,7 +74,7 @@ def check_contents(args, folder):
 
 
 def check_imports(args, folder):
-    machine = {64: "x86-64", 32: "i386"}[args.bits]
+    machine = {64: "AMD64", 32: "I386"}[args.bits]
     # ASLR and DEP, as the linker sets them today, and the 64-bit address space for ASLR.
     hardening = ["DYNAMIC_BASE", "NX_COMPAT"] + (["HIGH_ENTROPY_VA"] if args.bits == 64 else [])
     for name in ["orvflash.exe", "orv_api.dll"]:
