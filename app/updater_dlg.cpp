@@ -119,11 +119,12 @@ void CUpdaterDlg::ShowWarning(const char* text) {
 }
 
 ProgressBar* CUpdaterDlg::FindProgressBar() {
-    CWnd* bar = GetDlgItem(IDC_PROGRESS);
+    // Asked by the worker: the bar is reached through its handle, by messages.
+    HWND bar = ::GetDlgItem(GetSafeHwnd(), IDC_PROGRESS);
     if (bar == nullptr) {
         return nullptr;
     }
-    progressBar.Attach(bar->GetSafeHwnd());
+    progressBar.Attach(bar);
     return &progressBar;
 }
 

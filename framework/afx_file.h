@@ -8,71 +8,40 @@
 class CFile {
 public:
     enum OpenFlags : UINT {
-        modeRead = 0x0000,        // read only; the file must exist
-        shareExclusive = 0x0010,  // no other opener, which is also what 0 means
-        typeBinary = 0x8000,      // accepted for familiarity: a CFile is always binary
+        modeRead = 0x0000,  // read only, an existing file, shared with nobody
     };
-    enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
+    enum SeekPosition : UINT { begin = FILE_BEGIN, end = FILE_END };
 
     CFile() = default;
     ~CFile() { Close(); }
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // Closes any file already open first. `error` is accepted and ignored. Flags other than the
-    // ones above fail with ERROR_INVALID_PARAMETER rather than being half-honoured.
-    BOOL Open(LPCSTR fileName, UINT openFlags, void* error = nullptr) {
-        (void)error;
+    // Closes any file already open first. Any other flags fail with ERROR_INVALID_PARAMETER
+    // rather than being half-honoured.
+    BOOL Open(LPCSTR fileName, UINT openFlags) {
         Close();
-        if ((openFlags & ~static_cast<UINT>(shareExclusive | typeBinary)) != 0) {
+        if (openFlags != modeRead) {
             ::SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        HANDLE h = ::CreateFileA(fileName, GENERIC_READ, 0 /* no sharing */, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            return FALSE;
-        }
-        m_hFile = h;
-        return TRUE;
+        m_hFile = ::CreateFileA(fileName, GENERIC_READ, 0 /* no sharing */, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        return m_hFile != INVALID_HANDLE_VALUE;
     }
 
-    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
-
     void Close() {
-        if (IsOpen()) {
+        if (m_hFile != INVALID_HANDLE_VALUE) {
             ::CloseHandle(m_hFile);
             m_hFile = INVALID_HANDLE_VALUE;
         }
     }
 
     // `from` is a SeekPosition. Seeking before the start fails and leaves the position alone.
-    bool Seek(LONGLONG offset, UINT from, ULONGLONG* newPosition = nullptr) {
-        DWORD method;
-        switch (from) {
-            case begin:
-                method = FILE_BEGIN;
-                break;
-            case current:
-                method = FILE_CURRENT;
-                break;
-            case end:
-                method = FILE_END;
-                break;
-            default:
-                ::SetLastError(ERROR_INVALID_PARAMETER);
-                return false;
-        }
+    bool Seek(LONGLONG offset, UINT from) {
         LARGE_INTEGER distance;
         distance.QuadPart = offset;
-        LARGE_INTEGER position;
-        if (!::SetFilePointerEx(m_hFile, distance, &position, method)) {
-            return false;
-        }
-        if (newPosition) {
-            *newPosition = static_cast<ULONGLONG>(position.QuadPart);
-        }
-        return true;
+        return ::SetFilePointerEx(m_hFile, distance, nullptr, from) != FALSE;
     }
 
     bool GetPosition(ULONGLONG* position) const {
@@ -86,22 +55,11 @@ public:
         return true;
     }
 
-    bool GetLength(ULONGLONG* length) const {
-        LARGE_INTEGER size;
-        if (!::GetFileSizeEx(m_hFile, &size)) {
-            return false;
-        }
-        *length = static_cast<ULONGLONG>(size.QuadPart);
-        return true;
-    }
-
     // Fewer bytes than asked (0 at the end of the file) is success.
     bool Read(void* buffer, UINT count, UINT* bytesRead) {
         DWORD n = 0;
         BOOL ok = ::ReadFile(m_hFile, buffer, count, &n, nullptr);
-        if (bytesRead) {
-            *bytesRead = ok ? n : 0;
-        }
+        *bytesRead = ok ? n : 0;
         return ok != FALSE;
     }
 

@@ -7,12 +7,6 @@
 
 class CMenu {
 public:
-    CMenu() = default;
-    explicit CMenu(HMENU menu) : m_hMenu(menu) {}
-
-    HMENU GetSafeHmenu() const { return m_hMenu; }
-    operator HMENU() const { return m_hMenu; }
-
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCSTR text = nullptr) {
         return ::AppendMenuA(m_hMenu, flags, id, text);
     }

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 class CWnd;
 
 class CWinApp {
@@ -19,15 +17,11 @@ public:
     // WinMain calls this once. A dialog-based program does all its work here and returns FALSE.
     virtual BOOL InitInstance() { return TRUE; }
 
-    // Only remembers the name: nothing is written to the registry.
-    void SetRegistryKey(LPCSTR key) { m_registryKey = key ? key : ""; }
-    LPCSTR GetRegistryKey() const { return m_registryKey.c_str(); }
+    // Nothing to do: the program keeps no settings in the registry.
+    void SetRegistryKey(LPCSTR) {}
 
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance;
-
-private:
-    std::string m_registryKey;
 };
 
 class CWinAppEx : public CWinApp {};

@@ -3,22 +3,20 @@
 
 The artwork (a chip with a download arrow) is drawn from signed distance
 functions, so every size is rendered directly with analytic edge coverage
-instead of being scaled from one bitmap. Standard library only.
+instead of being scaled from one bitmap. ImageMagick writes the .ico.
 
-Usage: make_icon.py OUTPUT.ico [--png-dir DIR]
+Usage: make_icon.py OUTPUT.ico [--png-dir DIR] [--convert CONVERT]
   --png-dir  also writes each size as DIR/icon-<size>.png, for review.
 """
 
 import argparse
 import math
 import os
-import struct
+import subprocess
 import sys
-import zlib
+import tempfile
 
 SIZES = (16, 24, 32, 48, 64, 96, 128, 192, 256, 512)
-# Large entries as PNG keep the file small; Windows Vista and later read them.
-PNG_MIN_SIZE = 192
 # Below this, key edges are put on whole pixels so small icons stay crisp.
 SNAP_BELOW = 96
 
@@ -241,69 +239,28 @@ def draw(size):
     return canvas
 
 
-def png_bytes(size, rows):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    raw = b"".join(b"\x00" + row for row in rows)
-    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
-            + chunk(b"IEND", b""))
-
-
-def dib_bytes(size, rows):
-    """BITMAPINFOHEADER (height doubled for the mask), BGRA bottom-up, then the AND mask."""
-    mask_stride = (size + 31) // 32 * 4
-    pixels = bytearray()
-    mask = bytearray()
-    for row in reversed(rows):
-        bgra = bytearray(row)
-        bgra[0::4], bgra[2::4] = row[2::4], row[0::4]
-        pixels += bgra
-        bits = bytearray(mask_stride)
-        for x in range(size):
-            if row[4 * x + 3] == 0:
-                bits[x >> 3] |= 0x80 >> (x & 7)
-        mask += bits
-    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0,
-                         len(pixels) + len(mask), 0, 0, 0, 0)
-    return header + bytes(pixels) + bytes(mask)
-
-
-def ico_bytes(images):
-    """images: (size, encoded image) pairs, written in the given order."""
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    data = b""
-    for size, blob in images:
-        dim = 0 if size >= 256 else size  # the byte holds 1..255; 0 means 256 or more
-        out += struct.pack("<BBBBHHII", dim, dim, 0, 0, 1, 32, len(blob), offset)
-        offset += len(blob)
-        data += blob
-    return out + data
-
-
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("output")
     parser.add_argument("--png-dir")
+    parser.add_argument("--convert", default="convert", help="ImageMagick's convert")
     args = parser.parse_args(argv)
 
-    images = []
-    for size in SIZES:
-        rows = draw(size).rgba_rows()
-        if args.png_dir:
-            os.makedirs(args.png_dir, exist_ok=True)
-            with open(os.path.join(args.png_dir, "icon-%d.png" % size), "wb") as f:
-                f.write(png_bytes(size, rows))
-        blob = png_bytes(size, rows) if size >= PNG_MIN_SIZE else dib_bytes(size, rows)
-        images.append((size, blob))
-
-    # Written beside the target and renamed, so a failed run leaves no half-written icon.
-    tmp = args.output + ".tmp"
-    with open(tmp, "wb") as f:
-        f.write(ico_bytes(images))
+    with tempfile.TemporaryDirectory() as work:
+        images = []
+        for size in SIZES:
+            raw = os.path.join(work, "icon-%d.rgba" % size)
+            with open(raw, "wb") as f:
+                f.write(b"".join(draw(size).rgba_rows()))
+            images += ["-size", "%dx%d" % (size, size), "-depth", "8", "rgba:" + raw]
+            if args.png_dir:
+                os.makedirs(args.png_dir, exist_ok=True)
+                png = os.path.join(args.png_dir, "icon-%d.png" % size)
+                subprocess.run([args.convert] + images[-5:] + ["png:" + png], check=True)
+        # ImageMagick stores the entries above 255 pixels as PNG, the others as 32-bit bitmaps.
+        # Written beside the target and renamed, so a failed run leaves no half-written icon.
+        tmp = args.output + ".tmp"
+        subprocess.run([args.convert] + images + ["ico:" + tmp], check=True)
     os.replace(tmp, args.output)
     return 0
 

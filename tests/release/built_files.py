@@ -1,79 +1,84 @@
-"""Reads what Windows will see in a built .exe or .dll: its machine, imports, exports and
-resources. Imports and exports come from the cross binutils' objdump, resources from icoutils'
-wrestool; the resource formats (version, dialog, icon) are decoded here."""
+"""Reads what Windows will see in a built .exe or .dll with pefile: its machine, header flags,
+imports, exports, version and resources. pefile does not decode dialog templates and icon groups;
+those two layouts are read here. Class names are given in lower case, an empty text as ""."""
 
-import functools
-import re
 import struct
-import subprocess
 
-RT_ICON = 3
-RT_DIALOG = 5
-RT_GROUP_ICON = 14
-RT_VERSION = 16
-RT_MANIFEST = 24
+import pefile
+
+RT_ICON = pefile.RESOURCE_TYPE["RT_ICON"]
+RT_DIALOG = pefile.RESOURCE_TYPE["RT_DIALOG"]
+RT_GROUP_ICON = pefile.RESOURCE_TYPE["RT_GROUP_ICON"]
+RT_MANIFEST = pefile.RESOURCE_TYPE["RT_MANIFEST"]
+# The predefined window classes, which a template names by number.
+CONTROL_CLASSES = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox",
+                   0x84: "scrollbar", 0x85: "combobox"}
 
 
 class BuiltFile:
-    def __init__(self, path, objdump, wrestool):
-        self.path = path
-        self.objdump = objdump
-        self.wrestool = wrestool
+    def __init__(self, path):
+        self.pe = pefile.PE(path)
 
-    @functools.cached_property
-    def headers(self):
-        """objdump's account of the PE headers, read once and only by the checks that need it."""
-        return subprocess.run([self.objdump, "-p", self.path], check=True, capture_output=True,
-                              text=True).stdout
-
-    def file_format(self):
-        """'pei-i386' or 'pei-x86-64'."""
-        match = re.search(r"file format (\S+)", self.headers)
-        return match.group(1) if match else None
+    def machine(self):
+        """'AMD64', 'I386'..."""
+        machine = self.pe.FILE_HEADER.Machine
+        return pefile.MACHINE_TYPE.get(machine, hex(machine)).replace("IMAGE_FILE_MACHINE_", "")
 
     def imports(self):
-        """{dll name: [imported names]} from the import tables."""
-        result = {}
-        current = None
-        for line in self.headers.splitlines():
-            dll = re.match(r"\s*DLL Name: (\S+)", line)
-            if dll:
-                current = result.setdefault(dll.group(1), [])
-                continue
-            if current is None:
-                continue
-            if not line.strip():
-                current = None
-                continue
-            name = re.match(r"\s*[0-9a-fA-F]+\s+\d+\s+(\S+)\s*$", line)
-            if name:
-                current.append(name.group(1))
-        return result
+        """{dll name: [imported names]}; an import by ordinal shows as '#ordinal'."""
+        return {entry.dll.decode(): [i.name.decode() if i.name else f"#{i.ordinal}"
+                                     for i in entry.imports]
+                for entry in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", [])}
 
     def exports(self):
-        """Exported names, from the name pointer table."""
-        table = self.headers.split("[Ordinal/Name Pointer] Table", 1)
-        if len(table) < 2:
-            return []
-        names = []
-        for line in table[1].splitlines()[1:]:
-            entry = re.match(r"\s*\[\s*\d+\] (\S+)", line)
-            if not entry:
-                break
-            names.append(entry.group(1))
-        return names
+        table = getattr(self.pe, "DIRECTORY_ENTRY_EXPORT", None)
+        return [s.name.decode() for s in table.symbols if s.name] if table else []
 
-    def resource_names(self, resource_type):
-        listing = subprocess.run([self.wrestool, "-l", f"--type={resource_type}", self.path],
-                                 check=True, capture_output=True, text=True).stdout
-        return [int(n) for n in re.findall(r"--name=(\d+)", listing)]
+    def resources(self, resource_type):
+        """{name: raw bytes} of every resource of the type, in its first language."""
+        directory = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
+        for kind in directory.entries if directory else []:
+            if kind.id == resource_type:
+                return {entry.id if entry.id is not None else str(entry.name):
+                        self._data(entry.directory.entries[0].data.struct)
+                        for entry in kind.directory.entries}
+        return {}
 
     def resource(self, resource_type, name):
-        """The raw bytes of one resource, or None."""
-        data = subprocess.run([self.wrestool, "-x", "--raw", f"--type={resource_type}",
-                               f"--name={name}", self.path],
-                              check=True, capture_output=True).stdout
-        return data or None
+        return self.resources(resource_type).get(name)
+
+    def _data(self, entry):
+        return self.pe.get_data(entry.OffsetToData, entry.Size)
+
+    def version(self):
+        """(fixed file info, {table key: {name: value}}, [(language, code page)]), or None."""
+        if not hasattr(self.pe, "VS_FIXEDFILEINFO"):
+            return None
+        fixed = self.pe.VS_FIXEDFILEINFO[0]
+        if fixed.Signature != 0xFEEF04BD:
+            raise ValueError("no VS_FIXEDFILEINFO signature")
+
+        def number(ms, ls):
+            return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+
+        fixed_info = {"FileVersion": number(fixed.FileVersionMS, fixed.FileVersionLS),
+                      "ProductVersion": number(fixed.ProductVersionMS, fixed.ProductVersionLS),
+                      "FileType": fixed.FileType}
+        tables = {}
+        translations = []
+        for info in (i for infos in getattr(self.pe, "FileInfo", []) for i in infos):
+            for table in getattr(info, "StringTable", []):
+                tables[table.LangID.decode().upper()] = {
+                    k.decode(): v.decode() for k, v in table.entries.items()}
+            for var in getattr(info, "Var", []):
+                pair = var.entry.get(b"Translation")
+                if pair is None:
+                    continue
+                # pefile keeps only the last pair of a list.
+                if var.ValueLength != 4:
+                    raise ValueError(f"{var.ValueLength // 4} translations in one list")
+                translations.append(tuple(int(word, 16) for word in pair.split()))
+        return fixed_info, tables, translations
 
 
 def _utf16z(data, offset):
@@ -82,58 +87,6 @@ def _utf16z(data, offset):
     while data[end:end + 2] != b"\0\0":
         end += 2
     return data[offset:end].decode("utf-16-le"), end + 2
-
-
-def _align4(offset):
-    return (offset + 3) & ~3
-
-
-def parse_version(data):
-    """VS_VERSIONINFO: (fixed file info dict, {block key: {name: value}}, translations)."""
-
-    def block(offset):
-        length, value_length, value_type = struct.unpack_from("<HHH", data, offset)
-        key, pos = _utf16z(data, offset + 6)
-        pos = _align4(pos)
-        size = value_length * 2 if value_type == 1 else value_length
-        value = data[pos:pos + size]
-        if value_type == 1:
-            value = value.decode("utf-16-le").rstrip("\0")
-        children = []
-        pos = _align4(pos + size)
-        while pos < offset + length:
-            child, pos = block(pos)
-            children.append(child)
-            pos = _align4(pos)
-        return (key, value, children), offset + length
-
-    (key, fixed, children), _ = block(0)
-    if key != "VS_VERSION_INFO":
-        raise ValueError(f"version resource key is {key!r}")
-    words = struct.unpack_from("<13I", fixed)
-    if words[0] != 0xFEEF04BD:
-        raise ValueError("no VS_FIXEDFILEINFO signature")
-
-    def version(ms, ls):
-        return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
-
-    fixed_info = {
-        "FileVersion": version(words[2], words[3]),
-        "ProductVersion": version(words[4], words[5]),
-        "FileType": words[9],
-    }
-    tables = {}
-    translations = []
-    for child_key, _, grandchildren in children:
-        if child_key == "StringFileInfo":
-            for table_key, _, strings in grandchildren:
-                tables[table_key.upper()] = {name: value for name, value, _ in strings}
-        elif child_key == "VarFileInfo":
-            for var_key, value, _ in grandchildren:
-                if var_key == "Translation":
-                    translations += [struct.unpack_from("<HH", value, i)
-                                     for i in range(0, len(value), 4)]
-    return fixed_info, tables, translations
 
 
 def _name_or_ordinal(data, offset):
@@ -151,26 +104,27 @@ def parse_dialog(data):
         "<HHIIIHhhhh", data, 0)
     if (version, signature) != (1, 0xFFFF):
         raise ValueError("not an extended dialog template")
-    pos = 26
-    _menu, pos = _name_or_ordinal(data, pos)
+    _menu, pos = _name_or_ordinal(data, 26)
     _window_class, pos = _name_or_ordinal(data, pos)
     caption, pos = _utf16z(data, pos)
     dialog = {"style": style, "ex_style": ex_style, "rect": (x, y, cx, cy), "caption": caption}
     if style & 0x40:  # DS_SETFONT
-        points, weight, italic, charset = struct.unpack_from("<HHBB", data, pos)
+        dialog["points"] = struct.unpack_from("<H", data, pos)[0]
         dialog["font"], pos = _utf16z(data, pos + 6)
-        dialog["points"] = points
     controls = []
     for _ in range(count):
-        pos = _align4(pos)
+        pos = (pos + 3) & ~3
         _help, ex_style, style, x, y, cx, cy, control_id = struct.unpack_from(
             "<IIIhhhhi", data, pos)
         control_class, pos = _name_or_ordinal(data, pos + 24)
         text, pos = _name_or_ordinal(data, pos)
-        extra = struct.unpack_from("<H", data, pos)[0]
-        pos += 2 + extra
-        controls.append({"id": control_id, "class": control_class, "text": text, "style": style,
-                         "rect": (x, y, cx, cy)})
+        pos += 2 + struct.unpack_from("<H", data, pos)[0]
+        if isinstance(control_class, str):
+            control_class = control_class.lower()
+        controls.append({"id": control_id, "class": CONTROL_CLASSES.get(control_class,
+                                                                         control_class),
+                         "text": "" if text is None else text, "style": style,
+                         "ex_style": ex_style, "rect": (x, y, cx, cy)})
     dialog["controls"] = controls
     return dialog
 
@@ -180,12 +134,8 @@ def parse_icon_group(data):
     _reserved, kind, count = struct.unpack_from("<HHH", data, 0)
     if kind != 1:
         raise ValueError("not an icon group")
-    entries = []
-    for i in range(count):
-        width, height, _colors, _reserved, _planes, bits, size, icon_id = struct.unpack_from(
-            "<BBBBHHIH", data, 6 + 14 * i)
-        entries.append((width, height, bits, size, icon_id))
-    return entries
+    return [(width, height, bits, size, icon_id) for width, height, _colors, _reserved, _planes,
+            bits, size, icon_id in struct.iter_unpack("<BBBBHHIH", data[6:6 + 14 * count])]
 
 
 def parse_icon_image(data):

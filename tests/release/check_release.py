@@ -3,7 +3,7 @@
 unpacked orvflash.exe and orv_api.dll themselves, not the sources they were built from.
 
   check_release.py make OUT_DIR --cpack CPACK --config CPackConfig.cmake --zip NAME
-  check_release.py CHECK OUT_DIR --objdump OBJDUMP --wrestool WRESTOOL --bits 32|64 [--source S]
+  check_release.py CHECK OUT_DIR --bits 32|64 --source S --cpp CPP [--include DIR]...
 
 CHECK is one of contents, imports, version, manifest, icon, dialogs, readme."""
 
@@ -17,7 +17,10 @@ import sys
 import xml.etree.ElementTree as ElementTree
 import zipfile
 
+import pefile
+
 import built_files
+import resource_script
 from built_files import BuiltFile
 
 VERSION = "1.0.0.1"
@@ -71,11 +74,18 @@ def check_contents(args, folder):
 
 
 def check_imports(args, folder):
-    machine = {64: "pei-x86-64", 32: "pei-i386"}[args.bits]
+    machine = {64: "AMD64", 32: "I386"}[args.bits]
+    # ASLR and DEP, as the linker sets them today, and the 64-bit address space for ASLR.
+    hardening = ["DYNAMIC_BASE", "NX_COMPAT"] + (["HIGH_ENTROPY_VA"] if args.bits == 64 else [])
     for name in ["orvflash.exe", "orv_api.dll"]:
-        built = BuiltFile(os.path.join(folder, name), args.objdump, args.wrestool)
-        expect(built.file_format() == machine,
-               f"{name} is {built.file_format()}, the {args.bits}-bit zip needs {machine}")
+        built = BuiltFile(os.path.join(folder, name))
+        expect(built.machine() == machine,
+               f"{name} is {built.machine()}, the {args.bits}-bit zip needs {machine}")
+        missing = [flag for flag in hardening
+                   if not getattr(built.pe.OPTIONAL_HEADER, "IMAGE_DLLCHARACTERISTICS_" + flag)]
+        expect(not missing, f"{name} lacks {missing}")
+        expect(not built.pe.FILE_HEADER.IMAGE_FILE_RELOCS_STRIPPED,
+               f"{name} has no relocations: it cannot be moved")
         imports = {dll.lower(): names for dll, names in built.imports().items()}
         foreign = sorted(set(imports) - WINDOWS_DLLS - {"orv_api.dll"})
         expect(not foreign, f"{name} needs DLLs that Windows does not have: {foreign}")
@@ -91,15 +101,15 @@ def check_imports(args, folder):
                    f"{built.exports()}")
 
 
-def program(args, folder):
-    return BuiltFile(os.path.join(folder, "orvflash.exe"), args.objdump, args.wrestool)
+def program(folder):
+    return BuiltFile(os.path.join(folder, "orvflash.exe"))
 
 
 def check_version(args, folder):
-    data = program(args, folder).resource(built_files.RT_VERSION, 1)
-    if not expect(data, "orvflash.exe has no version resource"):
+    version = program(folder).version()
+    if not expect(version, "orvflash.exe has no version resource"):
         return
-    fixed, tables, translations = built_files.parse_version(data)
+    fixed, tables, translations = version
     expect(fixed["FileVersion"] == VERSION, f"file version {fixed['FileVersion']}")
     expect(fixed["ProductVersion"] == VERSION, f"product version {fixed['ProductVersion']}")
     expect(fixed["FileType"] == 1, "the version resource does not say VFT_APP")
@@ -113,15 +123,14 @@ def check_version(args, folder):
     for field in ["CompanyName", "FileDescription", "ProductName"]:
         expect(strings.get(field), f"{field} is empty")
     # Our DLL says what it is, so that nobody takes it for the maker's.
-    library = BuiltFile(os.path.join(folder, "orv_api.dll"), args.objdump, args.wrestool)
-    data = library.resource(built_files.RT_VERSION, 1)
-    if expect(data, "orv_api.dll has no version resource"):
-        description = built_files.parse_version(data)[1].get("040904E4", {}).get("FileDescription")
+    version = BuiltFile(os.path.join(folder, "orv_api.dll")).version()
+    if expect(version, "orv_api.dll has no version resource"):
+        description = version[1].get("040904E4", {}).get("FileDescription")
         expect("Simulated Kavix" in (description or ""), f"orv_api.dll says {description!r}")
 
 
 def check_manifest(args, folder):
-    data = program(args, folder).resource(built_files.RT_MANIFEST, 1)
+    data = program(folder).resource(built_files.RT_MANIFEST, 1)
     if not expect(data, "orvflash.exe has no application manifest"):
         return
     root = ElementTree.fromstring(data)
@@ -135,8 +144,8 @@ def check_manifest(args, folder):
 
 
 def check_icon(args, folder):
-    built = program(args, folder)
-    groups = built.resource_names(built_files.RT_GROUP_ICON)
+    built = program(folder)
+    groups = list(built.resources(built_files.RT_GROUP_ICON))
     expect(groups == [130], f"icon groups {groups}, expected IDR_MAINFRAME (130) alone")
     data = built.resource(built_files.RT_GROUP_ICON, 130)
     if not expect(data, "no icon group 130"):
@@ -157,7 +166,10 @@ def check_icon(args, folder):
 
 
 def check_dialogs(args, folder):
-    built = program(args, folder)
+    built = program(folder)
+    res = os.path.join(args.source, "res")
+    script = resource_script.dialog_controls(resource_script.preprocess(
+        os.path.join(res, "orvflash.rc"), args.cpp, [res] + args.include))
     expected = {
         102: ("Quorlan ORV Firmware Updater", (0, 0, 441, 189), DIALOG_STYLE | WS_VISIBLE,
               WS_EX_APPWINDOW, [(1, "Done"), (1000, "Update"), (1001, "")]),
@@ -177,13 +189,18 @@ def check_dialogs(args, folder):
                f"{dialog['ex_style']:#x}")
         expect((dialog.get("font"), dialog.get("points")) == ("MS Shell Dlg", 8),
                f"dialog {dialog_id} font {dialog.get('font')} {dialog.get('points')}")
-        # An empty text is stored as no text at all.
-        found = [(c["id"], c["text"] or "") for c in dialog["controls"]]
+        found = [(c["id"], c["text"]) for c in dialog["controls"]]
         for (want_id, want_text), (got_id, got_text) in zip(controls, found + [(None, None)] * 9):
             expect(want_id == got_id and (want_text is None or want_text == got_text),
                    f"dialog {dialog_id}: control {got_id} {got_text!r}, expected {want_id} "
                    f"{want_text!r}")
         expect(len(found) == len(controls), f"dialog {dialog_id} has {len(found)} controls")
+        # Each control as the script asks for it: class, text, id, style, extended style, rect.
+        wanted = script.get(dialog_id, [])
+        for number, (got, want) in enumerate(zip(dialog["controls"], wanted)):
+            wrong = {key: (got[key], want[key]) for key in want if got[key] != want[key]}
+            expect(not wrong, f"dialog {dialog_id} control {number}: (built, script) {wrong}")
+        expect(len(wanted) == len(found), f"the script gives dialog {dialog_id} {len(wanted)}")
 
 
 def program_messages(source_dir):
@@ -221,8 +238,8 @@ def main():
     parser.add_argument("--cpack")
     parser.add_argument("--config")
     parser.add_argument("--zip")
-    parser.add_argument("--objdump")
-    parser.add_argument("--wrestool")
+    parser.add_argument("--cpp")
+    parser.add_argument("--include", action="append", default=[])
     parser.add_argument("--bits", type=int, choices=[32, 64])
     parser.add_argument("--source")
     args = parser.parse_args()
@@ -233,7 +250,7 @@ def main():
         folder = os.path.join(unpacked(args.out_dir), folders[0] if folders else "")
         try:
             CHECKS[args.what](args, folder)
-        except (ValueError, struct.error) as error:
+        except (ValueError, struct.error, pefile.PEFormatError) as error:
             expect(False, f"{args.what}: unreadable resource: {error}")
     for failure in failures:
         print(f"FAIL: {failure}", file=sys.stderr)
