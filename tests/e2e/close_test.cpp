@@ -62,8 +62,9 @@ TEST_P(CloseWhileIdle, ClosesAtOnce) {
 INSTANTIATE_TEST_SUITE_P(
     , CloseWhileIdle,
     ::testing::Values(IdleClose{CloseBy::done, false}, IdleClose{CloseBy::escape, false},
-                      IdleClose{CloseBy::wmClose, false}, IdleClose{CloseBy::done, true},
-                      IdleClose{CloseBy::escape, true}, IdleClose{CloseBy::wmClose, true}),
+                      IdleClose{CloseBy::wmClose, false}, IdleClose{CloseBy::systemMenu, false},
+                      IdleClose{CloseBy::done, true}, IdleClose{CloseBy::escape, true},
+                      IdleClose{CloseBy::wmClose, true}, IdleClose{CloseBy::systemMenu, true}),
     [](const ::testing::TestParamInfo<IdleClose>& info) {
         std::ostringstream name;
         name << info.param.how << (info.param.afterRun ? "AfterRun" : "BeforeRun");
@@ -119,13 +120,16 @@ INSTANTIATE_TEST_SUITE_P(, CloseDuringProgramming,
                          ::testing::Values(CloseBy::done, CloseBy::escape),
                          ::testing::PrintToStringParamName());
 
-// WM_CLOSE asks, and then the Cancel command that it turns into asks again.
-TEST(CloseDuringProgrammingByWmClose, NeedsTwoYesAnswers) {
+// WM_CLOSE asks, and then the Cancel command that it turns into asks again. The system menu's
+// Close reaches it through OnSysCommand.
+class CloseDuringProgrammingByWmClose : public ::testing::TestWithParam<CloseBy> {};
+
+TEST_P(CloseDuringProgrammingByWmClose, NeedsTwoYesAnswers) {
     Orvflash app(SlowProgramming());
     ConfirmUpdate(app);
     app.WaitForBarBeyond(0);
 
-    app.PostClose();
+    Close(app, GetParam());
     MessageBoxWindow first = app.WaitForBox("Question");
     EXPECT_EQ(first.text, kCloseWarning);
     app.Answer(first, IDNO);
@@ -133,7 +137,7 @@ TEST(CloseDuringProgrammingByWmClose, NeedsTwoYesAnswers) {
     EXPECT_FALSE(app.BoxOpen("Question")) << "No to the first question ends the close";
     app.WaitForBarBeyond(app.BarPos());
 
-    app.PostClose();
+    Close(app, GetParam());
     first = app.WaitForBox("Question");
     app.Answer(first, IDYES);
     MessageBoxWindow second = app.WaitForBox("Question");
@@ -144,12 +148,28 @@ TEST(CloseDuringProgrammingByWmClose, NeedsTwoYesAnswers) {
     EXPECT_TRUE(app.Running());
     app.WaitForBarBeyond(app.BarPos());
 
-    app.PostClose();
+    Close(app, GetParam());
     first = app.WaitForBox("Question");
     app.Answer(first, IDYES);
     second = app.WaitForBox("Question");
     AnswerLastYesAndExpectExit(app, second);
     ExpectStoppedPartWay(app);
+}
+
+INSTANTIATE_TEST_SUITE_P(, CloseDuringProgrammingByWmClose,
+                         ::testing::Values(CloseBy::wmClose, CloseBy::systemMenu),
+                         ::testing::PrintToStringParamName());
+
+// A device call that never returns must not keep a confirmed close from ending the program.
+TEST(CloseDuringHangingDeviceCall, EndsTheProgramAllTheSame) {
+    Scenario scenario;
+    scenario.sim = {{"ORV_SIM_WRITE_DELAY_MS", "60000"}};
+    Orvflash app(scenario);
+    ConfirmUpdate(app);
+    Close(app, CloseBy::done);
+    const MessageBoxWindow warning = app.WaitForBox("Question");
+    EXPECT_EQ(warning.text, kCloseWarning);
+    AnswerLastYesAndExpectExit(app, warning);
 }
 
 }  // namespace

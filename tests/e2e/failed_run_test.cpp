@@ -120,6 +120,9 @@ TEST(DeclinedRun, SerialQuestionAnsweredNo) {
     app.ClickUpdate();
     const MessageBoxWindow warning = app.WaitForBox("Warning");
     EXPECT_EQ(warning.text, kAlreadyStarted);
+    EXPECT_EQ(warning.owner, app.Window());
+    EXPECT_EQ(warning.buttons, std::vector<int>{IDOK});
+    EXPECT_FALSE(warning.icon);
     app.Answer(warning, IDOK);
 
     app.ClickDone();

@@ -36,6 +36,8 @@ TEST(FullRun, WritesImageAndRestoresDeviceData) {
     const MessageBoxWindow question = app.WaitForBox("Question");
     EXPECT_EQ(question.text, SerialQuestion(20481234));
     EXPECT_EQ(question.owner, nullptr) << "the question leaves the window usable";
+    EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_TRUE(question.icon) << "the question mark";
     EXPECT_EQ(app.LogLines(), LogOf({kIdentifying}));
     // Nothing is erased while the user still decides.
     ExpectCalls(app.Trace(), PreparationCalls());

@@ -292,6 +292,12 @@ void Orvflash::PostClose() const {
     }
 }
 
+void Orvflash::PostSystemCommand(WPARAM command) const {
+    if (!PostMessageA(window, WM_SYSCOMMAND, command, 0)) {
+        throw DriverError("could not post WM_SYSCOMMAND");
+    }
+}
+
 bool Orvflash::QueryEndSession() const {
     return SendWithTimeout(window, WM_QUERYENDSESSION, 0, 0) != FALSE;
 }
@@ -330,6 +336,20 @@ MessageBoxWindow Orvflash::WaitForBox(const char* caption, DWORD timeoutMs) cons
             return !box.text.empty();
         },
         timeoutMs);
+    for (HWND child = GetWindow(box.window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) {
+            continue;
+        }
+        char className[16] = {};
+        GetClassNameA(child, className, sizeof className);
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (_stricmp(className, "Button") == 0) {
+            box.buttons.push_back(GetDlgCtrlID(child));
+        } else if (_stricmp(className, "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
+            box.icon = box.icon || SendWithTimeout(child, STM_GETICON, 0, 0) != 0;
+        }
+    }
     return box;
 }
 

@@ -31,6 +31,8 @@ struct MessageBoxWindow {
     HWND window = nullptr;
     HWND owner = nullptr;
     std::string text;
+    std::vector<int> buttons;  // the ids of the visible buttons, in window order
+    bool icon = false;         // a visible icon shows
 };
 
 class Orvflash {
@@ -72,6 +74,7 @@ public:
     void PressEscape() const;
     // WM_CLOSE, as the title bar's close button and Alt+F4 end up sending.
     void PostClose() const;
+    void PostSystemCommand(WPARAM command) const;
     // The answer to WM_QUERYENDSESSION: whether the program lets Windows end the session.
     bool QueryEndSession() const;
 

@@ -75,6 +75,9 @@ void Close(const Orvflash& app, CloseBy how) {
         case CloseBy::wmClose:
             app.PostClose();
             break;
+        case CloseBy::systemMenu:
+            app.PostSystemCommand(SC_CLOSE);
+            break;
     }
 }
 
@@ -86,6 +89,8 @@ std::ostream& operator<<(std::ostream& out, CloseBy how) {
             return out << "Escape";
         case CloseBy::wmClose:
             return out << "WmClose";
+        case CloseBy::systemMenu:
+            return out << "SystemMenu";
     }
     return out;
 }

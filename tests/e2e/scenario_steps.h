@@ -40,7 +40,8 @@ std::vector<DeviceCall> CallsWithStatus(const std::vector<std::string>& names,
                                                        const std::string& name));
 
 // The ways a user closes the window.
-enum class CloseBy { done, escape, wmClose };
+// systemMenu: the system menu's Close, as Alt+F4 is too.
+enum class CloseBy { done, escape, wmClose, systemMenu };
 void Close(const Orvflash& app, CloseBy how);
 std::ostream& operator<<(std::ostream& out, CloseBy how);
 
