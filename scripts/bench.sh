@@ -6,6 +6,7 @@
 #   scripts/bench.sh [--pairs=N]   N: side-by-side pairs under Wine (default 15; natively 201)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/report-stop.sh
 root=$(pwd)
 
 wine_pairs=15
@@ -17,6 +18,7 @@ for arg in "$@"; do
 done
 
 scripts/setup.sh
+. scripts/wine-env.sh
 for preset in native-release windows; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"

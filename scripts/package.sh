@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the downloads: dist/orvflash-<version>-win64.zip and dist/orvflash-<version>-win32.zip,
-# each with orvflash.exe, the simulated orv_api.dll and README.txt for the user.
+# each with orvflash.exe, the simulated orv_api.dll and README.txt for the user. Needs no Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/report-stop.sh
 
 scripts/setup.sh
 mkdir -p dist

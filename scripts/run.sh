@@ -8,6 +8,7 @@
 # Each start gives a factory-fresh Kavix (firmware 4), flash image file demo/kavix_flash.bin.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/report-stop.sh
 root=$(pwd)
 demo=$root/demo
 
@@ -35,11 +36,17 @@ if [ "${1:-}" = "--drive-demo" ]; then
     done
     wait "$wine_pid" || true
     cat "$work/driver.txt" 2>/dev/null || true
-    [ "$(tr -d '\r\n ' 2>/dev/null <"$work/status")" = 0 ] || { echo "run: the demo run failed" >&2; exit 1; }
+    status=$(tr -d '\r\n ' 2>/dev/null <"$work/status" || true)
+    if [ -z "$status" ]; then
+        echo "run: the demo run gave no result; Wine said: $(tail -n 1 "$work/wine.txt")" >&2
+        exit 1
+    fi
+    [ "$status" = 0 ] || { echo "run: the demo run failed" >&2; exit 1; }
     exit 0
 fi
 
 scripts/setup.sh
+. scripts/wine-env.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 
@@ -68,11 +75,21 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     export WINEPREFIX=$demo/wine-prefix WINEDEBUG=-all
     if [ ! -d "$WINEPREFIX" ]; then
         echo "run: making the Wine prefix demo/wine-prefix (once, about 10 s)"
-        wineboot -i >/dev/null 2>&1
+        # To a file: Wine's background programs would hold a pipe open.
+        boot_log=$(mktemp /tmp/orvflash-wineboot.XXXXXX)
+        if ! "$ORV_WINE" wineboot -i >"$boot_log" 2>&1 </dev/null; then
+            # A half-made prefix would be taken for a made one next time.
+            rm -rf "$WINEPREFIX"
+            echo "run: Wine does not start here: $ORV_WINE wineboot -i failed:" \
+                "$(tail -n 1 "$boot_log")" >&2
+            rm -f "$boot_log"
+            exit 1
+        fi
+        rm -f "$boot_log"
     fi
     echo "run: starting orvflash.exe on $DISPLAY from demo/"
     cd "$demo"
-    exec wine orvflash.exe
+    exec "$ORV_WINE" orvflash.exe
 fi
 
 echo "run: no usable display; driving one update run on a private Xvfb"

@@ -2,6 +2,7 @@
 # Installs what a fresh Debian machine lacks to build and test orvflash.
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
+. "$(dirname "$0")/report-stop.sh"
 
 packages=(
   cmake ninja-build g++ make libgtest-dev googletest clang-format
@@ -24,16 +25,29 @@ installed wine32:i386 || need_wine32=1
 
 [ ${#missing[@]} -gt 0 ] || [ -n "$need_wine32" ] || exit 0
 
+wanted=("${missing[@]}")
+[ -z "$need_wine32" ] || wanted+=(wine32:i386)
 sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "setup: cannot install ${wanted[*]}: this needs root, and there is no sudo" >&2
+    exit 1
+  fi
+  sudo_cmd=(sudo)
+fi
 export DEBIAN_FRONTEND=noninteractive
 if [ -n "$need_wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo_cmd[@]}" dpkg --add-architecture i386 || echo "setup: cannot add the i386 architecture"
+  "${sudo_cmd[@]}" dpkg --add-architecture i386 ||
+    echo "setup: cannot add the i386 architecture" >&2
 fi
-"${sudo_cmd[@]}" apt-get update -qq
+if ! "${sudo_cmd[@]}" apt-get update -qq && [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: cannot install ${missing[*]}: apt-get update failed" >&2
+  exit 1
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    { echo "setup: cannot install ${missing[*]}: apt-get install failed (see above)" >&2; exit 1; }
 fi
 if [ -n "$need_wine32" ]; then
   echo "setup: installing wine32:i386"

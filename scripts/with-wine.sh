@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs a command with a private Wine prefix and, when there is no display, a private Xvfb.
-# Cleans up only what it started.
+# Cleans up only what it started. Programs are started with "$ORV_WINE" (see wine-env.sh).
 set -euo pipefail
+. "$(dirname "$0")/report-stop.sh"
+. "$(dirname "$0")/wine-env.sh"
 
-wine_bin=$(command -v wine)
 work=$(mktemp -d /tmp/orvflash-wine.XXXXXX)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb_pid=""
@@ -30,7 +31,10 @@ if [ -z "${DISPLAY:-}" ] || [ -n "${ORV_FORCE_XVFB:-}" ]; then
         [ -e "/tmp/.X11-unix/X$display" ] && break
         sleep 0.1
     done
-    [ -e "/tmp/.X11-unix/X$display" ] || { echo "with-wine: Xvfb did not start" >&2; exit 1; }
+    if [ ! -e "/tmp/.X11-unix/X$display" ]; then
+        echo "with-wine: Xvfb did not start: $(tail -n 1 "$work/xvfb.log")" >&2
+        exit 1
+    fi
     export DISPLAY=":$display"
 fi
 
@@ -39,12 +43,19 @@ fi
 # instead, they would hold its output pipe open long after it has ended.
 mkdir -p "$WINEPREFIX"
 wineserver -p
-"$wine_bin" wineboot -i >"$work/wineboot.log" 2>&1 </dev/null
-"$wine_bin" cmd /c exit >>"$work/wineboot.log" 2>&1 </dev/null
+start_in_prefix() {
+    "$ORV_WINE" "$@" >>"$work/wineboot.log" 2>&1 </dev/null && return
+    echo "with-wine: Wine does not start here: $ORV_WINE $* failed:" \
+        "$(tail -n 1 "$work/wineboot.log")" >&2
+    exit 1
+}
+start_in_prefix wineboot -i
+start_in_prefix cmd /c exit
 # Keeps the default desktop's process alive between the tests (see desktop_keeper.c).
 keeper_source="$(dirname "$0")/desktop_keeper.c"
 if x86_64-w64-mingw32-gcc -Wall -Wextra -mwindows "$keeper_source" -o "$work/desktop_keeper.exe"; then
-    "$wine_bin" "$work/desktop_keeper.exe" </dev/null >>"$work/wineboot.log" 2>&1 &
+    "$ORV_WINE" "$work/desktop_keeper.exe" </dev/null >>"$work/wineboot.log" 2>&1 &
 fi
-export ORV_WINE="$wine_bin"
+# The command's own failure is the caller's to report.
+trap - ERR
 "$@"

@@ -9,12 +9,13 @@ name=$1
 driver=$2
 shift 2
 
-wine=${ORV_WINE:-$(command -v wine || command -v wine64)}
+# The Wine loader for this machine; under scripts/with-wine.sh its choice is inherited.
+. "$(dirname "$0")/../../scripts/wine-env.sh"
 out=$(mktemp -d "${TMPDIR:-/tmp}/orvflash-e2e.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 
 # The driver stops itself at its deadline; the timeout only covers Wine not starting at all.
-timeout -k 10 960 "$wine" explorer "/desktop=$name,1280x1024" "Z:$(printf %s "$driver" | tr / '\\')" \
+timeout -k 10 960 "$ORV_WINE" explorer "/desktop=$name,1280x1024" "Z:$(printf %s "$driver" | tr / '\\')" \
     --output="$out/output.txt" --status="$out/status" --deadline=900 "$@" \
     </dev/null >"$out/wine.txt" 2>&1
 
