@@ -13,7 +13,7 @@
 
 class CUpdaterDlg : public CDialog, private UpdateRunWindow {
 public:
-    // Without a taskbar button of its own making, the window uses the shell's.
+    // The run shows on `taskbar`; null: on the shell's taskbar button.
     explicit CUpdaterDlg(TaskbarButton* taskbar = nullptr);
 
     // After the dialog has ended: a worker that is still programming is asked to stop and given a
@@ -51,6 +51,7 @@ private:
 
     // Sent by the worker to tell the window's thread how the run ended.
     static constexpr UINT WM_RUN_ENDED = WM_APP + 3;
+    // The shell's word that the window's button is on the taskbar.
     static const UINT WM_TASKBAR_BUTTON_CREATED;
 
     static DWORD WINAPI UpdateWorker(LPVOID window);
