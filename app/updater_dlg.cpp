@@ -33,10 +33,11 @@ const char* const kWelcome[] = {
 
 }  // namespace
 
-CUpdaterDlg::CUpdaterDlg()
+CUpdaterDlg::CUpdaterDlg(TaskbarButton* taskbar)
     : CDialog(IDD_UPDATER, nullptr),
       updateRun(*this, std::make_unique<CImageFile>(), std::make_unique<CSavedCopyFolder>()),
-      windowIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      windowIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      taskbar(taskbar != nullptr ? *taskbar : shellTaskbar) {}
 
 BEGIN_MESSAGE_MAP(CUpdaterDlg, CDialog)
 ON_WM_SYSCOMMAND()
@@ -46,6 +47,9 @@ ON_BN_CLICKED(IDC_UPDATE, &CUpdaterDlg::OnBnClickedUpdate)
 ON_WM_CLOSE()
 ON_WM_QUERYENDSESSION()
 ON_MESSAGE(WM_WORKER_FINISHED, &CUpdaterDlg::OnWorkerFinished)
+ON_MESSAGE(WM_TASKBAR_BUTTON_CREATED, &CUpdaterDlg::OnTaskbarButtonCreated)
+ON_MESSAGE(WM_PROGRESS_MOVED, &CUpdaterDlg::OnProgressMoved)
+ON_MESSAGE(WM_RUN_ENDED, &CUpdaterDlg::OnRunEndedMessage)
 END_MESSAGE_MAP()
 
 void CUpdaterDlg::DoDataExchange(CDataExchange* pDX) {

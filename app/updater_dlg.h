@@ -8,11 +8,13 @@
 #include "afx_msgmap.h"
 #include "afx_string.h"
 #include "progress_bar_control.h"
+#include "shell_taskbar_button.h"
 #include "update_run.h"
 
 class CUpdaterDlg : public CDialog, private UpdateRunWindow {
 public:
-    CUpdaterDlg();
+    // The run shows on `taskbar`; null: on the shell's taskbar button.
+    explicit CUpdaterDlg(TaskbarButton* taskbar = nullptr);
 
     // After the dialog has ended: a worker that is still programming is asked to stop and given a
     // moment to finish its device call; the window object must not be destroyed under it.
@@ -34,6 +36,9 @@ protected:
     void OnClose();
     BOOL OnQueryEndSession();
     LRESULT OnWorkerFinished(WPARAM, LPARAM);
+    LRESULT OnTaskbarButtonCreated(WPARAM, LPARAM);
+    LRESULT OnProgressMoved(WPARAM, LPARAM);
+    LRESULT OnRunEndedMessage(WPARAM succeeded, LPARAM);
 
     DECLARE_MESSAGE_MAP()
 
@@ -42,6 +47,12 @@ private:
     void ShowWarning(const char* text) override;
     ProgressBar* FindProgressBar() override;
     WorkerThreadHandle StartWorker() override;
+    void OnRunEnded(bool succeeded) override;
+
+    // Sent by the worker to tell the window's thread how the run ended.
+    static constexpr UINT WM_RUN_ENDED = WM_APP + 3;
+    // The shell's word that the window's button is on the taskbar.
+    static const UINT WM_TASKBAR_BUTTON_CREATED;
 
     static DWORD WINAPI UpdateWorker(LPVOID window);
 
@@ -57,6 +68,10 @@ private:
 
     ProgressBarControl progressBar;
     HWND workerNotifyWindow = nullptr;
+
+    ShellTaskbarButton shellTaskbar;
+    TaskbarButton& taskbar;
+    bool taskbarShowsProgress = false;
 };
 
 #endif

@@ -4,7 +4,8 @@
 # the updater under Wine:
 # - with a usable $DISPLAY, on it, for you to use (Wine prefix: demo/wine-prefix, kept between runs);
 # - without one, on a private Xvfb and Wine prefix, where one update run is driven through the
-#   window and screenshots are saved in demo/screenshots/.
+#   window, then a second one whose device refuses a page write, and screenshots are saved in
+#   demo/screenshots/.
 # Each start gives a factory-fresh Kavix (firmware 4), flash image file demo/kavix_flash.bin.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +23,7 @@ if [ "${1:-}" = "--drive-demo" ]; then
         --demo="$demo" --shots="$work" --output="$work/driver.txt" --status="$work/status" \
         --deadline=240 </dev/null >"$work/wine.txt" 2>&1 &
     wine_pid=$!
-    for moment in start programming finished; do
+    for moment in start programming finished failed; do
         # The driver waits for each screenshot; it gives up by itself after its deadline.
         for _ in $(seq 1200); do
             [ -e "$work/$moment.rect" ] || ! kill -0 "$wine_pid" 2>/dev/null && break
@@ -94,4 +95,4 @@ fi
 
 echo "run: no usable display; driving one update run on a private Xvfb"
 ORV_FORCE_XVFB=1 scripts/with-wine.sh "$0" --drive-demo
-echo "run: screenshots in $demo/screenshots/: start.png programming.png finished.png"
+echo "run: screenshots in $demo/screenshots/: start.png programming.png finished.png failed.png"

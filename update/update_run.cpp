@@ -236,6 +236,7 @@ void UpdateRun::UpdateWorker() {
     if (abandoned) {
         // The window is gone; nothing of it may be touched. The copy stays for the next start.
     } else if (deviceFailed) {
+        window.OnRunEnded(false);
         LogLines({"", "Error writing to the Kavix, the update did not complete.",
                   "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
     } else {
@@ -244,6 +245,7 @@ void UpdateRun::UpdateWorker() {
             progressCtrl->SetPos(kProgressMax);
         }
         LogLines({"", "Finished updating.", "You may safely close the application."});
+        window.OnRunEnded(true);
     }
 }
 

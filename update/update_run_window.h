@@ -39,6 +39,8 @@ public:
     virtual ProgressBar* FindProgressBar() = 0;
     // Starts the worker thread, which calls UpdateRun::UpdateWorker. Null on failure.
     virtual WorkerThreadHandle StartWorker() = 0;
+    // On the worker thread, as the worker reports how the run ended; not when it was abandoned.
+    virtual void OnRunEnded(bool succeeded) = 0;
 
 protected:
     ~UpdateRunWindow() = default;

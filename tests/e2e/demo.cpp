@@ -35,6 +35,27 @@ void Moment(const Orvflash& app, const std::string& shots, const char* name) {
     }
 }
 
+// A second start whose Kavix refuses one page of the saved data: the window after a failed run. The
+// Kavix is a fresh one of its own, without delays, so the picture costs a second or two.
+void FailedRun(const std::string& folder, const std::string& shots) {
+    SetEnvironmentVariableA("ORV_SIM_FLASH", (shots + "\\failed_flash.bin").c_str());
+    SetEnvironmentVariableA("ORV_SIM_WRITE_FAIL_PAGE", "2100");
+    for (const char* delay :
+         {"ORV_SIM_READ_DELAY_MS", "ORV_SIM_ERASE_DELAY_MS", "ORV_SIM_WRITE_DELAY_MS"}) {
+        SetEnvironmentVariableA(delay, nullptr);
+    }
+    Orvflash app(folder);
+    app.WaitForLogLine(kWelcome[7]);
+    app.ClickUpdate();
+    app.Answer(app.WaitForBox("Question", 30000), IDYES);
+    app.WaitForLogLine(kAdvice, kRunTimeoutMs);
+    Moment(app, shots, "failed");
+    app.ClickDone();
+    if (!app.WaitForExit(kStepTimeoutMs)) {
+        throw DriverError("orvflash.exe did not end after Done");
+    }
+}
+
 }  // namespace
 
 int RunDemo(const std::string& folder, const std::string& shots) {
@@ -62,6 +83,9 @@ int RunDemo(const std::string& folder, const std::string& shots) {
             throw DriverError("orvflash.exe did not end after Done");
         }
         std::printf("demo: the run finished and the program closed\n");
+
+        FailedRun(folder, shots);
+        std::printf("demo: a run with a failing page write ended in its error lines\n");
         return 0;
     } catch (const std::exception& error) {
         std::printf("demo: %s\n", error.what());

@@ -1,5 +1,5 @@
-// One update run through the window of a demo folder's orvflash.exe, pausing at each moment worth a
-// screenshot until the screenshot has been taken.
+// One update run through the window of a demo folder's orvflash.exe, then a run that fails, pausing
+// at each moment worth a screenshot until the screenshot has been taken.
 #ifndef ORVFLASH_TESTS_E2E_DEMO_H
 #define ORVFLASH_TESTS_E2E_DEMO_H
 

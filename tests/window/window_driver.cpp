@@ -20,8 +20,9 @@ WindowTestApp app;
 
 const char kCaption[] = "Quorlan ORV Firmware Updater";
 
-std::mutex createdLock;
-std::vector<CreatedControl>* recording = nullptr;
+// What the hooks record, on the window's thread, for the driver's thread to read.
+std::mutex recordLock;
+WindowDriver* recording = nullptr;
 
 struct BoxSearch {
     const char* caption;
@@ -78,23 +79,36 @@ LRESULT CALLBACK WindowDriver::RecordCreation(int code, WPARAM wParam, LPARAM lP
         control.rect = {create->x, create->y, create->x + create->cx, create->y + create->cy};
         control.id = UINT(reinterpret_cast<UINT_PTR>(create->hMenu));
         control.parent = create->hwndParent;
-        std::lock_guard<std::mutex> lock(createdLock);
+        std::lock_guard<std::mutex> lock(recordLock);
         if (recording != nullptr) {
-            recording->push_back(control);
+            recording->created.push_back(control);
         }
     }
     (void)wParam;
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive) {
+LRESULT CALLBACK WindowDriver::RecordBarState(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->message == PBM_SETSTATE) {
+        std::lock_guard<std::mutex> lock(recordLock);
+        if (recording != nullptr) {
+            recording->barStates.push_back(int(sent->wParam));
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarButton* taskbar) {
     WindowDriver driver;
     driver.windowThread = GetCurrentThreadId();
     {
-        std::lock_guard<std::mutex> lock(createdLock);
-        recording = &driver.created;
+        std::lock_guard<std::mutex> lock(recordLock);
+        recording = &driver;
     }
     HHOOK hook = SetWindowsHookExA(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
+    HHOOK sentHook =
+        SetWindowsHookExA(WH_CALLWNDPROC, RecordBarState, nullptr, GetCurrentThreadId());
     std::atomic<bool> closed{false};
 
     std::thread user([&] {
@@ -130,7 +144,7 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive) {
     });
 
     {
-        CUpdaterDlg dlg;
+        CUpdaterDlg dlg(taskbar);
         app.m_pMainWnd = &dlg;
         dlg.DoModal();
         dlg.WaitForWorker();
@@ -138,8 +152,9 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive) {
     }
     closed = true;
     user.join();
+    UnhookWindowsHookEx(sentHook);
     UnhookWindowsHookEx(hook);
-    std::lock_guard<std::mutex> lock(createdLock);
+    std::lock_guard<std::mutex> lock(recordLock);
     recording = nullptr;
 }
 
@@ -153,6 +168,17 @@ std::string WindowDriver::LogText() const {
     LRESULT length = SendMessageA(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(size_t(length));
     return text;
+}
+
+bool WindowDriver::LogEndsWith(const std::string& end) const {
+    const std::string text = LogText();
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::vector<int> WindowDriver::BarStates() const {
+    std::lock_guard<std::mutex> lock(recordLock);
+    return barStates;
 }
 
 int WindowDriver::ProgressPos() const {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "taskbar_button.h"
+
 // What the window passed when it created its log control.
 struct CreatedControl {
     std::string className;
@@ -35,12 +37,18 @@ class WindowDriver {
 public:
     // Runs `drive` on a thread of its own while the main thread runs the updater window until it
     // closes. Ends the test program if the window does not close in time, so nothing hangs.
-    static void Run(const std::function<void(WindowDriver&)>& drive);
+    // A taskbar button given takes the place of the shell's.
+    static void Run(const std::function<void(WindowDriver&)>& drive,
+                    TaskbarButton* taskbar = nullptr);
 
     HWND Window() const { return window; }
     HWND LogControl() const;
     std::string LogText() const;
+    bool LogEndsWith(const std::string& end) const;
     int ProgressPos() const;
+    // The states asked of the progress bar, in order. Recorded as they were sent: Wine's bar
+    // reports PBST_NORMAL whatever it was told.
+    std::vector<int> BarStates() const;
     const std::vector<CreatedControl>& Created() const { return created; }
 
     // The message box or dialog of the window's thread with this caption, once it shows.
@@ -56,10 +64,12 @@ public:
 
 private:
     static LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK RecordBarState(int code, WPARAM wParam, LPARAM lParam);
 
     HWND window = nullptr;
     DWORD windowThread = 0;
     std::vector<CreatedControl> created;
+    std::vector<int> barStates;
 };
 
 #endif

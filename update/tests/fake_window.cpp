@@ -58,6 +58,11 @@ WorkerThreadHandle FakeWindow::StartWorker() {
     return &worker;
 }
 
+void FakeWindow::OnRunEnded(bool succeeded) {
+    std::lock_guard<std::mutex> lock(mutex);
+    runEnds.push_back(succeeded);
+}
+
 void FakeWindow::SetRange(int low, int high) {
     rangeLow = low;
     rangeHigh = high;
@@ -99,4 +104,9 @@ std::vector<std::string> FakeWindow::Warnings() {
 std::vector<FakeWindow::ProgressMove> FakeWindow::Moves() {
     std::lock_guard<std::mutex> lock(mutex);
     return moves;
+}
+
+std::vector<bool> FakeWindow::RunEnds() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return runEnds;
 }

@@ -26,6 +26,7 @@ public:
     void ShowWarning(const char* text) override;
     ProgressBar* FindProgressBar() override { return this; }
     WorkerThreadHandle StartWorker() override;
+    void OnRunEnded(bool succeeded) override;
 
     void SetRange(int low, int high) override;
     void SetPos(int position) override;
@@ -38,6 +39,8 @@ public:
     std::vector<std::string> Questions();
     std::vector<std::string> Warnings();
     std::vector<ProgressMove> Moves();
+    // What each OnRunEnded said, in order.
+    std::vector<bool> RunEnds();
 
     UpdateRun* run = nullptr;
     // Answers in order; Yes when the script has run out.
@@ -59,6 +62,7 @@ private:
     std::vector<std::string> questions;
     std::vector<std::string> warnings;
     std::vector<ProgressMove> moves;
+    std::vector<bool> runEnds;
     int position = 0;
     std::thread worker;
 };

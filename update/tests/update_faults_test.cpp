@@ -34,6 +34,7 @@ TEST_F(UpdateRunTest, FailedPageWriteStillRestoresAndReportsFailure) {
     Click();
 
     EXPECT_EQ(window.Log(), kWriteError);
+    EXPECT_EQ(window.RunEnds(), std::vector<bool>{false});
     // Every call is still made, in order.
     EXPECT_EQ(CountWrites(device.Calls(), 0, 10), 10);
     EXPECT_EQ(CountWrites(device.Calls(), 2048, 3604), 1556);
@@ -52,6 +53,7 @@ TEST_F(UpdateRunTest, FailedEraseIsReportedAndEveryWriteIsStillMade) {
     Click();
 
     EXPECT_EQ(window.Log(), kWriteError);
+    EXPECT_EQ(window.RunEnds(), std::vector<bool>{false});
     EXPECT_EQ(CountWrites(device.Calls(), 0, 3), 3);
     EXPECT_EQ(CountWrites(device.Calls(), 2048, 3604), 1556);
 }
@@ -63,6 +65,7 @@ TEST_F(UpdateRunTest, UnpluggedDuringProgrammingNeverClaimsSuccess) {
     Click();
 
     EXPECT_EQ(window.Log(), kWriteError);
+    EXPECT_EQ(window.RunEnds(), std::vector<bool>{false});
     EXPECT_FALSE(run->IsUpdating());
 }
 
@@ -138,5 +141,6 @@ TEST_F(UpdateRunTest, AbandonedWorkerStopsBeforeItsNextDeviceCall) {
     EXPECT_EQ(CountWrites(device.Calls(), 0, 4096), 17);
     EXPECT_EQ(window.Log(),
               (Lines{"Identifying device, please wait..", "Updating... Do not unplug the Kavix"}));
+    EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
 }

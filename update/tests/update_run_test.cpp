@@ -19,6 +19,7 @@ TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
 
     EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, image, 5));
     EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+    EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
     EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
     EXPECT_TRUE(window.Warnings().empty());
     EXPECT_EQ(run->serialNumber, 20481234);
@@ -186,6 +187,7 @@ TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     EXPECT_EQ(window.Log(), c.log);
     EXPECT_EQ(CallNames(), c.calls);
     EXPECT_EQ(window.workerStarts, 0);
+    EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
     EXPECT_TRUE(run->updateStarted);
     EXPECT_EQ(device.ReadFlash(), before);

@@ -1,0 +1,32 @@
+// The taskbar button through the shell's ITaskbarList3. Where COM or the object is missing (older
+// Windows, some Wine versions) the progress calls do nothing; flashing needs neither.
+#ifndef ORVFLASH_APP_SHELL_TASKBAR_BUTTON_H
+#define ORVFLASH_APP_SHELL_TASKBAR_BUTTON_H
+
+#include "taskbar_button.h"
+
+struct ITaskbarList3;
+
+class ShellTaskbarButton : public TaskbarButton {
+public:
+    ShellTaskbarButton() = default;
+    ShellTaskbarButton(const ShellTaskbarButton&) = delete;
+    ShellTaskbarButton& operator=(const ShellTaskbarButton&) = delete;
+    ~ShellTaskbarButton();
+
+    // The shell has made the window's button ("TaskbarButtonCreated"), or made it again after
+    // Explorer restarted: only now does the object accept calls for it.
+    void ButtonCreated();
+
+    void SetProgressState(HWND window, Progress state) override;
+    void SetProgressValue(HWND window, int completed, int total) override;
+    void Flash(HWND window) override;
+
+private:
+    void Release();
+
+    ITaskbarList3* taskbar = nullptr;
+    bool comInitialized = false;
+};
+
+#endif
