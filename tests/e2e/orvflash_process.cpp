@@ -240,6 +240,18 @@ bool Orvflash::HasLogLine(const std::string& line) const {
     return false;
 }
 
+bool Orvflash::LogEndInView() const {
+    HWND log = Control("Edit", IDOK);
+    // The last line is the empty one after the final "\r\n"; the one before it has characters.
+    const LRESULT lines = SendWithTimeout(log, EM_GETLINECOUNT, 0, 0);
+    const LRESULT start = SendWithTimeout(log, EM_LINEINDEX, WPARAM(lines > 1 ? lines - 2 : 0), 0);
+    const LRESULT at = SendWithTimeout(log, EM_POSFROMCHAR, WPARAM(start), 0);
+    RECT client = {};
+    GetClientRect(log, &client);
+    const int y = short(HIWORD(at));
+    return at != -1 && y >= 0 && y < client.bottom;
+}
+
 void Orvflash::WaitForLogLine(const std::string& line, DWORD timeoutMs) const {
     if (!WaitUntil([&] { return HasLogLine(line); }, timeoutMs)) {
         throw DriverError("the log has no line \"" + line + "\"; it holds:\n" + Log());

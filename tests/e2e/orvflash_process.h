@@ -61,6 +61,8 @@ public:
     std::string Log() const;
     std::vector<std::string> LogLines() const;
     bool HasLogLine(const std::string& line) const;
+    // Whether the log's last line shows: every append scrolls it into view.
+    bool LogEndInView() const;
     void WaitForLogLine(const std::string& line, DWORD timeoutMs = kStepTimeoutMs) const;
 
     int BarPos() const;

@@ -17,6 +17,7 @@ void ConfirmUpdate(const Orvflash& app, int32_t serial) {
 void ExpectLog(const Orvflash& app, const Lines& expected, DWORD timeoutMs) {
     WaitUntil([&] { return app.LogLines() == expected; }, timeoutMs);
     EXPECT_EQ(app.LogLines(), expected);
+    EXPECT_TRUE(app.LogEndInView()) << "the log is not scrolled to its end";
 }
 
 void ExpectFlash(const Bytes& actual, const Bytes& expected) {

@@ -85,12 +85,17 @@ TEST_F(UpdateRunTest, FailedWorkerStartIsReportedAndNothingIsErased) {
 }
 
 // The image is read whole before the device is touched; any failure to read it stops there.
+struct ImageFault {
+    const char* name;
+    void (*inject)(StdFirmwareFile&);
+};
+
 class UnreadableImageTest : public UpdateRunTest,
-                            public ::testing::WithParamInterface<void (*)(StdFirmwareFile&)> {};
+                            public ::testing::WithParamInterface<ImageFault> {};
 
 TEST_P(UnreadableImageTest, StopsBeforeTheDeviceIsTouched) {
     device.WriteImage(PatternBytes(5 * 256, 19));
-    GetParam()(*file);
+    GetParam().inject(*file);
     Click();
 
     EXPECT_EQ(window.Log(), (Lines{"Error reading update file, unable to continue.", ""}));
@@ -98,12 +103,14 @@ TEST_P(UnreadableImageTest, StopsBeforeTheDeviceIsTouched) {
     EXPECT_EQ(run->imageData, nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, UnreadableImageTest,
-                         ::testing::Values([](StdFirmwareFile& f) { f.failSeekToEnd = 1; },
-                                           [](StdFirmwareFile& f) { f.failSeekToBegin = 1; },
-                                           [](StdFirmwareFile& f) { f.failRead = 1; },
-                                           // Shorter than its length.
-                                           [](StdFirmwareFile& f) { f.readLimit = 600; }));
+INSTANTIATE_TEST_SUITE_P(
+    Faults, UnreadableImageTest,
+    ::testing::Values(ImageFault{"SeekToEnd", [](StdFirmwareFile& f) { f.failSeekToEnd = 1; }},
+                      ImageFault{"SeekToBegin", [](StdFirmwareFile& f) { f.failSeekToBegin = 1; }},
+                      ImageFault{"Read", [](StdFirmwareFile& f) { f.failRead = 1; }},
+                      // Fewer bytes than its length.
+                      ImageFault{"ShortRead", [](StdFirmwareFile& f) { f.readLimit = 600; }}),
+    [](const ::testing::TestParamInfo<ImageFault>& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateRunTest, WindowClosedDuringQuestionStartsNoWorker) {
     const Bytes before = device.ReadFlash();
