@@ -31,7 +31,7 @@ constexpr std::size_t kRunCalls = 2 + 8 + 1 + kImagePages + flash_map::kRestored
 
 // One click on Update in a freshly initialised window, up to the worker's end.
 double UpdaterRunSeconds(SimDevice& device) {
-    device.WriteFlash(SimDevice::FactoryFlash(20481234, 4));
+    device.WriteFlash(DeviceFlash());
     FakeWindow window;
     UpdateRun run(window, std::make_unique<StdFirmwareFile>(),
                   std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
@@ -50,7 +50,7 @@ double UpdaterRunSeconds(SimDevice& device) {
 }
 
 BareRunTimes BareRunOnFreshFlash(SimDevice& device, const Bytes& image) {
-    device.WriteFlash(SimDevice::FactoryFlash(20481234, 4));
+    device.WriteFlash(DeviceFlash());
     BareRunTimes times = BareRun(image.data(), kImagePages);
     if (!times.succeeded) {
         throw std::runtime_error("a device call of the bare run failed");
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
 
     try {
         SimDevice device;
-        const Bytes image = PatternBytes(flash_map::kImageSize, 11);
+        const Bytes image = Pattern(flash_map::kImageSize, 11);
         device.WriteImage(image);
         if (!SameCalls(device, image)) {
             return 1;

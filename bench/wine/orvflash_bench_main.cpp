@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kReadDelayMs = 20;
 constexpr int kWriteDelayMs = 30;
 constexpr int kEraseDelayMs = 2000;
-constexpr int kImagePages = int(kImageLimit / kPageSize);
+constexpr int kImagePages = flash_map::kImageSize / flash_map::kPageSize;
 constexpr int kPageWrites = kImagePages + flash_map::kRestoredPages;
 constexpr double kModelPreparationSeconds = flash_map::kDataBlockSectors * kReadDelayMs / 1000.0;
 constexpr double kModelProgrammingSeconds = (kEraseDelayMs + kPageWrites * kWriteDelayMs) / 1000.0;
@@ -115,14 +114,10 @@ UpdaterRun RunUpdater(const Scenario& scenario, bool probe, DWORD timeoutMs) {
 // The bare calls in this process, on a factory-fresh flash in `folder`.
 BareRunTimes RunBare(const std::string& folder, const Bytes& image, bool trace) {
     std::filesystem::create_directories(folder);
-    const Bytes flash = DeviceFlash(20481234, 4);
-    std::ofstream(folder + "\\flash.bin", std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(flash.data()), std::streamsize(flash.size()));
+    WriteBytes(folder + "\\flash.bin", DeviceFlash());
     std::filesystem::remove(folder + "\\trace.txt");
     // As the updater's side gets it: no fault or delay from the caller's environment.
-    orv_sim::ClearSimVariables();
-    SetEnvironmentVariableA("ORV_SIM_FLASH", (folder + "\\flash.bin").c_str());
-    SetEnvironmentVariableA("ORV_SIM_TRACE", trace ? (folder + "\\trace.txt").c_str() : nullptr);
+    orv_sim::UseSimulatedKavix(folder + "\\flash.bin", trace ? folder + "\\trace.txt" : "");
     const BareRunTimes times = BareRun(image.data(), kImagePages);
     if (!times.succeeded) {
         throw DriverError("a device call of the bare run failed");
@@ -132,7 +127,7 @@ BareRunTimes RunBare(const std::string& folder, const Bytes& image, bool trace) 
 
 // Both sides must make a complete run's calls, or the ratio compares different work.
 void CheckSameCalls(const UpdaterRun& updater, const std::string& bareFolder) {
-    const std::vector<std::string> expected = CompleteRunCalls(kImageLimit);
+    const std::vector<std::string> expected = CompleteRunCalls(layout::kImageLimit);
     const std::string updaterDifference = FirstDifference(updater.deviceCalls, expected);
     const std::string bareDifference =
         FirstDifference(CallNames(ReadTrace(bareFolder + "\\trace.txt")), expected);

@@ -51,15 +51,15 @@ TEST(ResponsivenessProbe, TimesTheAnswersOfAWindowHeldUpOnce) {
     std::atomic<HWND> window{nullptr};
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, ServeWindow, &window, 0, &threadId);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindow(window) != FALSE; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindow(window) != FALSE; }, 10000));
 
     std::vector<double> answers;
     {
         ResponsivenessProbe probe(window);
-        ASSERT_TRUE(e2e::WaitUntil([] { return probesSeen >= 5; }, 10000));
+        ASSERT_TRUE(WaitUntil([] { return probesSeen >= 5; }, 10000));
         PostMessageA(window, WM_HOLD_UP, 0, 0);
         const int beforeHoldUp = probesSeen;
-        ASSERT_TRUE(e2e::WaitUntil([&] { return probesSeen >= beforeHoldUp + 10; }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return probesSeen >= beforeHoldUp + 10; }, 10000));
         answers = probe.Stop();
     }
     PostThreadMessageA(threadId, WM_QUIT, 0, 0);

@@ -57,7 +57,7 @@ TEST_F(FlashImage, SerialVariableShapesOnlyANewImage) {
 
 TEST_F(FlashImage, ImageOfTheWrongSizeIsRefusedAndKept) {
     for (std::size_t size : {std::size_t(0), kFlash - 1, kFlash + 1}) {
-        WriteFile(flashPath, Pattern(size, 2));
+        WriteBytes(flashPath.string(), Pattern(size, 2));
         int32_t handle = -1;
         EXPECT_EQ(orvOpenDevice(&handle), kBadFlashFile) << size;
         EXPECT_EQ(handle, -1);
@@ -70,7 +70,7 @@ TEST_F(FlashImage, DefaultImageLivesBesideTheLibrary) {
     fs::path image = LibraryFolder() / "kavix_flash.bin";
     fs::remove(image);
     Open();
-    EXPECT_EQ(ReadFile(image).size(), kFlash);
+    EXPECT_EQ(ReadBytes(image.string()).size(), kFlash);
     fs::remove(image);
 }
 
@@ -78,7 +78,7 @@ class FlashAccess : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        WriteFile(flashPath, image);
+        WriteBytes(flashPath.string(), image);
         handle = Open();
     }
 

@@ -1,4 +1,5 @@
 // The trace of device calls that the updater's tests read.
+#include <fstream>
 #include <thread>
 
 #include "sim_fixture.h"
@@ -18,7 +19,7 @@ std::string Line(const char* function, const char* index, orvStatus status,
 }  // namespace
 
 TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
-    WriteFile(tracePath, {'x', '\n'});
+    WriteBytes(tracePath.string(), {'x', '\n'});
     SetVariable("ORV_SIM_TRACE", tracePath.string());
     std::vector<std::string> expected = {"x", Line("orvOpenDevice", "-", kBadConfig)};
     auto lines = [this] {

@@ -21,7 +21,7 @@ Scenario SlowProgramming() {
 void ExpectStoppedPartWay(const Orvflash& app) {
     const std::vector<DeviceCall> calls = app.Trace();
     const std::vector<std::string> names = CallNames(calls);
-    const std::vector<std::string> complete = CompleteRunCalls(kImageLimit);
+    const std::vector<std::string> complete = CompleteRunCalls(layout::kImageLimit);
     ASSERT_GT(names.size(), PreparationCalls().size() + 1) << "programming had begun";
     ASSERT_LT(names.size(), complete.size()) << "programming stopped part way";
     EXPECT_TRUE(std::equal(names.begin(), names.end(), complete.begin()));

@@ -11,19 +11,6 @@ constexpr UINT kAnswerTimeoutMs = 20000;
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
-        if (GetTickCount() - start >= timeoutMs) {
-            return condition();
-        }
-        Sleep(pollMs);
-    }
-}
-
 DWORD ProcessOfWindow(HWND window) {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);

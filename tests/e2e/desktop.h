@@ -1,12 +1,13 @@
-// Reaching another process's windows from outside, and waiting on conditions with a deadline.
+// Reaching another process's windows from outside.
 #ifndef ORVFLASH_TESTS_E2E_DESKTOP_H
 #define ORVFLASH_TESTS_E2E_DESKTOP_H
 
 #include <windows.h>
 
-#include <functional>
 #include <stdexcept>
 #include <string>
+
+#include "bounded_wait.h"
 
 namespace e2e {
 
@@ -14,9 +15,6 @@ namespace e2e {
 struct DriverError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-// Polls `condition` every `pollMs` until it holds or `timeoutMs` has passed.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 5);
 
 DWORD ProcessOfWindow(HWND window);
 

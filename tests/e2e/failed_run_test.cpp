@@ -8,17 +8,6 @@ namespace {
 
 using Variables = std::vector<std::pair<std::string, std::string>>;
 
-const Lines kOpenFailed = {"Unable to open device, ensure it is plugged in properly.",
-                           "Aborting update, close program and try again.", ""};
-const Lines kNotAKavix = {"Device attached is not a Kavix", "Aborting update.", ""};
-const Lines kReadFailed = {"Error reading flash contents.", "Unable to continue, aborting safely.",
-                           "Close the program and try again.", kAdvice, ""};
-
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // Stopped before anything is erased: the flash must be exactly as it was.
 struct Refusal {
     const char* name;
@@ -79,30 +68,26 @@ std::vector<std::string> ReadsUpTo(int lastSector) {
 INSTANTIATE_TEST_SUITE_P(
     , RefusedRun,
     ::testing::Values(
-        Refusal{"NoImageFile", -1, {}, {"Could not find update file, unable to continue."}, {}},
-        Refusal{"ImageOneByteTooLarge",
-                long(kImageLimit) + 1,
-                {},
-                {"The update file is too large, unable to continue.", ""},
-                {}},
-        Refusal{"EmptyImage", 0, {}, {"The update file is empty, unable to continue.", ""}, {}},
+        Refusal{"NoImageFile", -1, {}, kMissingImage, {}},
+        Refusal{"ImageOneByteTooLarge", long(layout::kImageLimit) + 1, {}, kImageTooLarge, {}},
+        Refusal{"EmptyImage", 0, {}, kEmptyImage, {}},
         Refusal{"DeviceDoesNotOpen",
-                long(kImageLimit),
+                long(layout::kImageLimit),
                 {{"ORV_SIM_OPEN_FAIL", "1"}},
                 Concat({kIdentifying}, kOpenFailed),
                 {"orvOpenDevice"}},
         Refusal{"DeviceOfTypeTwo",
-                long(kImageLimit),
+                long(layout::kImageLimit),
                 {{"ORV_SIM_TYPE", "2"}},
                 Concat({kIdentifying}, kNotAKavix),
                 {"orvOpenDevice", "orvGetDeviceType"}},
         Refusal{"TypeCallStoresNothing",
-                long(kImageLimit),
+                long(layout::kImageLimit),
                 {{"ORV_SIM_TYPE_STORES_NOTHING", "1"}},
                 Concat({kIdentifying}, kNotAKavix),
                 {"orvOpenDevice", "orvGetDeviceType"}},
         Refusal{"ReadFailsAtSector12",
-                long(kImageLimit),
+                long(layout::kImageLimit),
                 {{"ORV_SIM_READ_FAIL_SECTOR", "12"}},
                 Concat({kIdentifying}, kReadFailed),
                 ReadsUpTo(12)}),
@@ -156,7 +141,7 @@ TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
 
     app.ClickDone();
     ExpectClosesWithoutAsking(app);
-    const std::vector<std::string> attempted = CompleteRunCalls(kImageLimit);
+    const std::vector<std::string> attempted = CompleteRunCalls(layout::kImageLimit);
     const std::vector<DeviceCall> expected = CallsWithStatus(attempted, fault.fails);
     const std::vector<DeviceCall> calls = app.Trace();
     ASSERT_EQ(FirstDifference(CallNames(calls), attempted), "");

@@ -54,7 +54,7 @@ TEST(FullRun, WritesImageAndRestoresDeviceData) {
     ExpectFlash(flash, FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_EQ(VersionOf(flash), 5);
     const std::vector<DeviceCall> calls = app.Trace();
-    ExpectCalls(calls, CompleteRunCalls(kImageLimit));
+    ExpectCalls(calls, CompleteRunCalls(layout::kImageLimit));
     ExpectAllSucceeded(calls);
     ExpectPreparationAndProgrammingThreads(calls);
 }

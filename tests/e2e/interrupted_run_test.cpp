@@ -10,8 +10,6 @@ namespace {
 
 using Variables = std::vector<std::pair<std::string, std::string>>;
 
-const char kRecovered[] =
-    "An earlier update of this Kavix did not finish. Its saved data will be written back.";
 const char kCopyName[] = "Kavix-20481234.copy";
 
 // How the first start ends before its update has finished.

@@ -4,13 +4,12 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "desktop.h"
+#include "sim_environment.h"
 
 namespace e2e {
 
@@ -28,16 +27,9 @@ std::string libraryPath;
 std::string workRootPath;
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out) {
+    if (!WriteBytes(path, bytes)) {
         throw DriverError("could not write " + path);
     }
-}
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string TestFolderName() {
@@ -49,19 +41,6 @@ std::string TestFolderName() {
         }
     }
     return name;
-}
-
-// This process's environment without any ORV_SIM_ variable: each scenario sets its own.
-std::vector<std::string> CleanEnvironment() {
-    std::vector<std::string> entries;
-    LPCH block = GetEnvironmentStringsA();
-    for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
-        if (_strnicmp(entry, "ORV_SIM_", 8) != 0) {
-            entries.emplace_back(entry);
-        }
-    }
-    FreeEnvironmentStringsA(block);
-    return entries;
 }
 
 }  // namespace
@@ -107,7 +86,8 @@ void Orvflash::StartAgain(const std::vector<std::pair<std::string, std::string>>
 }
 
 void Orvflash::StartInFolder(const std::vector<std::pair<std::string, std::string>>& sim) {
-    std::vector<std::string> environment = CleanEnvironment();
+    // Each scenario sets its own ORV_SIM_ variables.
+    std::vector<std::string> environment = orv_sim::EnvironmentWithoutSim();
     environment.push_back("ORV_SIM_FLASH=" + folder + "\\flash.bin");
     if (trace) {
         environment.push_back("ORV_SIM_TRACE=" + folder + "\\trace.txt");
@@ -418,7 +398,7 @@ std::vector<std::string> Orvflash::SavedCopies() {
 }
 
 Bytes Orvflash::Flash() const {
-    return ReadFile(folder + "\\flash.bin");
+    return ReadBytes(folder + "\\flash.bin");
 }
 
 std::vector<DeviceCall> Orvflash::Trace() const {

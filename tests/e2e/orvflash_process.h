@@ -10,17 +10,24 @@
 #include <utility>
 #include <vector>
 
-#include "kavix_flash.h"
+#include "bytes.h"
+#include "device_flash.h"
+#include "device_trace.h"
+#include "kavix_layout.h"
+#include "pattern.h"
 
 namespace e2e {
+
+using orv_sim::DeviceCall;
+using orv_sim::ReadTrace;
 
 constexpr DWORD kStepTimeoutMs = 10000;
 constexpr DWORD kRunTimeoutMs = 120000;
 
 struct Scenario {
-    Bytes flash = DeviceFlash(20481234, 4);
+    Bytes flash = DeviceFlash();
     // Kavix_V5.dat; none: the folder has no image file.
-    std::optional<Bytes> image = Pattern(kImageLimit, 5);
+    std::optional<Bytes> image = Pattern(layout::kImageLimit, 5);
     // ORV_SIM_ variables besides the flash and trace paths.
     std::vector<std::pair<std::string, std::string>> sim;
     // The trace doubles the simulator's file work per call; a benchmark leaves it out.

@@ -49,7 +49,7 @@ TEST(Programming, LaterUpdateClicksOnlyWarn) {
     app.ClickDone();
     ExpectClosesWithoutAsking(app);
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
-    ExpectCalls(app.Trace(), CompleteRunCalls(kImageLimit));
+    ExpectCalls(app.Trace(), CompleteRunCalls(layout::kImageLimit));
 }
 
 TEST(Programming, ImageFileIsHeldFromUpdateClickUntilExit) {

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "expected_calls.h"
+#include "expected_flash.h"
 #include "expected_text.h"
-#include "kavix_flash.h"
 #include "orvflash_process.h"
 
 namespace e2e {

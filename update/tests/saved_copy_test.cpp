@@ -20,7 +20,7 @@ enum class PageState { copy, writtenBack, erased, foreign };
 Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageState>> runs) {
     Bytes writtenBack = copy;
     RaiseFirmwareVersion(writtenBack.data());
-    const Bytes foreign = PatternBytes(copy.size(), 34);
+    const Bytes foreign = Pattern(copy.size(), 34);
     Bytes block(copy.size(), 0xFF);
     int page = 0;
     for (const auto& [end, state] : runs) {
@@ -40,14 +40,11 @@ Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageStat
 
 constexpr int kBlockPages = kDataBlockSize / kPageSize;
 
-const char kRecovered[] =
-    "An earlier update of this Kavix did not finish. Its saved data will be written back.";
-
 }  // namespace
 
 TEST(SavedCopyRule, AppliesOnlyToWhatAnUnfinishedUpdateLeaves) {
     using S = PageState;
-    const Bytes copy = BlockOf(SimDevice::FactoryFlash(20481234, 4));
+    const Bytes copy = BlockOf(DeviceFlash());
     const struct {
         const char* name;
         Bytes block;
@@ -79,9 +76,9 @@ TEST(SavedCopyRule, AppliesOnlyToWhatAnUnfinishedUpdateLeaves) {
 
 // A device as an interrupted update left it, and a copy saved before that update's erase.
 TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
-    const Bytes original = SimDevice::FactoryFlash(20481234, 4);
-    const Bytes image = PatternBytes(20 * 256, 30);
-    const Bytes finished = ExpectedFlash(original, image, 5);
+    const Bytes original = DeviceFlash();
+    const Bytes image = Pattern(20 * 256, 30);
+    const Bytes finished = FlashAfterRun(original, image);
     // The flash after the erase, `imageBytes` of the image and `restoredPages` written back.
     const auto cutShort = [&](std::size_t imageBytes, int restoredPages) {
         Bytes flash = original;
@@ -114,7 +111,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         again.OnBnClickedUpdate();
         second.JoinWorker();
 
-        Lines log = {"Identifying device, please wait.."};
+        Lines log = {kIdentifying};
         if (c.recovered) {
             log.push_back(kRecovered);
         }
@@ -126,17 +123,17 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
 }
 
 TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
-    Bytes erasedFlash = SimDevice::FactoryFlash(1, 4);
+    Bytes erasedFlash = DeviceFlash(1, 4);
     std::fill(erasedFlash.begin(), erasedFlash.begin() + 2 * kDataBlockOffset, 0xFF);
     const Lines kAmbiguous = {
-        "Identifying device, please wait..",
-        "Saved data of more than one Kavix could belong to this one, unable to continue.",
-        "If you continue to have problems, contact Brevandt.", ""};
+        kIdentifying,
+        "Saved data of more than one Kavix could belong to this one, unable to continue.", kAdvice,
+        ""};
     // Two copies match an erased block: neither is chosen, and nothing is erased.
     device.WriteFlash(erasedFlash);
-    device.WriteImage(PatternBytes(256, 31));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(SimDevice::FactoryFlash(1, 4)).data()));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(SimDevice::FactoryFlash(2, 4)).data()));
+    device.WriteImage(Pattern(256, 31));
+    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(1, 4)).data()));
+    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(2, 4)).data()));
     Click();
     EXPECT_EQ(window.Log(), kAmbiguous);
     EXPECT_EQ(device.Calls().size(), 2u + 8);
@@ -145,10 +142,10 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
 }
 
 TEST_F(UpdateRunTest, DamagedOrForeignCopyIsLeftAlone) {
-    const Bytes own = SimDevice::FactoryFlash(20481234, 4);
-    const Bytes image = PatternBytes(256, 32);
+    const Bytes own = DeviceFlash();
+    const Bytes image = Pattern(256, 32);
     const std::string foreignName = saved_copies::FileName(555);
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(SimDevice::FactoryFlash(555, 4)).data()));
+    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(555, 4)).data()));
     // The copy of this very device, torn: its last byte lost.
     ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
     const std::filesystem::path torn =
@@ -158,14 +155,14 @@ TEST_F(UpdateRunTest, DamagedOrForeignCopyIsLeftAlone) {
     Click();
 
     // A healthy device keeps its own data; the foreign copy is neither used nor removed.
-    EXPECT_EQ(window.Log(), Concat({"Identifying device, please wait.."}, kFinishedLines));
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(own, image, 5));
+    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
+    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(own, image));
     EXPECT_EQ(copies->Names(), std::vector<std::string>{foreignName});
 }
 
 TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
     const Bytes before = device.ReadFlash();
-    device.WriteImage(PatternBytes(256, 33));
+    device.WriteImage(Pattern(256, 33));
     // After a failure the copy stays, holding the block as read (version 4, not yet raised).
     SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "50");
     Click();
@@ -185,9 +182,9 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
     again.Reset();
     again.OnBnClickedUpdate();
     second.JoinWorker();
-    EXPECT_EQ(second.Log(),
-              (Lines{"Identifying device, please wait..",
-                     "Unable to save a copy of the device data, unable to continue.", ""}));
+    EXPECT_EQ(
+        second.Log(),
+        (Lines{kIdentifying, "Unable to save a copy of the device data, unable to continue.", ""}));
     EXPECT_EQ(second.workerStarts, 0);
     EXPECT_EQ(device.ReadFlash(), before);
 }

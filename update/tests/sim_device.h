@@ -3,16 +3,15 @@
 #ifndef ORVFLASH_UPDATE_TESTS_SIM_DEVICE_H
 #define ORVFLASH_UPDATE_TESTS_SIM_DEVICE_H
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bytes.h"
+#include "device_flash.h"
 #include "device_trace.h"
-
-using Bytes = std::vector<unsigned char>;
-
-constexpr int32_t kSimFlashSize = 0x200000;
+#include "pattern.h"
+#include "scratch_folder.h"
 
 using orv_sim::DeviceCall;
 
@@ -21,13 +20,9 @@ public:
     SimDevice();
     ~SimDevice();
 
-    // A flash with an old firmware, a data block holding `serial` and `version`, and a pattern
-    // beyond the first 1 MiB that nothing may touch.
-    static Bytes FactoryFlash(int32_t serial, uint16_t version);
-
-    void WriteFlash(const Bytes& flash);
+    void WriteFlash(const Bytes& flash) const;
     Bytes ReadFlash() const;
-    void WriteImage(const Bytes& image);
+    void WriteImage(const Bytes& image) const;
 
     // Sets an ORV_SIM_ variable for the next open; all are cleared between tests.
     static void SetFault(const char* name, const std::string& value);
@@ -35,14 +30,11 @@ public:
     std::vector<DeviceCall> Calls() const;
     int WriteCalls() const;
 
-    const std::filesystem::path& Folder() const { return folder; }
+    const std::filesystem::path& Folder() const { return folder.Path(); }
 
 private:
     std::filesystem::path previousDirectory;
-    std::filesystem::path folder;
+    ScratchFolder folder{"orvflash-update-test"};
 };
-
-// Deterministic bytes for images.
-Bytes PatternBytes(std::size_t length, unsigned seed);
 
 #endif

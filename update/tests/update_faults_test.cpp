@@ -7,14 +7,6 @@ using namespace flash_map;
 
 namespace {
 
-const Lines kWriteError = {"Identifying device, please wait..",
-                           "Updating... Do not unplug the Kavix",
-                           "",
-                           "Error writing to the Kavix, the update did not complete.",
-                           "Do not unplug the Kavix. Close the program and try again.",
-                           "If you continue to have problems, contact Brevandt.",
-                           ""};
-
 int CountWrites(const std::vector<DeviceCall>& calls, long firstPage, long endPage) {
     int count = 0;
     for (const auto& call : calls) {
@@ -29,17 +21,17 @@ int CountWrites(const std::vector<DeviceCall>& calls, long firstPage, long endPa
 TEST_F(UpdateRunTest, FailedPageWriteStillRestoresAndReportsFailure) {
     SimDevice::SetFault("ORV_SIM_WRITE_FAIL_PAGE", "2100");
     const Bytes before = device.ReadFlash();
-    const Bytes image = PatternBytes(10 * 256, 11);
+    const Bytes image = Pattern(10 * 256, 11);
     device.WriteImage(image);
     Click();
 
-    EXPECT_EQ(window.Log(), kWriteError);
+    EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpdating}, kWriteError));
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{false});
     // Every call is still made, in order.
     EXPECT_EQ(CountWrites(device.Calls(), 0, 10), 10);
     EXPECT_EQ(CountWrites(device.Calls(), 2048, 3604), 1556);
     // Everything but the failed page holds what a full run leaves.
-    Bytes expected = ExpectedFlash(before, image, 5);
+    Bytes expected = FlashAfterRun(before, image);
     std::fill(expected.begin() + 2100 * 256, expected.begin() + 2101 * 256, 0xFF);
     EXPECT_EQ(device.ReadFlash(), expected);
     // The bar is left where it stood, short of the end.
@@ -49,10 +41,10 @@ TEST_F(UpdateRunTest, FailedPageWriteStillRestoresAndReportsFailure) {
 
 TEST_F(UpdateRunTest, FailedEraseIsReportedAndEveryWriteIsStillMade) {
     SimDevice::SetFault("ORV_SIM_ERASE_FAIL", "1");
-    device.WriteImage(PatternBytes(3 * 256, 12));
+    device.WriteImage(Pattern(3 * 256, 12));
     Click();
 
-    EXPECT_EQ(window.Log(), kWriteError);
+    EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpdating}, kWriteError));
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{false});
     EXPECT_EQ(CountWrites(device.Calls(), 0, 3), 3);
     EXPECT_EQ(CountWrites(device.Calls(), 2048, 3604), 1556);
@@ -61,10 +53,10 @@ TEST_F(UpdateRunTest, FailedEraseIsReportedAndEveryWriteIsStillMade) {
 TEST_F(UpdateRunTest, UnpluggedDuringProgrammingNeverClaimsSuccess) {
     // Open, type, 8 reads, erase and 200 writes succeed; the device is gone after that.
     SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "211");
-    device.WriteImage(PatternBytes(100 * 256, 13));
+    device.WriteImage(Pattern(100 * 256, 13));
     Click();
 
-    EXPECT_EQ(window.Log(), kWriteError);
+    EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpdating}, kWriteError));
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{false});
     EXPECT_FALSE(run->IsUpdating());
 }
@@ -72,12 +64,12 @@ TEST_F(UpdateRunTest, UnpluggedDuringProgrammingNeverClaimsSuccess) {
 TEST_F(UpdateRunTest, FailedWorkerStartIsReportedAndNothingIsErased) {
     window.failWorkerStart = true;
     const Bytes before = device.ReadFlash();
-    device.WriteImage(PatternBytes(256, 14));
+    device.WriteImage(Pattern(256, 14));
     Click();
 
-    EXPECT_EQ(window.Log(),
-              (Lines{"Identifying device, please wait..",
-                     "Unable to start the update, close program and try again.", ""}));
+    EXPECT_EQ(
+        window.Log(),
+        (Lines{kIdentifying, "Unable to start the update, close program and try again.", ""}));
     EXPECT_FALSE(run->IsUpdating());
     EXPECT_EQ(device.ReadFlash(), before);
     Click();
@@ -94,7 +86,7 @@ class UnreadableImageTest : public UpdateRunTest,
                             public ::testing::WithParamInterface<ImageFault> {};
 
 TEST_P(UnreadableImageTest, StopsBeforeTheDeviceIsTouched) {
-    device.WriteImage(PatternBytes(5 * 256, 19));
+    device.WriteImage(Pattern(5 * 256, 19));
     GetParam().inject(*file);
     Click();
 
@@ -114,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UpdateRunTest, WindowClosedDuringQuestionStartsNoWorker) {
     const Bytes before = device.ReadFlash();
-    device.WriteImage(PatternBytes(256, 20));
+    device.WriteImage(Pattern(256, 20));
     window.onQuestion = [this](const std::string&) { run->Abandon(); };
     Click();
 
@@ -124,8 +116,8 @@ TEST_F(UpdateRunTest, WindowClosedDuringQuestionStartsNoWorker) {
 }
 
 TEST_F(UpdateRunTest, WindowClosedDuringUpToDateQuestionStartsNoWorker) {
-    device.WriteFlash(SimDevice::FactoryFlash(20481234, 5));
-    device.WriteImage(PatternBytes(256, 21));
+    device.WriteFlash(DeviceFlash(20481234, 5));
+    device.WriteImage(Pattern(256, 21));
     window.onQuestion = [this](const std::string&) { run->Abandon(); };
     Click();
 
@@ -134,7 +126,7 @@ TEST_F(UpdateRunTest, WindowClosedDuringUpToDateQuestionStartsNoWorker) {
 }
 
 TEST_F(UpdateRunTest, AbandonedWorkerStopsBeforeItsNextDeviceCall) {
-    device.WriteImage(PatternBytes(100 * 256, 22));
+    device.WriteImage(Pattern(100 * 256, 22));
     // The window closes at the bar's first move, after image page 16.
     int movesSeen = 0;
     window.writesSoFar = [this, &movesSeen] {
@@ -146,8 +138,7 @@ TEST_F(UpdateRunTest, AbandonedWorkerStopsBeforeItsNextDeviceCall) {
     Click();
 
     EXPECT_EQ(CountWrites(device.Calls(), 0, 4096), 17);
-    EXPECT_EQ(window.Log(),
-              (Lines{"Identifying device, please wait..", "Updating... Do not unplug the Kavix"}));
+    EXPECT_EQ(window.Log(), (Lines{kIdentifying, kUpdating}));
     EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
 }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "expected_calls.h"
+#include "expected_flash.h"
+#include "expected_text.h"
 #include "fake_window.h"
 #include "flash_map.h"
 #include "sim_device.h"
@@ -14,14 +17,8 @@
 #include "std_saved_copy_folder.h"
 #include "update_run.h"
 
-using Lines = std::vector<std::string>;
-
-inline const Lines kFinishedLines = {"Updating... Do not unplug the Kavix", "",
-                                     "Finished updating.", "You may safely close the application."};
-
-inline const std::string kSerialQuestion =
-    "Attempting to update Kavix with serial number 20481234, if this is correct and you wish to "
-    "continue, click yes";
+inline const Lines kFinishedLines = Concat({kUpdating}, kFinished);
+inline const std::string kSerialQuestion = SerialQuestion(kTestSerial);
 
 class UpdateRunTest : public ::testing::Test {
 protected:
@@ -41,33 +38,6 @@ protected:
     void Click() {
         run->OnBnClickedUpdate();
         window.JoinWorker();
-    }
-
-    // The flash that a complete run over `before` with `image` must leave.
-    static Bytes ExpectedFlash(const Bytes& before, const Bytes& image, uint16_t restoredVersion) {
-        using namespace flash_map;
-        Bytes expected = before;
-        std::fill(expected.begin(), expected.begin() + 0x100000, 0xFF);
-        std::copy(image.begin(), image.end(), expected.begin());
-        std::copy(before.begin() + kDataBlockOffset,
-                  before.begin() + kDataBlockOffset + kRestoredSize,
-                  expected.begin() + kDataBlockOffset);
-        expected[kDataBlockOffset + kFirmwareVersionOffset] = restoredVersion & 0xFF;
-        expected[kDataBlockOffset + kFirmwareVersionOffset + 1] = restoredVersion >> 8;
-        return expected;
-    }
-
-    static Lines Concat(Lines a, const Lines& b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
-    }
-
-    std::vector<std::string> CallNames() {
-        std::vector<std::string> names;
-        for (const auto& call : device.Calls()) {
-            names.push_back(call.function);
-        }
-        return names;
     }
 
     SimDevice device;

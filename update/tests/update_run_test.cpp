@@ -4,21 +4,15 @@
 
 using namespace flash_map;
 
-namespace {
-
-const Lines kIdentifying = {"Identifying device, please wait.."};
-
-}  // namespace
-
 TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
     const Bytes before = device.ReadFlash();
-    const Bytes image = PatternBytes(100 * 256, 1);
+    const Bytes image = Pattern(100 * 256, 1);
     device.WriteImage(image);
 
     Click();
 
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, image, 5));
-    EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
+    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
     EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
     EXPECT_TRUE(window.Warnings().empty());
@@ -50,7 +44,7 @@ TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
 }
 
 TEST_F(UpdateRunTest, ProgressMovesAtThrottledPages) {
-    device.WriteImage(PatternBytes(100 * 256, 2));
+    device.WriteImage(Pattern(100 * 256, 2));
     Click();
 
     EXPECT_EQ(window.rangeLow, 0);
@@ -73,7 +67,7 @@ TEST_F(UpdateRunTest, ProgressMovesAtThrottledPages) {
 
 TEST_F(UpdateRunTest, FullSizeImageKeepsBarAtMost198BeforeTheEnd) {
     const Bytes before = device.ReadFlash();
-    const Bytes image = PatternBytes(kImageSize, 3);
+    const Bytes image = Pattern(kImageSize, 3);
     device.WriteImage(image);
     Click();
 
@@ -81,7 +75,7 @@ TEST_F(UpdateRunTest, FullSizeImageKeepsBarAtMost198BeforeTheEnd) {
     ASSERT_EQ(moves.size(), 1u + 9 + 9 + 1);
     EXPECT_EQ(moves[moves.size() - 2].position, 198);
     EXPECT_EQ(moves.back().position, 200);
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, image, 5));
+    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
 }
 
 class ImageSizeTest : public UpdateRunTest, public ::testing::WithParamInterface<int> {};
@@ -89,7 +83,7 @@ class ImageSizeTest : public UpdateRunTest, public ::testing::WithParamInterface
 TEST_P(ImageSizeTest, WritesThePagesTheLengthNeedsPaddedWithFF) {
     const int length = GetParam();
     const Bytes before = device.ReadFlash();
-    const Bytes image = PatternBytes(std::size_t(length), 4);
+    const Bytes image = Pattern(std::size_t(length), 4);
     device.WriteImage(image);
     Click();
 
@@ -99,8 +93,8 @@ TEST_P(ImageSizeTest, WritesThePagesTheLengthNeedsPaddedWithFF) {
     }
     EXPECT_EQ(imagePages, (length + 255) / 256);
     // Padding of the last page and the rest of the image region read as erased.
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, image, 5));
-    EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
+    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, ImageSizeTest,
@@ -111,21 +105,19 @@ class VersionTest : public UpdateRunTest,
 
 TEST_P(VersionTest, RaisesOnlyOlderVersionsAndAsksWhenUpToDate) {
     const auto [found, restored] = GetParam();
-    device.WriteFlash(SimDevice::FactoryFlash(20481234, found));
+    device.WriteFlash(DeviceFlash(20481234, found));
     const Bytes before = device.ReadFlash();
-    device.WriteImage(PatternBytes(1000, 5));
+    device.WriteImage(Pattern(1000, 5));
     Click();
 
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(before, PatternBytes(1000, 5), restored));
+    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, Pattern(1000, 5)));
+    EXPECT_EQ(VersionOf(device.ReadFlash()), restored);
     if (found < 5) {
         EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
-        EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+        EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
     } else {
-        EXPECT_EQ(window.Questions(),
-                  (Lines{"Firmware is up to date. Do you want to continue?", kSerialQuestion}));
-        EXPECT_EQ(window.Log(),
-                  Concat({"Identifying device, please wait..", "Firmware is up to date."},
-                         kFinishedLines));
+        EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, kSerialQuestion}));
+        EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
     }
 }
 
@@ -138,19 +130,17 @@ INSTANTIATE_TEST_SUITE_P(Versions, VersionTest,
                                            std::make_pair(uint16_t(0x105), uint16_t(0x105))));
 
 TEST_F(UpdateRunTest, ErasedDataBlockKeeps65535AndShowsSerialMinusOne) {
-    Bytes flash = SimDevice::FactoryFlash(0, 0);
+    Bytes flash = DeviceFlash(0, 0);
     std::fill(flash.begin() + kDataBlockOffset, flash.begin() + kDataBlockOffset + kDataBlockSize,
               0xFF);
     device.WriteFlash(flash);
-    device.WriteImage(PatternBytes(512, 6));
+    device.WriteImage(Pattern(512, 6));
     Click();
 
     EXPECT_EQ(run->serialNumber, -1);
-    EXPECT_EQ(window.Questions(),
-              (Lines{"Firmware is up to date. Do you want to continue?",
-                     "Attempting to update Kavix with serial number -1, if this is correct and you "
-                     "wish to continue, click yes"}));
-    EXPECT_EQ(device.ReadFlash(), ExpectedFlash(flash, PatternBytes(512, 6), 0xFFFF));
+    EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, SerialQuestion(-1)}));
+    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(flash, Pattern(512, 6)));
+    EXPECT_EQ(VersionOf(device.ReadFlash()), 0xFFFF);
 }
 
 // Every abort before the last Yes leaves the flash as it was and makes no further device call.
@@ -175,17 +165,17 @@ TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     for (const auto& [name, value] : c.faults) {
         SimDevice::SetFault(name, value);
     }
-    device.WriteFlash(SimDevice::FactoryFlash(20481234, c.answers.size() > 1 ? 5 : 4));
+    device.WriteFlash(DeviceFlash(20481234, c.answers.size() > 1 ? 5 : 4));
     const Bytes before = device.ReadFlash();
     if (c.writeImage) {
-        device.WriteImage(PatternBytes(std::size_t(c.imageLength), 8));
+        device.WriteImage(Pattern(std::size_t(c.imageLength), 8));
     }
     window.answers.assign(c.answers.begin(), c.answers.end());
 
     Click();
 
     EXPECT_EQ(window.Log(), c.log);
-    EXPECT_EQ(CallNames(), c.calls);
+    EXPECT_EQ(CallNames(device.Calls()), c.calls);
     EXPECT_EQ(window.workerStarts, 0);
     EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
@@ -196,105 +186,69 @@ TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     Click();
     EXPECT_EQ(window.Warnings().size(), 1u);
     EXPECT_EQ(window.Log(), c.log);
-    EXPECT_EQ(CallNames(), c.calls);
+    EXPECT_EQ(CallNames(device.Calls()), c.calls);
 }
 
 const std::vector<std::string> kIdentified = {"orvOpenDevice", "orvGetDeviceType"};
-const std::vector<std::string> kSaved = {
-    "orvOpenDevice", "orvGetDeviceType", "orvReadFlash", "orvReadFlash", "orvReadFlash",
-    "orvReadFlash",  "orvReadFlash",     "orvReadFlash", "orvReadFlash", "orvReadFlash"};
-const Lines kReadError = {"Identifying device, please wait..",
-                          "Error reading flash contents.",
-                          "Unable to continue, aborting safely.",
-                          "Close the program and try again.",
-                          "If you continue to have problems, contact Brevandt.",
-                          ""};
+const std::vector<std::string> kSaved = PreparationCalls();
+// Open, type, and the reads of sectors 8 to 12.
+const std::vector<std::string> kReadsTo12(kSaved.begin(), kSaved.begin() + 7);
 
 INSTANTIATE_TEST_SUITE_P(
     Aborts, AbortTest,
-    ::testing::Values(
-        AbortCase{"MissingImage",
-                  {},
-                  false,
-                  0,
-                  {},
-                  {"Could not find update file, unable to continue."},
-                  {}},
-        AbortCase{"ImageTooLarge",
-                  {},
-                  true,
-                  kImageSize + 1,
-                  {},
-                  {"The update file is too large, unable to continue.", ""},
-                  {}},
-        AbortCase{"EmptyImage",
-                  {},
-                  true,
-                  0,
-                  {},
-                  {"The update file is empty, unable to continue.", ""},
-                  {}},
-        AbortCase{"OpenFails",
-                  {{"ORV_SIM_OPEN_FAIL", "1"}},
-                  true,
-                  256,
-                  {},
-                  {"Identifying device, please wait..",
-                   "Unable to open device, ensure it is plugged in properly.",
-                   "Aborting update, close program and try again.", ""},
-                  {"orvOpenDevice"}},
-        AbortCase{"NotAKavix",
-                  {{"ORV_SIM_TYPE", "2"}},
-                  true,
-                  256,
-                  {},
-                  {"Identifying device, please wait..", "Device attached is not a Kavix",
-                   "Aborting update.", ""},
-                  kIdentified},
-        AbortCase{"TypeCallStoresNothing",
-                  {{"ORV_SIM_TYPE_STORES_NOTHING", "1"}},
-                  true,
-                  256,
-                  {},
-                  {"Identifying device, please wait..", "Device attached is not a Kavix",
-                   "Aborting update.", ""},
-                  kIdentified},
-        AbortCase{"ReadFailsAtSector12",
-                  {{"ORV_SIM_READ_FAIL_SECTOR", "12"}},
-                  true,
-                  256,
-                  {},
-                  kReadError,
-                  {"orvOpenDevice", "orvGetDeviceType", "orvReadFlash", "orvReadFlash",
-                   "orvReadFlash", "orvReadFlash", "orvReadFlash"}},
-        AbortCase{"NoToSerialNumber",
-                  {},
-                  true,
-                  256,
-                  {kAnswerNo},
-                  {"Identifying device, please wait.."},
-                  kSaved},
-        AbortCase{
-            "QuestionBoxFailed", {}, true, 256, {0}, {"Identifying device, please wait.."}, kSaved},
-        AbortCase{"NoToUpToDate",
-                  {},
-                  true,
-                  256,
-                  {kAnswerNo, kAnswerYes},
-                  {"Identifying device, please wait..", "Firmware is up to date."},
-                  kSaved},
-        AbortCase{"YesToUpToDateNoToSerialNumber",
-                  {},
-                  true,
-                  256,
-                  {kAnswerYes, kAnswerNo},
-                  {"Identifying device, please wait..", "Firmware is up to date."},
-                  kSaved}),
+    ::testing::Values(AbortCase{"MissingImage", {}, false, 0, {}, kMissingImage, {}},
+                      AbortCase{"ImageTooLarge", {}, true, kImageSize + 1, {}, kImageTooLarge, {}},
+                      AbortCase{"EmptyImage", {}, true, 0, {}, kEmptyImage, {}},
+                      AbortCase{"OpenFails",
+                                {{"ORV_SIM_OPEN_FAIL", "1"}},
+                                true,
+                                256,
+                                {},
+                                Concat({kIdentifying}, kOpenFailed),
+                                {"orvOpenDevice"}},
+                      AbortCase{"NotAKavix",
+                                {{"ORV_SIM_TYPE", "2"}},
+                                true,
+                                256,
+                                {},
+                                Concat({kIdentifying}, kNotAKavix),
+                                kIdentified},
+                      AbortCase{"TypeCallStoresNothing",
+                                {{"ORV_SIM_TYPE_STORES_NOTHING", "1"}},
+                                true,
+                                256,
+                                {},
+                                Concat({kIdentifying}, kNotAKavix),
+                                kIdentified},
+                      AbortCase{"ReadFailsAtSector12",
+                                {{"ORV_SIM_READ_FAIL_SECTOR", "12"}},
+                                true,
+                                256,
+                                {},
+                                Concat({kIdentifying}, kReadFailed),
+                                kReadsTo12},
+                      AbortCase{
+                          "NoToSerialNumber", {}, true, 256, {kAnswerNo}, {kIdentifying}, kSaved},
+                      AbortCase{"QuestionBoxFailed", {}, true, 256, {0}, {kIdentifying}, kSaved},
+                      AbortCase{"NoToUpToDate",
+                                {},
+                                true,
+                                256,
+                                {kAnswerNo, kAnswerYes},
+                                {kIdentifying, kUpToDate},
+                                kSaved},
+                      AbortCase{"YesToUpToDateNoToSerialNumber",
+                                {},
+                                true,
+                                256,
+                                {kAnswerYes, kAnswerNo},
+                                {kIdentifying, kUpToDate},
+                                kSaved}),
     [](const ::testing::TestParamInfo<AbortCase>& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateRunTest, ReadFailureStopsAfterFiveReads) {
     SimDevice::SetFault("ORV_SIM_READ_FAIL_SECTOR", "12");
-    device.WriteImage(PatternBytes(256, 9));
+    device.WriteImage(Pattern(256, 9));
     Click();
     std::vector<long> sectors;
     for (const auto& call : device.Calls()) {
@@ -306,13 +260,11 @@ TEST_F(UpdateRunTest, ReadFailureStopsAfterFiveReads) {
 }
 
 TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
-    const char* warning =
-        "You have already started an update. Either wait for the program to finish, or relaunch "
-        "the application";
-    device.WriteImage(PatternBytes(256, 10));
+    const std::string warning = kAlreadyStarted;
+    device.WriteImage(Pattern(256, 10));
     // During programming: the worker asks for a second click from its own thread's log line.
     window.onLog = [this](const std::string& line) {
-        if (line == "Updating... Do not unplug the Kavix") {
+        if (line == kUpdating) {
             run->OnBnClickedUpdate();
         }
     };
@@ -322,6 +274,6 @@ TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
 
     EXPECT_EQ(window.Warnings(), (Lines{warning, warning}));
     EXPECT_EQ(window.workerStarts, 1);
-    EXPECT_EQ(window.Log(), Concat(kIdentifying, kFinishedLines));
+    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
     EXPECT_EQ(device.Calls().size(), 2u + 8 + 1 + 1 + 1556);
 }

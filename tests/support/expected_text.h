@@ -1,13 +1,11 @@
-// What the updater says, as a user reads it.
-#ifndef ORVFLASH_TESTS_E2E_EXPECTED_TEXT_H
-#define ORVFLASH_TESTS_E2E_EXPECTED_TEXT_H
+// What the updater says, as a user reads it: written out here, apart from the program's own texts.
+#ifndef ORVFLASH_TESTS_SUPPORT_EXPECTED_TEXT_H
+#define ORVFLASH_TESTS_SUPPORT_EXPECTED_TEXT_H
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
-
-namespace e2e {
 
 using Lines = std::vector<std::string>;
 
@@ -27,9 +25,20 @@ inline const char kIdentifying[] = "Identifying device, please wait..";
 inline const char kUpToDate[] = "Firmware is up to date.";
 inline const char kUpdating[] = "Updating... Do not unplug the Kavix";
 inline const char kSafeToClose[] = "You may safely close the application.";
+inline const char kRecovered[] =
+    "An earlier update of this Kavix did not finish. Its saved data will be written back.";
 inline const char kAdvice[] = "If you continue to have problems, contact Brevandt.";
 
 inline const Lines kFinished = {"", "Finished updating.", kSafeToClose};
+inline const Lines kMissingImage = {"Could not find update file, unable to continue."};
+inline const Lines kImageTooLarge = {"The update file is too large, unable to continue.", ""};
+inline const Lines kEmptyImage = {"The update file is empty, unable to continue.", ""};
+inline const Lines kOpenFailed = {"Unable to open device, ensure it is plugged in properly.",
+                                  "Aborting update, close program and try again.", ""};
+inline const Lines kNotAKavix = {"Device attached is not a Kavix", "Aborting update.", ""};
+inline const Lines kReadFailed = {"Error reading flash contents.",
+                                  "Unable to continue, aborting safely.",
+                                  "Close the program and try again.", kAdvice, ""};
 inline const Lines kWriteError = {"", "Error writing to the Kavix, the update did not complete.",
                                   "Do not unplug the Kavix. Close the program and try again.",
                                   kAdvice, ""};
@@ -47,6 +56,11 @@ inline std::string SerialQuestion(int32_t serial) {
            ", if this is correct and you wish to continue, click yes";
 }
 
+inline Lines Concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // The welcome text followed by `lines`, and then by each of `more`.
 inline Lines LogOf(std::initializer_list<std::string> lines,
                    std::initializer_list<Lines> more = {}) {
@@ -57,7 +71,5 @@ inline Lines LogOf(std::initializer_list<std::string> lines,
     }
     return log;
 }
-
-}  // namespace e2e
 
 #endif

@@ -1,8 +1,9 @@
 // The environment that configures the simulated Kavix, as the tests set it.
-#ifndef ORV_SIM_ENVIRONMENT_H
-#define ORV_SIM_ENVIRONMENT_H
+#ifndef ORVFLASH_TESTS_SUPPORT_SIM_ENVIRONMENT_H
+#define ORVFLASH_TESTS_SUPPORT_SIM_ENVIRONMENT_H
 
 #include <string>
+#include <vector>
 
 namespace orv_sim {
 
@@ -13,6 +14,14 @@ void SetVariable(const char* name, const std::string& value);
 // Unsets every ORV_SIM_ variable, whatever the caller's environment brought: a stray fault or delay
 // would change what a test sees.
 void ClearSimVariables();
+
+// A simulated Kavix on `flash`, with its calls traced to `trace` (none if empty), and no other
+// ORV_SIM_ variable.
+void UseSimulatedKavix(const std::string& flash, const std::string& trace);
+
+// This process's environment as NAME=value entries, without the ORV_SIM_ variables, for a program
+// that is to get only the ones its test sets.
+std::vector<std::string> EnvironmentWithoutSim();
 
 }  // namespace orv_sim
 

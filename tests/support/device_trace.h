@@ -1,7 +1,7 @@
 // Reading the trace that the simulated Kavix writes (ORV_SIM_TRACE): one line per call,
 // "function index|- status thread". Shared by every test that checks the calls a run made.
-#ifndef ORV_DEVICE_TRACE_H
-#define ORV_DEVICE_TRACE_H
+#ifndef ORVFLASH_TESTS_SUPPORT_DEVICE_TRACE_H
+#define ORVFLASH_TESTS_SUPPORT_DEVICE_TRACE_H
 
 #include <string>
 #include <vector>

@@ -1,0 +1,51 @@
+#include "expected_calls.h"
+
+#include <algorithm>
+
+#include "kavix_layout.h"
+
+std::vector<std::string> CallNames(const std::vector<orv_sim::DeviceCall>& calls) {
+    std::vector<std::string> names;
+    for (const orv_sim::DeviceCall& call : calls) {
+        names.push_back(call.index < 0 ? call.function
+                                       : call.function + " " + std::to_string(call.index));
+    }
+    return names;
+}
+
+std::vector<std::string> PreparationCalls() {
+    std::vector<std::string> names = {"orvOpenDevice", "orvGetDeviceType"};
+    for (int k = 0; k < flash_map::kDataBlockSectors; ++k) {
+        names.push_back("orvReadFlash " + std::to_string(flash_map::kDataBlockFirstSector + k));
+    }
+    return names;
+}
+
+std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
+    std::vector<std::string> names = PreparationCalls();
+    names.push_back("orvClearFlash");
+    const int imagePages = int((imageLength + layout::kPage - 1) / layout::kPage);
+    for (int page = 0; page < imagePages; ++page) {
+        names.push_back("orvWriteFlash " + std::to_string(page));
+    }
+    for (int page = layout::kFirstDataPage; page < layout::kRestoredEndPage; ++page) {
+        names.push_back("orvWriteFlash " + std::to_string(page));
+    }
+    return names;
+}
+
+std::string FirstDifference(const std::vector<std::string>& actual,
+                            const std::vector<std::string>& expected) {
+    const std::size_t common = std::min(actual.size(), expected.size());
+    std::size_t i = 0;
+    while (i < common && actual[i] == expected[i]) {
+        ++i;
+    }
+    if (i == common && actual.size() == expected.size()) {
+        return "";
+    }
+    return "call " + std::to_string(i) + " of " + std::to_string(actual.size()) + " is \"" +
+           (i < actual.size() ? actual[i] : "(none)") + "\", expected \"" +
+           (i < expected.size() ? expected[i] : "(none)") + "\" of " +
+           std::to_string(expected.size());
+}

@@ -1,0 +1,23 @@
+// The device calls that a run must make, as the simulator's trace records them.
+#ifndef ORVFLASH_TESTS_SUPPORT_EXPECTED_CALLS_H
+#define ORVFLASH_TESTS_SUPPORT_EXPECTED_CALLS_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "device_trace.h"
+
+// "orvReadFlash 8" etc., status and thread left out, for comparing call sequences.
+std::vector<std::string> CallNames(const std::vector<orv_sim::DeviceCall>& calls);
+
+// The calls of a run that gets as far as the worker: open, type, the eight data sector reads.
+std::vector<std::string> PreparationCalls();
+// ...followed by the erase and the writes of a complete run for an image of `imageLength` bytes.
+std::vector<std::string> CompleteRunCalls(std::size_t imageLength);
+
+// Where two call sequences differ first, as a message; empty when they are equal.
+std::string FirstDifference(const std::vector<std::string>& actual,
+                            const std::vector<std::string>& expected);
+
+#endif
