@@ -46,7 +46,7 @@ wineserver -p
 start_in_prefix() {
     "$ORV_WINE" "$@" >>"$work/wineboot.log" 2>&1 </dev/null && return
     echo "with-wine: Wine does not start here: $ORV_WINE $* failed:" \
-        "$(tail -n 1 "$work/wineboot.log")" >&2
+        "$(tail -n 1 "$work/wineboot.log" | sed 's/^.*: line [0-9]*: //')" >&2
     exit 1
 }
 start_in_prefix wineboot -i
