@@ -26,7 +26,15 @@ void PrintTo(const Interruption& interruption, std::ostream* out) {
 }
 
 void Interrupt(const Orvflash& app, const Interruption& interruption) {
-    ConfirmUpdate(app);
+    if (interruption.cut == Cut::powerLoss) {
+        // The process may be gone before its log could be read.
+        app.ClickUpdate();
+        const MessageBoxWindow question = app.WaitForBox("Question");
+        EXPECT_EQ(question.text, SerialQuestion(20481234));
+        app.Answer(question, IDYES);
+    } else {
+        ConfirmUpdate(app);
+    }
     switch (interruption.cut) {
         case Cut::powerLoss:
             ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
