@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bare_run.h"
+#include "expected_text.h"
 #include "fake_window.h"
 #include "flash_map.h"
 #include "results_file.h"
@@ -43,7 +44,7 @@ double UpdaterRunSeconds(SimDevice& device) {
     window.JoinWorker();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (window.Log().back() != "You may safely close the application.") {
+    if (window.Log().back() != kSafeToClose) {
         throw std::runtime_error("the update run did not finish: " + window.Log().back());
     }
     return seconds;

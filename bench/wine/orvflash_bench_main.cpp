@@ -20,6 +20,7 @@
 #include "bare_run.h"
 #include "desktop.h"
 #include "driver_session.h"
+#include "expected_calls.h"
 #include "expected_text.h"
 #include "flash_map.h"
 #include "orvflash_process.h"
@@ -46,8 +47,6 @@ constexpr DWORD kModelRunTimeoutMs = 300000;
 constexpr DWORD kCoarsePollMs = 20;
 constexpr double kKiB = 1024;
 
-const char kFinishedLine[] = "Finished updating.";
-
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -66,7 +65,7 @@ struct UpdaterRun {
 // until it stands at 187, about 260 pages before the end, and the log finely after that.
 void WaitForFinished(const Orvflash& app, DWORD timeoutMs) {
     if (!WaitUntil([&] { return app.BarPos() >= 187; }, timeoutMs, kCoarsePollMs) ||
-        !WaitUntil([&] { return app.HasLogLine(kFinishedLine); }, kStepTimeoutMs, 1)) {
+        !WaitUntil([&] { return app.HasLogLine(kFinishedUpdating); }, kStepTimeoutMs, 1)) {
         throw DriverError("the run did not finish; the log holds:\n" + app.Log());
     }
 }

@@ -137,7 +137,7 @@ TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
     Orvflash app(scenario);
     ConfirmUpdate(app);
     ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kWriteError}), kRunTimeoutMs);
-    EXPECT_FALSE(app.HasLogLine("Finished updating."));
+    EXPECT_FALSE(app.HasLogLine(kFinishedUpdating));
 
     app.ClickDone();
     ExpectClosesWithoutAsking(app);

@@ -29,7 +29,8 @@ inline const char kRecovered[] =
     "An earlier update of this Kavix did not finish. Its saved data will be written back.";
 inline const char kAdvice[] = "If you continue to have problems, contact Brevandt.";
 
-inline const Lines kFinished = {"", "Finished updating.", kSafeToClose};
+inline const char kFinishedUpdating[] = "Finished updating.";
+inline const Lines kFinished = {"", kFinishedUpdating, kSafeToClose};
 inline const Lines kMissingImage = {"Could not find update file, unable to continue."};
 inline const Lines kImageTooLarge = {"The update file is too large, unable to continue.", ""};
 inline const Lines kEmptyImage = {"The update file is empty, unable to continue.", ""};
