@@ -16,9 +16,6 @@ namespace {
 // shutdown block, can remove it.
 const UINT WM_WORKER_FINISHED = WM_APP + 1;
 
-const wchar_t kShutdownBlockReason[] =
-    L"Updating the Kavix firmware. Do not turn off the computer.";
-
 const char* const kWelcome[] = {
     "Welcome to the Kavix firmware updater. Before beginning, ensure the",
     "Kavix is connected to your computer and displays a solid green LED. Please",
@@ -33,11 +30,12 @@ const char* const kWelcome[] = {
 
 }  // namespace
 
-CUpdaterDlg::CUpdaterDlg(TaskbarButton* taskbar)
+CUpdaterDlg::CUpdaterDlg(TaskbarButton* taskbar, SessionGuard* session)
     : CDialog(IDD_UPDATER, nullptr),
       updateRun(*this, std::make_unique<CImageFile>(), std::make_unique<CSavedCopyFolder>()),
       windowIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      taskbar(taskbar != nullptr ? *taskbar : shellTaskbar) {}
+      taskbar(taskbar != nullptr ? *taskbar : shellTaskbar),
+      session(session != nullptr ? *session : systemSession) {}
 
 BEGIN_MESSAGE_MAP(CUpdaterDlg, CDialog)
 ON_WM_SYSCOMMAND()
@@ -136,25 +134,25 @@ WorkerThreadHandle CUpdaterDlg::StartWorker() {
     // A shutdown or log-off in the middle of programming ruins the device as surely as the close
     // button does; the worker also keeps the system from sleeping when idle.
     workerNotifyWindow = GetSafeHwnd();
-    ShutdownBlockReasonCreate(workerNotifyWindow, kShutdownBlockReason);
+    session.BlockShutdown(workerNotifyWindow);
     HANDLE thread = CreateThread(nullptr, 0, &CUpdaterDlg::UpdateWorker, this, 0, nullptr);
     if (thread == nullptr) {
-        ShutdownBlockReasonDestroy(workerNotifyWindow);
+        session.AllowShutdown(workerNotifyWindow);
     }
     return thread;
 }
 
 DWORD WINAPI CUpdaterDlg::UpdateWorker(LPVOID window) {
     CUpdaterDlg* dlg = static_cast<CUpdaterDlg*>(window);
-    SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+    dlg->session.KeepAwake();
     dlg->updateRun.UpdateWorker();
-    SetThreadExecutionState(ES_CONTINUOUS);
+    dlg->session.AllowSleep();
     ::PostMessageA(dlg->workerNotifyWindow, WM_WORKER_FINISHED, 0, 0);
     return 0;
 }
 
 LRESULT CUpdaterDlg::OnWorkerFinished(WPARAM, LPARAM) {
-    ShutdownBlockReasonDestroy(GetSafeHwnd());
+    session.AllowShutdown(GetSafeHwnd());
     return 0;
 }
 

@@ -9,12 +9,14 @@
 #include "afx_string.h"
 #include "progress_bar_control.h"
 #include "shell_taskbar_button.h"
+#include "system_session_guard.h"
 #include "update_run.h"
 
 class CUpdaterDlg : public CDialog, private UpdateRunWindow {
 public:
-    // The run shows on `taskbar`; null: on the shell's taskbar button.
-    explicit CUpdaterDlg(TaskbarButton* taskbar = nullptr);
+    // The run shows on `taskbar` and holds off shutdown and sleep through `session`; null: the
+    // shell's taskbar button and the system's guard.
+    explicit CUpdaterDlg(TaskbarButton* taskbar = nullptr, SessionGuard* session = nullptr);
 
     // After the dialog has ended: a worker that is still programming is asked to stop and given a
     // moment to finish its device call; the window object must not be destroyed under it.
@@ -72,6 +74,9 @@ private:
     ShellTaskbarButton shellTaskbar;
     TaskbarButton& taskbar;
     bool taskbarShowsProgress = false;
+
+    SystemSessionGuard systemSession;
+    SessionGuard& session;
 };
 
 #endif
