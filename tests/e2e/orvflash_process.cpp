@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop.h"
+#include "expected_text.h"
 #include "sim_environment.h"
 
 namespace e2e {
@@ -199,16 +200,7 @@ std::string Orvflash::Log() const {
 }
 
 std::vector<std::string> Orvflash::LogLines() const {
-    const std::string log = Log();
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(log.substr(start, end - start));
-    }
-    if (start < log.size()) {
-        lines.push_back(log.substr(start) + "<no line end>");
-    }
-    return lines;
+    return LinesOf(Log());
 }
 
 bool Orvflash::HasLogLine(const std::string& line) const {

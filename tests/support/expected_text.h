@@ -57,6 +57,20 @@ inline std::string SerialQuestion(int32_t serial) {
            ", if this is correct and you wish to continue, click yes";
 }
 
+// The lines of a log as the window holds it, without their "\r\n"; a last line without one is
+// marked, so that it never passes for a whole line.
+inline Lines LinesOf(const std::string& log) {
+    Lines lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(log.substr(start, end - start));
+    }
+    if (start < log.size()) {
+        lines.push_back(log.substr(start) + "<no line end>");
+    }
+    return lines;
+}
+
 inline Lines Concat(Lines a, const Lines& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;

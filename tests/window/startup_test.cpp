@@ -7,17 +7,6 @@
 
 namespace {
 
-const char kWelcome[] =
-    "Welcome to the Kavix firmware updater. Before beginning, ensure the\r\n"
-    "Kavix is connected to your computer and displays a solid green LED. Please\r\n"
-    "allow up to two minutes for the program to complete once started. During\r\n"
-    "this time, do not unplug the Kavix for any reason. It is advised all other\r\n"
-    "programs are closed before beginning. Failure to adhere to this advice may\r\n"
-    "leave the Kavix in an un-operational state.\r\n"
-    "\r\n"
-    "When you are ready, click the \"Update\" button\r\n"
-    "\r\n";
-
 std::string MenuText(HMENU menu, int position) {
     char text[128] = {};
     GetMenuStringA(menu, UINT(position), text, sizeof text, MF_BYPOSITION);
@@ -29,7 +18,7 @@ std::string MenuText(HMENU menu, int position) {
 TEST(UpdaterWindow, StartsWithTheWelcomeTextAndAnIdleBar) {
     WorkFolder folder(256);
     WindowDriver::Run([](WindowDriver& driver) {
-        EXPECT_EQ(driver.LogText(), kWelcome);
+        EXPECT_EQ(driver.LogLines(), kWelcome);
         EXPECT_EQ(driver.ProgressPos(), 0);
 
         // The log control as it was created: not in the template, system font.

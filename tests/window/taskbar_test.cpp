@@ -1,5 +1,5 @@
-// The run on the taskbar button and in the bar's state: what the window tells the button, on its
-// own thread, for a whole run and for device errors, and when it asks to be flashed.
+// The run on the taskbar button, in the bar's state and in the session: what the window tells the
+// button and the session guard, and on which thread, for a whole run and for device errors.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -35,7 +35,7 @@ public:
               DestroyWindow(own);
           }) {}
     ~OtherProgram() {
-        WindowDriver::WaitUntil([this] { return window.load() != nullptr; });
+        WaitUntil([this] { return window.load() != nullptr; }, kWindowWaitMs);
         PostMessageA(window, WM_QUIT, 0, 0);
         thread.join();
     }
@@ -46,11 +46,12 @@ private:
     std::thread thread;
 };
 
-// Records what the window tells the button, one word a call. When the window should be behind,
-// the user turns to another program at the first call, before the run can end.
-class RecordingTaskbar : public TaskbarButton {
+// Records what the window tells the button and the session guard, one word a call. When the
+// window should be behind, the user turns to another program at the first call, before the run can
+// end.
+class RecordingShell : public TaskbarButton, public SessionGuard {
 public:
-    explicit RecordingTaskbar(bool inFront) : inFront(inFront) {}
+    explicit RecordingShell(bool inFront) : inFront(inFront) {}
 
     void SetProgressState(HWND window, Progress state) override {
         const char* const names[] = {"none", "normal", "error"};
@@ -60,6 +61,15 @@ public:
         Record(window, std::to_string(completed) + "/" + std::to_string(total));
     }
     void Flash(HWND window) override { Record(window, "flash"); }
+
+    void BlockShutdown(HWND window) override { Record(window, "block"); }
+    void AllowShutdown(HWND window) override { Record(window, "unblock"); }
+    // The execution state belongs to the thread that sets it: both on the worker's.
+    void KeepAwake() override {
+        worker = GetCurrentThreadId();
+        RecordOnWorker("awake");
+    }
+    void AllowSleep() override { RecordOnWorker("sleep"); }
 
     std::string Calls() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -73,38 +83,45 @@ private:
         if (!inFront && other == nullptr) {
             other = std::make_unique<OtherProgram>();
             // The activation sends this thread messages: serve them meanwhile.
-            WindowDriver::WaitUntil([this] {
-                MSG msg;
-                PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-                return other->InFront();
-            });
+            WaitUntil(
+                [this] {
+                    MSG msg;
+                    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+                    return other->InFront();
+                },
+                kWindowWaitMs);
         }
+        // Only the window's own thread may call the shell, and only for its window.
+        Append(call, GetCurrentThreadId() == thread && window == expectedWindow);
+    }
+    void RecordOnWorker(const char* call) {
+        Append(call, GetCurrentThreadId() == worker && worker != thread);
+    }
+    void Append(const std::string& call, bool rightThread) {
         std::lock_guard<std::mutex> lock(mutex);
-        calls += (calls.empty() ? "" : " ") + call;
-        // Only the window's own thread may call the shell object, and only for its window.
-        if (GetCurrentThreadId() != thread || window != expectedWindow) {
-            calls += "(stray)";
-        }
+        calls += (calls.empty() ? "" : " ") + call + (rightThread ? "" : "(stray)");
     }
 
     const bool inFront;
     const DWORD thread = GetCurrentThreadId();
+    DWORD worker = 0;
     std::unique_ptr<OtherProgram> other;
     std::mutex mutex;
     std::string calls;
 };
 
-// Every bar move of a run over a 100-page image, short of the end.
+// The shutdown block and the worker's wake, then every bar move of a run over a 100-page image,
+// short of the end.
 std::string Moves() {
-    std::string moves = "normal";
+    std::string moves = "block awake normal";
     for (int position = 0; position <= 154; position += 11) {
         moves += " " + std::to_string(position) + "/200";
     }
     return moves;
 }
 
-const char kFinished[] = "You may safely close the application.\r\n";
-const char kFailed[] = "If you continue to have problems, contact Brevandt.\r\n\r\n";
+// The worker has let the system sleep again, and then the window lifts the shutdown block.
+const char kReleased[] = " sleep unblock";
 
 struct TaskbarCase {
     const char* name;
@@ -112,7 +129,7 @@ struct TaskbarCase {
     const char* value;
     bool inFront;
     std::string calls;
-    const char* lastLine;
+    const Lines& lastLines;
     int position;
     std::vector<int> barStates;
 };
@@ -130,37 +147,38 @@ TEST_P(TaskbarTest, FollowsTheRunOnTheWindowsThread) {
     if (c.fault != nullptr) {
         orv_sim::SetVariable(c.fault, c.value);
     }
-    RecordingTaskbar taskbar(c.inFront);
+    RecordingShell shell(c.inFront);
     WindowDriver::Run(
         [&](WindowDriver& driver) {
-            taskbar.expectedWindow = driver.Window();
+            shell.expectedWindow = driver.Window();
             driver.Click(1000);
             HWND question = driver.WaitForBox("Question");
             ASSERT_NE(question, nullptr);
             driver.Press(question, IDYES);
 
-            EXPECT_TRUE(WindowDriver::WaitUntil([&] { return taskbar.Calls() == c.calls; }))
-                << taskbar.Calls();
-            ASSERT_TRUE(WindowDriver::WaitUntil([&] { return driver.LogEndsWith(c.lastLine); }));
+            EXPECT_TRUE(WaitUntil([&] { return shell.Calls() == c.calls; }, kWindowWaitMs))
+                << shell.Calls();
+            ASSERT_TRUE(WaitUntil([&] { return driver.LogEndsWith(c.lastLines); }, kWindowWaitMs));
+            EXPECT_TRUE(driver.LogEndInView());
             EXPECT_EQ(driver.ProgressPos(), c.position);
             EXPECT_EQ(driver.BarStates(), c.barStates);
             driver.Click(IDOK);
         },
-        &taskbar);
+        &shell, &shell);
     // Nothing more came after the run, closing included.
-    EXPECT_EQ(taskbar.Calls(), c.calls);
+    EXPECT_EQ(shell.Calls(), c.calls);
 }
 
 // clang-format off
 const TaskbarCase kCases[] = {
     {"WholeRunInFront", nullptr, nullptr, true,
-     Moves() + " 200/200 none", kFinished, 200, {}},
+     Moves() + " 200/200 none" + kReleased, kFinished, 200, {}},
     {"WholeRunBehind", nullptr, nullptr, false,
-     Moves() + " 200/200 none flash", kFinished, 200, {}},
+     Moves() + " 200/200 none flash" + kReleased, kFinished, 200, {}},
     {"FailedWriteBehind", "ORV_SIM_WRITE_FAIL_PAGE", "50", false,
-     Moves() + " error flash", kFailed, 154, {PBST_ERROR}},
+     Moves() + " error flash" + kReleased, kWriteError, 154, {PBST_ERROR}},
     {"FailedEraseInFront", "ORV_SIM_ERASE_FAIL", "1", true,
-     Moves() + " error", kFailed, 154, {PBST_ERROR}},
+     Moves() + " error" + kReleased, kWriteError, 154, {PBST_ERROR}},
 };
 // clang-format on
 

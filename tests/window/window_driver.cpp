@@ -1,14 +1,15 @@
 #include "window_driver.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "afx_winapp.h"
+#include "pattern.h"
 #include "sim_environment.h"
 #include "updater_dlg.h"
 
@@ -42,28 +43,15 @@ BOOL CALLBACK FindBox(HWND candidate, LPARAM param) {
 
 }  // namespace
 
-WorkFolder::WorkFolder(std::size_t imageLength) {
-    char buffer[MAX_PATH];
-    GetCurrentDirectoryA(sizeof buffer, buffer);
-    previous = buffer;
-    GetTempPathA(sizeof buffer, buffer);
-    folder = std::string(buffer) + "orvflash-window-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(folder.c_str(), nullptr);
-    SetCurrentDirectoryA(folder.c_str());
-    DeleteFileA(Path("flash.bin").c_str());
-    std::ofstream image(Path("Kavix_V5.dat"), std::ios::binary | std::ios::trunc);
-    for (std::size_t i = 0; i < imageLength; ++i) {
-        image.put(static_cast<char>(i * 7 + 3));
-    }
-    orv_sim::ClearSimVariables();
-    orv_sim::SetVariable("ORV_SIM_FLASH", Path("flash.bin"));
+WorkFolder::WorkFolder(std::size_t imageLength) : image(Pattern(imageLength, 5)) {
+    std::filesystem::current_path(scratch.Path());
+    WriteBytes("Kavix_V5.dat", image);
+    WriteBytes("flash.bin", flashBefore);
+    orv_sim::UseSimulatedKavix(scratch.File("flash.bin"), "");
 }
 
 WorkFolder::~WorkFolder() {
-    SetCurrentDirectoryA(previous.c_str());
-    DeleteFileA(Path("Kavix_V5.dat").c_str());
-    DeleteFileA(Path("flash.bin").c_str());
-    RemoveDirectoryA(folder.c_str());
+    std::filesystem::current_path(previous);
 }
 
 LRESULT CALLBACK WindowDriver::RecordCreation(int code, WPARAM wParam, LPARAM lParam) {
@@ -99,7 +87,8 @@ LRESULT CALLBACK WindowDriver::RecordBarState(int code, WPARAM wParam, LPARAM lP
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarButton* taskbar) {
+void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarButton* taskbar,
+                       SessionGuard* session) {
     WindowDriver driver;
     driver.windowThread = GetCurrentThreadId();
     {
@@ -112,14 +101,16 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
     std::atomic<bool> closed{false};
 
     std::thread user([&] {
-        const bool shown = WaitUntil([&] {
-            // Window tests run side by side: only this program's window will do.
-            driver.window = FindWindowA("#32770", kCaption);
-            DWORD process = 0;
-            GetWindowThreadProcessId(driver.window, &process);
-            return driver.window != nullptr && process == GetCurrentProcessId() &&
-                   IsWindowVisible(driver.window) && driver.LogControl() != nullptr;
-        });
+        const bool shown = WaitUntil(
+            [&] {
+                // Window tests run side by side: only this program's window will do.
+                driver.window = FindWindowA("#32770", kCaption);
+                DWORD process = 0;
+                GetWindowThreadProcessId(driver.window, &process);
+                return driver.window != nullptr && process == GetCurrentProcessId() &&
+                       IsWindowVisible(driver.window) && driver.LogControl() != nullptr;
+            },
+            kWindowWaitMs);
         EXPECT_TRUE(shown) << "the updater window did not show";
         if (shown) {
             drive(driver);
@@ -128,14 +119,16 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
             // Whatever the test left open: close the window, saying Yes to the close guard.
             PostMessageA(driver.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         }
-        const bool ended = WaitUntil([&] {
-            BoxSearch search = {"Question", nullptr};
-            EnumThreadWindows(driver.windowThread, FindBox, reinterpret_cast<LPARAM>(&search));
-            if (search.found != nullptr) {
-                PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-            }
-            return closed.load();
-        });
+        const bool ended = WaitUntil(
+            [&] {
+                BoxSearch search = {"Question", nullptr};
+                EnumThreadWindows(driver.windowThread, FindBox, reinterpret_cast<LPARAM>(&search));
+                if (search.found != nullptr) {
+                    PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+                }
+                return closed.load();
+            },
+            kWindowWaitMs);
         if (!ended) {
             std::fprintf(stderr, "the updater window did not close\n");
             std::fflush(stderr);
@@ -144,7 +137,7 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
     });
 
     {
-        CUpdaterDlg dlg(taskbar);
+        CUpdaterDlg dlg(taskbar, session);
         app.m_pMainWnd = &dlg;
         dlg.DoModal();
         dlg.WaitForWorker();
@@ -162,18 +155,30 @@ HWND WindowDriver::LogControl() const {
     return FindWindowExA(window, nullptr, "Edit", nullptr);
 }
 
-std::string WindowDriver::LogText() const {
+Lines WindowDriver::LogLines() const {
     HWND log = LogControl();
     std::string text(size_t(SendMessageA(log, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
     LRESULT length = SendMessageA(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(size_t(length));
-    return text;
+    return LinesOf(text);
 }
 
-bool WindowDriver::LogEndsWith(const std::string& end) const {
-    const std::string text = LogText();
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
+bool WindowDriver::LogEndsWith(const Lines& end) const {
+    const Lines lines = LogLines();
+    return lines.size() >= end.size() &&
+           std::equal(end.begin(), end.end(), lines.end() - long(end.size()));
+}
+
+bool WindowDriver::LogEndInView() const {
+    HWND log = LogControl();
+    // The last line is the empty one after the final "\r\n"; the one before it has characters.
+    const LRESULT lines = SendMessageA(log, EM_GETLINECOUNT, 0, 0);
+    const LRESULT start = SendMessageA(log, EM_LINEINDEX, WPARAM(lines > 1 ? lines - 2 : 0), 0);
+    const LRESULT at = SendMessageA(log, EM_POSFROMCHAR, WPARAM(start), 0);
+    RECT client = {};
+    GetClientRect(log, &client);
+    const int y = short(HIWORD(at));
+    return at != -1 && y >= 0 && y < client.bottom;
 }
 
 std::vector<int> WindowDriver::BarStates() const {
@@ -187,10 +192,12 @@ int WindowDriver::ProgressPos() const {
 
 HWND WindowDriver::WaitForBox(const char* caption) {
     BoxSearch search = {caption, nullptr};
-    WaitUntil([&] {
-        EnumThreadWindows(windowThread, FindBox, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    });
+    WaitUntil(
+        [&] {
+            EnumThreadWindows(windowThread, FindBox, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        kWindowWaitMs);
     return search.found;
 }
 
@@ -204,21 +211,9 @@ std::string WindowDriver::BoxText(HWND box) const {
 void WindowDriver::Press(HWND box, int buttonId) {
     // Posted, as a click would be: the box's own loop handles it.
     PostMessageA(GetDlgItem(box, buttonId), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kWindowWaitMs));
 }
 
 void WindowDriver::Click(int controlId) {
     PostMessageA(GetDlgItem(window, controlId), BM_CLICK, 0, 0);
-}
-
-bool WindowDriver::WaitUntil(const std::function<bool()>& condition,
-                             std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
 }

@@ -5,12 +5,22 @@
 
 #include <windows.h>
 
-#include <chrono>
+#include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bounded_wait.h"
+#include "bytes.h"
+#include "device_flash.h"
+#include "expected_text.h"
+#include "scratch_folder.h"
+#include "session_guard.h"
 #include "taskbar_button.h"
+
+// How long a test waits for the window to do what it was asked.
+constexpr unsigned long kWindowWaitMs = 20000;
 
 // What the window passed when it created its log control.
 struct CreatedControl {
@@ -21,30 +31,36 @@ struct CreatedControl {
     HWND parent;
 };
 
-// A work folder as the current directory, with an image and a simulated Kavix.
+// A scratch folder as the current directory, with an image and a simulated Kavix holding
+// `flashBefore`.
 class WorkFolder {
 public:
     explicit WorkFolder(std::size_t imageLength);
     ~WorkFolder();
-    std::string Path(const char* name) const { return folder + "\\" + name; }
+    Bytes Flash() const { return ReadBytes(scratch.File("flash.bin")); }
+
+    const Bytes image;
+    const Bytes flashBefore = DeviceFlash();
 
 private:
-    std::string previous;
-    std::string folder;
+    ScratchFolder scratch{"orvflash-window"};
+    const std::filesystem::path previous = std::filesystem::current_path();
 };
 
 class WindowDriver {
 public:
     // Runs `drive` on a thread of its own while the main thread runs the updater window until it
     // closes. Ends the test program if the window does not close in time, so nothing hangs.
-    // A taskbar button given takes the place of the shell's.
+    // A taskbar button or session guard given takes the place of the system's.
     static void Run(const std::function<void(WindowDriver&)>& drive,
-                    TaskbarButton* taskbar = nullptr);
+                    TaskbarButton* taskbar = nullptr, SessionGuard* session = nullptr);
 
     HWND Window() const { return window; }
     HWND LogControl() const;
-    std::string LogText() const;
-    bool LogEndsWith(const std::string& end) const;
+    Lines LogLines() const;
+    bool LogEndsWith(const Lines& end) const;
+    // The log's last line is within the control's client area.
+    bool LogEndInView() const;
     int ProgressPos() const;
     // The states asked of the progress bar, in order. Recorded as they were sent: Wine's bar
     // reports PBST_NORMAL whatever it was told.
@@ -57,10 +73,6 @@ public:
     // Clicks a button of a box and waits for the box to go.
     void Press(HWND box, int buttonId);
     void Click(int controlId);
-
-    // Polls `condition` until it holds or the time runs out; false then.
-    static bool WaitUntil(const std::function<bool()>& condition,
-                          std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 private:
     static LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam);
