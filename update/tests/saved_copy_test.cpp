@@ -2,6 +2,7 @@
 // by a later start when the device shows an update that did not finish.
 #include <cstring>
 
+#include "crc32.h"
 #include "saved_copies.h"
 #include "update_fixture.h"
 
@@ -41,6 +42,13 @@ Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageStat
 constexpr int kBlockPages = kDataBlockSize / kPageSize;
 
 }  // namespace
+
+TEST(SavedCopyChecksum, IsTheCrc32OfZipAndCarriesOverParts) {
+    // Copies saved by earlier builds must still check: the standard check value of "123456789".
+    const unsigned char digits[] = "123456789";
+    EXPECT_EQ(Crc32(0, digits, 9), 0xCBF43926u);
+    EXPECT_EQ(Crc32(Crc32(0, digits, 4), digits + 4, 5), 0xCBF43926u);
+}
 
 TEST(SavedCopyRule, AppliesOnlyToWhatAnUnfinishedUpdateLeaves) {
     using S = PageState;
