@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ make libgtest-dev googletest clang-format
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine64 xvfb x11-utils imagemagick icoutils python3 python3-pefile
+  wine wine64 xvfb x11-utils imagemagick python3 python3-pefile
 )
 
 installed() {
