@@ -10,12 +10,8 @@
 namespace e2e {
 namespace {
 
-// Slow enough to act during programming; the scenarios below end it long before it finishes.
-Scenario SlowProgramming() {
-    Scenario scenario;
-    scenario.sim = {{"ORV_SIM_WRITE_DELAY_MS", "5"}};
-    return scenario;
-}
+// The scenarios below end programming long before it finishes.
+const char kWriteDelayMs[] = "5";
 
 // What the program wrote before it ended is on the flash, and nothing else.
 void ExpectStoppedPartWay(const Orvflash& app) {
@@ -93,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(, CloseDuringQuestion, ::testing::Values(CloseBy::done,
 class CloseDuringProgramming : public ::testing::TestWithParam<CloseBy> {};
 
 TEST_P(CloseDuringProgramming, NoKeepsProgrammingAndYesEndsIt) {
-    Orvflash app(SlowProgramming());
+    Orvflash app(SlowProgramming(kWriteDelayMs));
     ConfirmUpdate(app);
     app.WaitForBarBeyond(0);
 
@@ -125,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(, CloseDuringProgramming,
 class CloseDuringProgrammingByWmClose : public ::testing::TestWithParam<CloseBy> {};
 
 TEST_P(CloseDuringProgrammingByWmClose, NeedsTwoYesAnswers) {
-    Orvflash app(SlowProgramming());
+    Orvflash app(SlowProgramming(kWriteDelayMs));
     ConfirmUpdate(app);
     app.WaitForBarBeyond(0);
 
@@ -162,9 +158,7 @@ INSTANTIATE_TEST_SUITE_P(, CloseDuringProgrammingByWmClose,
 
 // A device call that never returns must not keep a confirmed close from ending the program.
 TEST(CloseDuringHangingDeviceCall, EndsTheProgramAllTheSame) {
-    Scenario scenario;
-    scenario.sim = {{"ORV_SIM_WRITE_DELAY_MS", "60000"}};
-    Orvflash app(scenario);
+    Orvflash app(SlowProgramming("60000"));
     ConfirmUpdate(app);
     Close(app, CloseBy::done);
     const MessageBoxWindow warning = app.WaitForBox("Question");

@@ -7,12 +7,6 @@
 namespace e2e {
 namespace {
 
-Scenario SlowProgramming() {
-    Scenario scenario;
-    scenario.sim = {{"ORV_SIM_WRITE_DELAY_MS", "2"}};
-    return scenario;
-}
-
 void ExpectWarning(const Orvflash& app) {
     const MessageBoxWindow warning = app.WaitForBox("Warning");
     EXPECT_EQ(warning.text, kAlreadyStarted);
@@ -23,7 +17,7 @@ void ExpectWarning(const Orvflash& app) {
 // During the question, during programming and after it, Update only warns; the run goes on and
 // ends as if nothing had happened.
 TEST(Programming, LaterUpdateClicksOnlyWarn) {
-    Orvflash app(SlowProgramming());
+    Orvflash app(SlowProgramming("2"));
     app.ClickUpdate();
     const MessageBoxWindow question = app.WaitForBox("Question");
     app.ClickUpdate();
@@ -68,7 +62,7 @@ TEST(Programming, ImageFileIsHeldFromUpdateClickUntilExit) {
 }
 
 TEST(Programming, EndOfSessionIsRefusedOnlyWhileProgramming) {
-    Orvflash app(SlowProgramming());
+    Orvflash app(SlowProgramming("2"));
     EXPECT_TRUE(app.QueryEndSession()) << "before the run";
     app.ClickUpdate();
     const MessageBoxWindow question = app.WaitForBox("Question");

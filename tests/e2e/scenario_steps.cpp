@@ -6,6 +6,12 @@
 
 namespace e2e {
 
+Scenario SlowProgramming(const char* writeDelayMs) {
+    Scenario scenario;
+    scenario.sim = {{"ORV_SIM_WRITE_DELAY_MS", writeDelayMs}};
+    return scenario;
+}
+
 void ConfirmUpdate(const Orvflash& app, int32_t serial) {
     app.ClickUpdate();
     const MessageBoxWindow question = app.WaitForBox("Question");
