@@ -44,10 +44,17 @@ constexpr int kBlockPages = kDataBlockSize / kPageSize;
 }  // namespace
 
 TEST(SavedCopyChecksum, IsTheCrc32OfZipAndCarriesOverParts) {
-    // Copies saved by earlier builds must still check: the standard check value of "123456789".
+    // Copies saved by earlier builds must still check: the standard check value of "123456789",
+    // and zip's CRC of the bytes 0 to 255, whole and in parts that split the eight-byte steps.
     const unsigned char digits[] = "123456789";
     EXPECT_EQ(Crc32(0, digits, 9), 0xCBF43926u);
     EXPECT_EQ(Crc32(Crc32(0, digits, 4), digits + 4, 5), 0xCBF43926u);
+    unsigned char all[256];
+    for (int i = 0; i < 256; ++i) {
+        all[i] = static_cast<unsigned char>(i);
+    }
+    EXPECT_EQ(Crc32(0, all, 256), 0x29058C73u);
+    EXPECT_EQ(Crc32(Crc32(0, all, 3), all + 3, 253), 0x29058C73u);
 }
 
 TEST(SavedCopyRule, AppliesOnlyToWhatAnUnfinishedUpdateLeaves) {
