@@ -10,6 +10,7 @@
 
 #include "desktop.h"
 #include "expected_text.h"
+#include "log_view.h"
 #include "sim_environment.h"
 
 namespace e2e {
@@ -213,15 +214,7 @@ bool Orvflash::HasLogLine(const std::string& line) const {
 }
 
 bool Orvflash::LogEndInView() const {
-    HWND log = Control("Edit", IDOK);
-    // The last line is the empty one after the final "\r\n"; the one before it has characters.
-    const LRESULT lines = SendWithTimeout(log, EM_GETLINECOUNT, 0, 0);
-    const LRESULT start = SendWithTimeout(log, EM_LINEINDEX, WPARAM(lines > 1 ? lines - 2 : 0), 0);
-    const LRESULT at = SendWithTimeout(log, EM_POSFROMCHAR, WPARAM(start), 0);
-    RECT client = {};
-    GetClientRect(log, &client);
-    const int y = short(HIWORD(at));
-    return at != -1 && y >= 0 && y < client.bottom;
+    return LastLineInView(Control("Edit", IDOK));
 }
 
 void Orvflash::WaitForLogLine(const std::string& line, DWORD timeoutMs) const {

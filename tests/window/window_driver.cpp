@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "afx_winapp.h"
+#include "log_view.h"
 #include "pattern.h"
 #include "sim_environment.h"
 #include "updater_dlg.h"
@@ -170,15 +171,7 @@ bool WindowDriver::LogEndsWith(const Lines& end) const {
 }
 
 bool WindowDriver::LogEndInView() const {
-    HWND log = LogControl();
-    // The last line is the empty one after the final "\r\n"; the one before it has characters.
-    const LRESULT lines = SendMessageA(log, EM_GETLINECOUNT, 0, 0);
-    const LRESULT start = SendMessageA(log, EM_LINEINDEX, WPARAM(lines > 1 ? lines - 2 : 0), 0);
-    const LRESULT at = SendMessageA(log, EM_POSFROMCHAR, WPARAM(start), 0);
-    RECT client = {};
-    GetClientRect(log, &client);
-    const int y = short(HIWORD(at));
-    return at != -1 && y >= 0 && y < client.bottom;
+    return LastLineInView(LogControl());
 }
 
 std::vector<int> WindowDriver::BarStates() const {
