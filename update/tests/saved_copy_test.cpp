@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crc32.h"
+#include "kavix_layout.h"
 #include "saved_copies.h"
 #include "update_fixture.h"
 
@@ -11,11 +12,11 @@ using namespace flash_map;
 namespace {
 
 Bytes BlockOf(const Bytes& flash) {
-    return Bytes(flash.begin() + kDataBlockOffset,
-                 flash.begin() + kDataBlockOffset + kDataBlockSize);
+    return Slice(flash, layout::kDataBlock, kDataBlockSize);
 }
 
-// Sets pages [first, end) of a data block to what `state` says.
+// What a page of a data block holds: each run of BlockWith gives the state of the pages up to its
+// end.
 enum class PageState { copy, writtenBack, erased, foreign };
 
 Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageState>> runs) {
@@ -40,6 +41,17 @@ Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageStat
 }
 
 constexpr int kBlockPages = kDataBlockSize / kPageSize;
+
+// A later start of the program on the same device: a window and a run of its own, with `store`
+// for the copies. Clicks Update and waits for the worker, if one started.
+void ClickInNewStart(FakeWindow& window, std::unique_ptr<SavedCopyStore> store) {
+    UpdateRun run(window, std::make_unique<StdFirmwareFile>(), std::move(store));
+    window.run = &run;
+    run.Reset();
+    run.OnBnClickedUpdate();
+    window.JoinWorker();
+    window.run = nullptr;
+}
 
 }  // namespace
 
@@ -97,7 +109,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
     // The flash after the erase, `imageBytes` of the image and `restoredPages` written back.
     const auto cutShort = [&](std::size_t imageBytes, int restoredPages) {
         Bytes flash = original;
-        std::fill(flash.begin(), flash.begin() + 2 * kDataBlockOffset, 0xFF);
+        std::fill(flash.begin(), flash.begin() + layout::kMiB, 0xFF);
         std::copy_n(image.begin(), imageBytes, flash.begin());
         std::copy_n(finished.begin() + kDataBlockOffset, restoredPages * kPageSize,
                     flash.begin() + kDataBlockOffset);
@@ -119,12 +131,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         device.WriteImage(image);
         ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(original).data()));
         FakeWindow second;
-        UpdateRun again(second, std::make_unique<StdFirmwareFile>(),
-                        std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
-        second.run = &again;
-        again.Reset();
-        again.OnBnClickedUpdate();
-        second.JoinWorker();
+        ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
 
         Lines log = {kIdentifying};
         if (c.recovered) {
@@ -139,7 +146,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
 
 TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
     Bytes erasedFlash = DeviceFlash(1, 4);
-    std::fill(erasedFlash.begin(), erasedFlash.begin() + 2 * kDataBlockOffset, 0xFF);
+    std::fill(erasedFlash.begin(), erasedFlash.begin() + layout::kMiB, 0xFF);
     const Lines kAmbiguous = {
         kIdentifying,
         "Saved data of more than one Kavix could belong to this one, unable to continue.", kAdvice,
@@ -164,7 +171,7 @@ TEST_F(UpdateRunTest, DamagedOrForeignCopyIsLeftAlone) {
     // The copy of this very device, torn: its last byte lost.
     ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
     const std::filesystem::path torn =
-        device.Folder() / "copies" / saved_copies::FileName(20481234);
+        device.Folder() / "copies" / saved_copies::FileName(kTestSerial);
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
     device.WriteImage(image);
     Click();
@@ -182,7 +189,7 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
     SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "50");
     Click();
     std::vector<unsigned char> file;
-    ASSERT_TRUE(copies->Read(saved_copies::FileName(20481234), file, 1 << 20));
+    ASSERT_TRUE(copies->Read(saved_copies::FileName(kTestSerial), file, 1 << 20));
     const Bytes block = BlockOf(before);
     EXPECT_NE(std::search(file.begin(), file.end(), block.begin(), block.end()), file.end());
 
@@ -192,11 +199,7 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
     FakeWindow second;
     auto folder = std::make_unique<StdSavedCopyFolder>(device.Folder() / "other");
     folder->failWrite = true;
-    UpdateRun again(second, std::make_unique<StdFirmwareFile>(), std::move(folder));
-    second.run = &again;
-    again.Reset();
-    again.OnBnClickedUpdate();
-    second.JoinWorker();
+    ClickInNewStart(second, std::move(folder));
     EXPECT_EQ(
         second.Log(),
         (Lines{kIdentifying, "Unable to save a copy of the device data, unable to continue.", ""}));
