@@ -69,7 +69,7 @@ bool CreateNewFile(const std::string& path) {
 
 void EndProcessAbruptly() {
     TerminateProcess(GetCurrentProcess(), 3);
-    ExitProcess(3);  // TerminateProcess on the current process does not return
+    ExitProcess(3);  // not reached; TerminateProcess is only not declared as never returning
 }
 
 #else
