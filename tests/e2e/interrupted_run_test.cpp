@@ -27,11 +27,7 @@ void PrintTo(const Interruption& interruption, std::ostream* out) {
 
 void Interrupt(const Orvflash& app, const Interruption& interruption) {
     if (interruption.cut == Cut::powerLoss) {
-        // The process may be gone before its log could be read.
-        app.ClickUpdate();
-        const MessageBoxWindow question = app.WaitForBox("Question");
-        EXPECT_EQ(question.text, SerialQuestion(20481234));
-        app.Answer(question, IDYES);
+        AnswerYesToUpdate(app);  // the process may be gone before its log could be read
     } else {
         ConfirmUpdate(app);
     }

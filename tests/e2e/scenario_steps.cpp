@@ -12,11 +12,15 @@ Scenario SlowProgramming(const char* writeDelayMs) {
     return scenario;
 }
 
-void ConfirmUpdate(const Orvflash& app, int32_t serial) {
+void AnswerYesToUpdate(const Orvflash& app, int32_t serial) {
     app.ClickUpdate();
     const MessageBoxWindow question = app.WaitForBox("Question");
     EXPECT_EQ(question.text, SerialQuestion(serial));
     app.Answer(question, IDYES);
+}
+
+void ConfirmUpdate(const Orvflash& app, int32_t serial) {
+    AnswerYesToUpdate(app, serial);
     app.WaitForLogLine(kUpdating);
 }
 

@@ -18,7 +18,9 @@ namespace e2e {
 // A used Kavix whose page writes each take `writeDelayMs`: slow enough to act during programming.
 Scenario SlowProgramming(const char* writeDelayMs);
 
-// Clicks Update, checks the serial question, answers Yes and waits for programming to begin.
+// Clicks Update, checks the serial question and answers Yes.
+void AnswerYesToUpdate(const Orvflash& app, int32_t serial = 20481234);
+// Then waits for programming to begin.
 void ConfirmUpdate(const Orvflash& app, int32_t serial = 20481234);
 
 // Waits until the log reads `expected` and then checks that it does.
