@@ -24,7 +24,7 @@ std::vector<std::string> PreparationCalls() {
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
     std::vector<std::string> names = PreparationCalls();
     names.push_back("orvClearFlash");
-    const int imagePages = int((imageLength + layout::kPage - 1) / layout::kPage);
+    const int imagePages = layout::ImagePages(imageLength);
     for (int page = 0; page < imagePages; ++page) {
         names.push_back("orvWriteFlash " + std::to_string(page));
     }

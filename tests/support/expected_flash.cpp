@@ -32,7 +32,7 @@ void PageSource(const Bytes& before, const Bytes& image, int page, unsigned char
 Bytes FlashAfterRun(const Bytes& before, const Bytes& image) {
     Bytes after = before;
     std::fill_n(after.begin(), kMiB, 0xFF);
-    const int imagePages = int((image.size() + kPage - 1) / kPage);
+    const int imagePages = ImagePages(image.size());
     for (int page = 0; page < imagePages; ++page) {
         PageSource(before, image, page, &after[std::size_t(page) * kPage]);
     }

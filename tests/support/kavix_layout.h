@@ -22,6 +22,11 @@ constexpr int kRestoredEndPage = kFirstDataPage + flash_map::kRestoredPages;  //
 
 static_assert(kDataBlock + flash_map::kDataBlockSize == kMiB, "the updater manages the lower MiB");
 
+// The pages that an image of `length` bytes fills, the last one perhaps in part.
+constexpr int ImagePages(std::size_t length) {
+    return int((length + kPage - 1) / kPage);
+}
+
 }  // namespace layout
 
 #endif
