@@ -47,6 +47,15 @@ bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
     return true;
 }
 
+// Commits a folder's entries (a new name, a renamed file) to the disk, as a file's own flush does
+// not.
+bool FlushFolder(const std::wstring& folder) {
+    FileHandle handle(CreateFileW(folder.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle.IsOpen() && FlushFileBuffers(handle.Get());
+}
+
 }  // namespace
 
 std::wstring CSavedCopyFolder::Folder(bool create) {
@@ -57,15 +66,20 @@ std::wstring CSavedCopyFolder::Folder(bool create) {
         folder = std::wstring(base) + L"\\orvflash";
     }
     CoTaskMemFree(base);
-    if (folder.empty() || (create && !CreateDirectoryW(folder.c_str(), nullptr) &&
-                           GetLastError() != ERROR_ALREADY_EXISTS)) {
+    if (folder.empty()) {
+        return std::wstring();
+    }
+    if (create && CreateDirectoryW(folder.c_str(), nullptr)) {
+        // The new folder's name lives in its parent.
+        FlushFolder(folder.substr(0, folder.rfind(L'\\')));
+    } else if (create && GetLastError() != ERROR_ALREADY_EXISTS) {
         return std::wstring();
     }
     return folder + L"\\";
 }
 
-// A temporary file, flushed to the disk, then moved over the old copy: at every moment the copy's
-// name holds either the old file or the whole new one.
+// A temporary file, flushed to the disk, then moved to its name, and the folder flushed: the move's
+// write-through flag alone does not promise that the new name is on the disk when the erase starts.
 bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<ByteSpan> parts) {
     const std::wstring folder = Folder(true);
     if (folder.empty()) {
@@ -84,7 +98,8 @@ bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<Byte
     }
     written = written && FlushFileBuffers(file.Get()) && file.Close() &&
               MoveFileExW(temporary.c_str(), path.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
+              FlushFolder(folder.substr(0, folder.size() - 1));
     if (!written) {
         if (file.IsOpen()) {
             file.Close();
@@ -94,16 +109,17 @@ bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<Byte
     return written;
 }
 
-std::vector<std::string> CSavedCopyFolder::Names() {
-    std::vector<std::string> names;
+bool CSavedCopyFolder::Names(std::vector<std::string>& names) {
+    names.clear();
     const std::wstring folder = Folder(false);
     if (folder.empty()) {
-        return names;
+        return true;
     }
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
-        return names;
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
     do {
         std::string name;
@@ -116,35 +132,32 @@ std::vector<std::string> CSavedCopyFolder::Names() {
             names.push_back(name);
         }
     } while (FindNextFileW(search, &found));
+    const bool listed = GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(search);
-    return names;
+    return listed;
 }
 
-bool CSavedCopyFolder::Read(const std::string& name, std::vector<unsigned char>& content,
-                            std::size_t maxSize) {
+bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
     const std::wstring folder = Folder(false);
     if (folder.empty()) {
         return false;
     }
     FileHandle file(CreateFileW((folder + Widen(name)).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size;
-    if (!file.IsOpen() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
-        ULONGLONG(size.QuadPart) > maxSize) {
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsOpen()) {
         return false;
     }
-    content.resize(std::size_t(size.QuadPart));
-    std::size_t filled = 0;
-    while (filled < content.size()) {
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), content.data() + filled, DWORD(content.size() - filled), &got,
-                      nullptr) ||
-            got == 0) {
+    unsigned char piece[0x10000];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), piece, sizeof piece, &got, nullptr)) {
+        if (got == 0) {
+            return true;
+        }
+        if (!consume(piece, got)) {
             return false;
         }
-        filled += got;
     }
-    return true;
+    return false;
 }
 
 void CSavedCopyFolder::Remove(const std::string& name) {

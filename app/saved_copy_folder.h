@@ -11,9 +11,8 @@
 class CSavedCopyFolder : public SavedCopyStore {
 public:
     bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override;
-    std::vector<std::string> Names() override;
-    bool Read(const std::string& name, std::vector<unsigned char>& content,
-              std::size_t maxSize) override;
+    bool Names(std::vector<std::string>& names) override;
+    bool Read(const std::string& name, const Consumer& consume) override;
     void Remove(const std::string& name) override;
 
 private:

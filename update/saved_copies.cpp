@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "crc32.h"
 #include "flash_map.h"
@@ -15,103 +16,250 @@ namespace {
 
 // A file: the magic, the data block, and the CRC-32 of both, little-endian.
 const unsigned char kMagic[8] = {'K', 'A', 'V', 'I', 'X', 'C', 'P', '1'};
-constexpr std::size_t kFileSize = sizeof kMagic + kDataBlockSize + 4;
+constexpr std::size_t kBlockSize = kDataBlockSize;
+constexpr std::size_t kFileSize = sizeof kMagic + kBlockSize + 4;
+constexpr std::size_t kSerialSize = 4;
 
 const char kPrefix[] = "Kavix-";
 const char kSuffix[] = ".copy";
+const char kTemporarySuffix[] = ".copy.tmp";
 
-bool IsCopyName(const std::string& name) {
-    const std::size_t prefix = sizeof kPrefix - 1;
-    const std::size_t suffix = sizeof kSuffix - 1;
-    return name.size() > prefix + suffix && name.compare(0, prefix, kPrefix) == 0 &&
-           name.compare(name.size() - suffix, suffix, kSuffix) == 0;
+bool EndsWith(const std::string& name, const char* end) {
+    const std::size_t size = std::strlen(end);
+    return name.size() >= size && name.compare(name.size() - size, size, end) == 0;
 }
 
-uint32_t Checksum(const unsigned char* block) {
-    return Crc32(Crc32(0, kMagic, sizeof kMagic), block, kDataBlockSize);
+// Copies made by Explorer ("Kavix-1 - Copy.copy") count too: the content decides, not the name.
+bool IsCopyName(const std::string& name, bool& temporary) {
+    temporary = EndsWith(name, kTemporarySuffix);
+    return name.compare(0, sizeof kPrefix - 1, kPrefix) == 0 &&
+           (temporary || EndsWith(name, kSuffix));
 }
 
-// The data block of a whole file, or null.
-const unsigned char* BlockOf(const std::vector<unsigned char>& file) {
-    if (file.size() != kFileSize || std::memcmp(file.data(), kMagic, sizeof kMagic) != 0) {
-        return nullptr;
+using BlockPiece = std::function<void(std::size_t offset, const unsigned char* data, std::size_t)>;
+
+// Reads a copy a piece at a time, handing on the pieces of its data block. True if the file is
+// whole and checks; `checksum` is then its checksum. Pieces come before the check: a caller uses
+// what it got only on true.
+bool ReadCopy(SavedCopyStore& store, const std::string& name, const BlockPiece& onBlock,
+              uint32_t& checksum) {
+    unsigned char head[sizeof kMagic] = {};
+    unsigned char stored[4] = {};
+    std::size_t at = 0;
+    uint32_t crc = 0;
+    const bool read = store.Read(name, [&](const unsigned char* data, std::size_t size) {
+        while (size > 0) {
+            std::size_t n = 0;
+            if (at < sizeof kMagic) {
+                n = std::min(size, sizeof kMagic - at);
+                std::memcpy(head + at, data, n);
+                crc = Crc32(crc, data, n);
+            } else if (at < sizeof kMagic + kBlockSize) {
+                n = std::min(size, sizeof kMagic + kBlockSize - at);
+                onBlock(at - sizeof kMagic, data, n);
+                crc = Crc32(crc, data, n);
+            } else if (at < kFileSize) {
+                n = std::min(size, kFileSize - at);
+                std::memcpy(stored + (at - sizeof kMagic - kBlockSize), data, n);
+            } else {
+                return false;  // longer than a copy
+            }
+            at += n;
+            data += n;
+            size -= n;
+        }
+        return true;
+    });
+    checksum = crc;
+    return read && at == kFileSize && std::memcmp(head, kMagic, sizeof kMagic) == 0 &&
+           crc == (uint32_t(stored[0]) | uint32_t(stored[1]) << 8 | uint32_t(stored[2]) << 16 |
+                   uint32_t(stored[3]) << 24);
+}
+
+// Compares a copy, a piece at a time, with the whole block read from the device.
+class Comparison {
+public:
+    explicit Comparison(const unsigned char* block) : block(block) {}
+
+    void Add(std::size_t offset, const unsigned char* copy, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            const std::size_t at = offset + i;
+            if (at < std::size_t(kPageSize)) {
+                firstPage[at] = copy[i];  // judged at the end, once the version is known
+            } else if (block[at] != copy[i]) {
+                equal = false;
+                differsBeyondSerial = true;
+                // A 0-bit where the copy has a 1: programming writes only the copy, and the erase
+                // turns bits to 1.
+                reachable = reachable && (copy[i] & ~block[at]) == 0;
+            }
+        }
     }
-    const unsigned char* block = file.data() + sizeof kMagic;
-    const unsigned char* stored = block + kDataBlockSize;
-    const uint32_t crc = uint32_t(stored[0]) | uint32_t(stored[1]) << 8 |
-                         uint32_t(stored[2]) << 16 | uint32_t(stored[3]) << 24;
-    return crc == Checksum(block) ? block : nullptr;
-}
 
-bool IsErased(const unsigned char* bytes, std::size_t size) {
-    return std::all_of(bytes, bytes + size, [](unsigned char b) { return b == 0xFF; });
-}
+    Match Result() {
+        unsigned char writtenBack[kPageSize];
+        std::memcpy(writtenBack, firstPage, sizeof writtenBack);
+        RaiseFirmwareVersion(writtenBack);
+        bool serialDiffers = false;
+        bool serialErased = false;
+        for (std::size_t at = 0; at < std::size_t(kPageSize); ++at) {
+            const unsigned char c = firstPage[at];
+            const unsigned char r = writtenBack[at];
+            const unsigned char b = block[at];
+            equal = equal && b == c;
+            // Before the restore the page held the copy, after it the copy as written back.
+            reachable = reachable && (c & r & ~b) == 0;
+            if (b == c || b == r) {
+                continue;
+            }
+            if (at >= std::size_t(kSerialNumberOffset) &&
+                at < std::size_t(kSerialNumberOffset) + kSerialSize) {
+                serialDiffers = true;
+                serialErased = serialErased || b == 0xFF;
+            } else {
+                differsBeyondSerial = true;
+            }
+        }
+        if (equal) {
+            return Match::intact;
+        }
+        if (!reachable) {
+            return Match::foreign;
+        }
+        if (!serialDiffers) {
+            return Match::cut;
+        }
+        // A cut erase or a torn page leaves its marks across a whole sector or page, never in a
+        // few bits of the serial number alone: that is another Kavix of the same batch.
+        if (!differsBeyondSerial && !serialErased) {
+            return Match::foreign;
+        }
+        return Match::unlabelled;
+    }
+
+    int32_t SerialNumber() const { return SerialNumberOf(firstPage); }
+
+private:
+    const unsigned char* block;
+    unsigned char firstPage[kPageSize] = {};
+    bool equal = true;
+    bool reachable = true;
+    bool differsBeyondSerial = false;
+};
 
 }  // namespace
 
-std::string FileName(int32_t serialNumber) {
-    char name[32];
-    std::snprintf(name, sizeof name, "%s%ld%s", kPrefix, long(serialNumber), kSuffix);
+Match Compare(const unsigned char* copy, const unsigned char* block) {
+    Comparison comparison(block);
+    comparison.Add(0, copy, kBlockSize);
+    return comparison.Result();
+}
+
+Found Find(SavedCopyStore& store, const unsigned char* block) {
+    static_assert(kFirmwareVersionOffset + 2 <= kPageSize, "the version lies in the first page");
+    Found found;
+    std::vector<std::string> names;
+    if (!store.Names(names)) {
+        found.outcome = Found::unreadable;
+        return found;
+    }
+    std::sort(names.begin(), names.end());
+    // Copies whose serial number the block still reads come first: the device's own label.
+    std::vector<Copy> labelled;
+    std::vector<Copy> unlabelled;
+    for (const std::string& name : names) {
+        bool temporary = false;
+        if (!IsCopyName(name, temporary)) {
+            continue;
+        }
+        Comparison comparison(block);
+        Copy copy;
+        if (!ReadCopy(
+                store, name,
+                [&](std::size_t at, const unsigned char* data, std::size_t size) {
+                    comparison.Add(at, data, size);
+                },
+                copy.checksum)) {
+            // A temporary file that a cut left unfinished: no erase followed it.
+            if (temporary) {
+                continue;
+            }
+            found.outcome = Found::unreadable;
+            found.unreadableName = name;
+            return found;
+        }
+        copy.match = comparison.Result();
+        if (copy.match == Match::foreign) {
+            continue;
+        }
+        copy.name = name;
+        copy.serialNumber = comparison.SerialNumber();
+        std::vector<Copy>& list = copy.match == Match::unlabelled ? unlabelled : labelled;
+        if (std::none_of(list.begin(), list.end(),
+                         [&](const Copy& other) { return other.checksum == copy.checksum; })) {
+            list.push_back(copy);
+        }
+    }
+    // Two copies that both read as this Kavix: neither can be chosen.
+    if (labelled.size() > 1) {
+        found.outcome = Found::several;
+        return found;
+    }
+    found.copies = labelled.empty() ? unlabelled : labelled;
+    found.outcome = found.copies.empty() ? Found::none : Found::one;
+    return found;
+}
+
+bool Load(SavedCopyStore& store, const std::string& name, unsigned char* block) {
+    uint32_t checksum = 0;
+    return ReadCopy(
+        store, name,
+        [block](std::size_t at, const unsigned char* data, std::size_t size) {
+            std::memcpy(block + at, data, size);
+        },
+        checksum);
+}
+
+uint32_t Checksum(const unsigned char* block) {
+    return Crc32(Crc32(0, kMagic, sizeof kMagic), block, kBlockSize);
+}
+
+std::string FileName(int32_t serialNumber, uint32_t checksum) {
+    char name[48];
+    std::snprintf(name, sizeof name, "%s%ld-%08lx%s", kPrefix, long(serialNumber),
+                  static_cast<unsigned long>(checksum), kSuffix);
     return name;
 }
 
 bool Save(SavedCopyStore& store, const unsigned char* block) {
     const uint32_t crc = Checksum(block);
+    const std::string name = FileName(SerialNumberOf(block), crc);
+    uint32_t kept = 0;
+    if (ReadCopy(
+            store, name, [](std::size_t, const unsigned char*, std::size_t) {}, kept) &&
+        kept == crc) {
+        return true;
+    }
     const unsigned char stored[4] = {
         static_cast<unsigned char>(crc), static_cast<unsigned char>(crc >> 8),
         static_cast<unsigned char>(crc >> 16), static_cast<unsigned char>(crc >> 24)};
-    return store.Write(FileName(SerialNumberOf(block)),
-                       {{kMagic, sizeof kMagic}, {block, kDataBlockSize}, {stored, sizeof stored}});
+    return store.Write(name,
+                       {{kMagic, sizeof kMagic}, {block, kBlockSize}, {stored, sizeof stored}});
 }
 
-void Remove(SavedCopyStore& store, int32_t serialNumber) {
-    store.Remove(FileName(serialNumber));
-}
-
-bool Applies(const unsigned char* copy, const unsigned char* block) {
-    // A copy that holds nothing but erased bytes has nothing to give back, and would match any
-    // device whose block reads erased.
-    if (IsErased(copy, kDataBlockSize)) {
-        return false;
-    }
-    unsigned char writtenBack[kPageSize];
-    for (int32_t at = 0; at < kDataBlockSize; at += kPageSize) {
-        const unsigned char* page = block + at;
-        if (std::memcmp(page, copy + at, kPageSize) == 0 || IsErased(page, kPageSize)) {
-            continue;
-        }
-        // Only the page that holds the version differs once written back.
-        if (at != 0) {
-            return false;
-        }
-        std::memcpy(writtenBack, copy, kPageSize);
-        RaiseFirmwareVersion(writtenBack);
-        if (std::memcmp(page, writtenBack, kPageSize) != 0) {
-            return false;
+void Remove(SavedCopyStore& store, uint32_t checksum) {
+    std::vector<std::string> names;
+    store.Names(names);
+    for (const std::string& name : names) {
+        bool temporary = false;
+        uint32_t crc = 0;
+        if (IsCopyName(name, temporary) &&
+            ReadCopy(
+                store, name, [](std::size_t, const unsigned char*, std::size_t) {}, crc) &&
+            crc == checksum) {
+            store.Remove(name);
         }
     }
-    return true;
-}
-
-Applying FindApplying(SavedCopyStore& store, const unsigned char* block) {
-    static_assert(kFirmwareVersionOffset + 2 <= kPageSize, "the version lies in the first page");
-    Applying found;
-    std::vector<unsigned char> file;
-    for (const std::string& name : store.Names()) {
-        if (!IsCopyName(name) || !store.Read(name, file, kFileSize)) {
-            continue;
-        }
-        const unsigned char* copy = BlockOf(file);
-        if (copy == nullptr || !Applies(copy, block)) {
-            continue;
-        }
-        if (++found.count == 1) {
-            found.copy.assign(copy, copy + kDataBlockSize);
-        } else {
-            break;
-        }
-    }
-    return found;
 }
 
 }  // namespace saved_copies

@@ -1,5 +1,7 @@
-// Copies of device data blocks, kept on disk from before the erase until the update has finished,
-// one per serial number. Each file carries a checksum, so a torn or damaged copy is never used.
+// Copies of device data blocks, kept on disk from before the erase until the device has been read
+// back holding what was written. Each file carries a checksum, so a torn or damaged copy is never
+// used, and is named by the serial number and that checksum, so that copies of one Kavix with other
+// content never replace each other. Files are read a piece at a time, never whole.
 #ifndef ORVFLASH_UPDATE_SAVED_COPIES_H
 #define ORVFLASH_UPDATE_SAVED_COPIES_H
 
@@ -11,24 +13,48 @@
 
 namespace saved_copies {
 
-// The file that holds the copy of the device with this serial number.
-std::string FileName(int32_t serialNumber);
-
-// Saves the data block (serial number at its start) as read from the device.
-bool Save(SavedCopyStore& store, const unsigned char* block);
-
-void Remove(SavedCopyStore& store, int32_t serialNumber);
-
-// Whether `copy` can be what `block` was before an update that did not finish: every page of the
-// block holds that page of the copy, or of the copy as it is written back, or is erased.
-bool Applies(const unsigned char* copy, const unsigned char* block);
-
-struct Applying {
-    int count = 0;                    // whole copies that apply; counting stops at 2
-    std::vector<unsigned char> copy;  // the data block of the first of them
+// How a data block read from a device stands to a copy (the rule: docs/architecture.md).
+enum class Match {
+    foreign,     // no cut leaves this block from the copy: the device keeps its own data
+    intact,      // the block is the copy
+    cut,         // a cut left it, and its serial number still reads the copy's
+    unlabelled,  // a cut could have left it, but its serial number no longer reads the copy's
 };
 
-Applying FindApplying(SavedCopyStore& store, const unsigned char* block);
+Match Compare(const unsigned char* copy, const unsigned char* block);
+
+struct Copy {
+    std::string name;  // a file that holds it
+    uint32_t checksum = 0;
+    int32_t serialNumber = 0;
+    Match match = Match::foreign;
+};
+
+struct Found {
+    enum Outcome { none, one, several, unreadable } outcome = none;
+    // One: the copy whose serial number the block reads, or the copies that it could be, for the
+    // label to tell. Unreadable: the file that cannot be read, empty for the folder.
+    std::vector<Copy> copies;
+    std::string unreadableName;
+};
+
+// The copies that `block` could have been before an update that did not finish. Copies with the
+// same content count once; a complete temporary file counts as a copy.
+Found Find(SavedCopyStore& store, const unsigned char* block);
+
+// Reads the copy `name` into `block`; false if it cannot be read or does not check.
+bool Load(SavedCopyStore& store, const std::string& name, unsigned char* block);
+
+// The checksum that names and identifies a copy of `block`.
+uint32_t Checksum(const unsigned char* block);
+
+std::string FileName(int32_t serialNumber, uint32_t checksum);
+
+// Saves `block` as read from the device, unless a copy with its content is kept already.
+bool Save(SavedCopyStore& store, const unsigned char* block);
+
+// Removes every file that holds the copy with `checksum`, and no other.
+void Remove(SavedCopyStore& store, uint32_t checksum);
 
 }  // namespace saved_copies
 

@@ -1,10 +1,11 @@
 // Where the copies of devices' data blocks are kept, so that an update cut short by a power loss, a
 // pulled cable or a killed program can be finished by the next start. The Windows form keeps them
-// under the user's local application data; the tests keep them in a folder of their own.
+// under the user's local application data; the tests keep them in a folder or in memory.
 #ifndef ORVFLASH_UPDATE_SAVED_COPY_STORE_H
 #define ORVFLASH_UPDATE_SAVED_COPY_STORE_H
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -16,16 +17,20 @@ struct ByteSpan {
 
 class SavedCopyStore {
 public:
+    // Takes the file's bytes in order, a piece at a time; false stops the reading.
+    using Consumer = std::function<bool(const unsigned char* data, std::size_t size)>;
+
     virtual ~SavedCopyStore() = default;
 
-    // Replaces the file `name` with `parts`, one after the other, durably: once it returns true,
-    // the file holds all of them even if the power fails; until then it holds what it held.
+    // Writes the file `name` with `parts`, one after the other, durably: once it returns true, the
+    // file, its name and the folder are on the disk even if the power fails; until then the name
+    // holds what it held. The whole file is first written as `name` + ".tmp".
     virtual bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) = 0;
-    // The names of the files kept.
-    virtual std::vector<std::string> Names() = 0;
-    // The whole file; false if it cannot be read or holds more than `maxSize` bytes.
-    virtual bool Read(const std::string& name, std::vector<unsigned char>& content,
-                      std::size_t maxSize) = 0;
+    // The names of the files kept; false if the folder exists but cannot be listed.
+    virtual bool Names(std::vector<std::string>& names) = 0;
+    // Hands the whole file to `consume`; false if it cannot be read to its end or `consume`
+    // stopped.
+    virtual bool Read(const std::string& name, const Consumer& consume) = 0;
     virtual void Remove(const std::string& name) = 0;
 };
 

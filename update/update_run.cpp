@@ -1,5 +1,6 @@
 #include "update_run.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "flash_map.h"
@@ -28,12 +29,29 @@ void UpdateRun::Reset() {
     deviceHandle = -1;
     serialNumber = 0;
     savedData.reset(new unsigned char[kDataBlockSize]);
+    sectorAsRead.reset(new unsigned char[kSectorSize]);
+    copyKept = false;
 }
 
 void UpdateRun::LogLines(std::initializer_list<const char*> lines) {
     for (const char* line : lines) {
         window.AppendLog("%s", line);
     }
+}
+
+void UpdateRun::LogReadError() {
+    LogLines({"Error reading flash contents.", "Unable to continue, aborting safely.",
+              "Close the program and try again.", kAdvice, ""});
+}
+
+// Nothing is done while a copy that may hold a device's only data cannot be checked.
+void UpdateRun::LogCopyUnreadable(const std::string& name) {
+    if (name.empty()) {
+        window.AppendLog("The saved copies of device data cannot be listed, unable to continue.");
+    } else {
+        window.AppendLog("The saved copy %s cannot be read, unable to continue.", name.c_str());
+    }
+    LogLines({"Nothing was changed. Close the program and try again.", kAdvice, ""});
 }
 
 void UpdateRun::OnBnClickedUpdate() {
@@ -117,8 +135,7 @@ bool UpdateRun::ReadDataBlock() {
     for (int32_t k = 0; k < kDataBlockSectors; ++k) {
         if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k,
                          savedData.get() + k * kSectorSize) != 0) {
-            LogLines({"Error reading flash contents.", "Unable to continue, aborting safely.",
-                      "Close the program and try again.", kAdvice, ""});
+            LogReadError();
             return false;
         }
     }
@@ -128,20 +145,57 @@ bool UpdateRun::ReadDataBlock() {
 // A block that an interrupted update left half erased or half written is not the device's data:
 // the copy saved before that update's erase is.
 bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
-    const saved_copies::Applying found = saved_copies::FindApplying(*savedCopies, savedData.get());
-    if (found.count > 1) {
+    using saved_copies::Found;
+    using saved_copies::Match;
+    std::memcpy(sectorAsRead.get(), savedData.get(), size_t(kSectorSize));
+    serialNumber = SerialNumberOf(savedData.get());
+    const Found found = saved_copies::Find(*savedCopies, savedData.get());
+    if (found.outcome == Found::unreadable) {
+        LogCopyUnreadable(found.unreadableName);
+        return false;
+    }
+    if (found.outcome == Found::several) {
         LogLines({"Saved data of more than one Kavix could belong to this one, unable to continue.",
                   kAdvice, ""});
         return false;
     }
-    if (found.count == 1 &&
-        std::memcmp(found.copy.data(), savedData.get(), size_t(kDataBlockSize)) != 0) {
+    const saved_copies::Copy* taken = nullptr;
+    for (const saved_copies::Copy& copy : found.copies) {
+        if (copy.match != Match::unlabelled) {
+            taken = &copy;
+            break;
+        }
+        // The cut took the serial number with it, and another Kavix could hold the same: only the
+        // label on the device can tell. No keeps the device's own data, and the copy stays.
+        const int answer = window.AskQuestion(
+            "An update of the Kavix with serial number %d did not finish. Its data may be what the "
+            "Kavix attached holds now, whose serial number reads %d. If the label on the Kavix "
+            "attached says %d, click yes to write the saved data back. Otherwise click no to "
+            "update it with the data it holds.",
+            copy.serialNumber, serialNumber, copy.serialNumber);
+        if (abandoned || (answer != kAnswerYes && answer != kAnswerNo)) {
+            return false;
+        }
+        if (answer == kAnswerYes) {
+            taken = &copy;
+            break;
+        }
+    }
+    if (taken == nullptr) {
+        return true;
+    }
+    if (taken->match != Match::intact) {
+        if (!saved_copies::Load(*savedCopies, taken->name, savedData.get())) {
+            LogCopyUnreadable(taken->name);
+            return false;
+        }
         LogLines(
             {"An earlier update of this Kavix did not finish. Its saved data will be written "
              "back."});
-        std::memcpy(savedData.get(), found.copy.data(), size_t(kDataBlockSize));
     }
-    serialNumber = SerialNumberOf(savedData.get());
+    serialNumber = taken->serialNumber;
+    copyChecksum = taken->checksum;
+    copyKept = true;
     return true;
 }
 
@@ -167,9 +221,13 @@ bool UpdateRun::ConfirmUpdate() {
 // there, whole, before anything is erased. The copy holds the block as read, before the version is
 // raised, so that a later start tells an unfinished update from a finished one.
 bool UpdateRun::SaveCopy() {
-    if (!saved_copies::Save(*savedCopies, savedData.get())) {
-        LogLines({"Unable to save a copy of the device data, unable to continue.", ""});
-        return false;
+    if (!copyKept) {
+        if (!saved_copies::Save(*savedCopies, savedData.get())) {
+            LogLines({"Unable to save a copy of the device data, unable to continue.", ""});
+            return false;
+        }
+        copyChecksum = saved_copies::Checksum(savedData.get());
+        copyKept = true;
     }
     RaiseFirmwareVersion(savedData.get());
     return true;
@@ -217,14 +275,23 @@ void UpdateRun::UpdateWorker() {
     }
     LogLines({"Updating... Do not unplug the Kavix"});
 
+    // One sector at a time: to know the device again, then to read back what was written.
+    std::unique_ptr<unsigned char[]> sector(new unsigned char[kSectorSize]);
+    const DeviceCheck check = abandoned ? DeviceCheck::same : CheckDeviceAsRead(sector.get());
     bool deviceFailed = false;
-    if (!abandoned) {
+    if (check == DeviceCheck::same && !abandoned) {
         deviceFailed = orvClearFlash(deviceHandle) != 0;
         const int32_t pageCount = ImagePageCount(imageLength);
         if (!WritePages(kImageFirstPage, imageData.get(), pageCount, pageCount / 10 + 5)) {
             deviceFailed = true;
         }
         if (!WritePages(kDataBlockFirstPage, savedData.get(), kRestoredPages, kRestoreThreshold)) {
+            deviceFailed = true;
+        }
+        // Success is what the device reads back, not what its statuses said.
+        if (!deviceFailed && !abandoned &&
+            (!ReadBack(0, imageData.get(), pageCount * kPageSize, sector.get()) ||
+             !ReadBack(kDataBlockOffset, savedData.get(), kRestoredSize, sector.get()))) {
             deviceFailed = true;
         }
     }
@@ -235,18 +302,50 @@ void UpdateRun::UpdateWorker() {
 
     if (abandoned) {
         // The window is gone; nothing of it may be touched. The copy stays for the next start.
+    } else if (check == DeviceCheck::unreadable) {
+        window.OnRunEnded(false);
+        LogReadError();
+    } else if (check == DeviceCheck::other) {
+        window.OnRunEnded(false);
+        LogLines({"The Kavix attached is not the one that was read. Nothing was erased.",
+                  "Aborting update, close program and try again.", ""});
     } else if (deviceFailed) {
         window.OnRunEnded(false);
         LogLines({"", "Error writing to the Kavix, the update did not complete.",
                   "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
     } else {
-        saved_copies::Remove(*savedCopies, serialNumber);
+        // The device holds the copy now: this copy, and only this one, has served.
+        saved_copies::Remove(*savedCopies, copyChecksum);
         if (progressCtrl != nullptr) {
             progressCtrl->SetPos(kProgressMax);
         }
         LogLines({"", "Finished updating.", "You may safely close the application."});
         window.OnRunEnded(true);
     }
+}
+
+// The user may have swapped the Kavix between the reads and the last Yes.
+UpdateRun::DeviceCheck UpdateRun::CheckDeviceAsRead(unsigned char* sector) {
+    if (orvReadFlash(deviceHandle, kDataBlockFirstSector, sector) != 0) {
+        return DeviceCheck::unreadable;
+    }
+    return std::memcmp(sector, sectorAsRead.get(), size_t(kSectorSize)) == 0 ? DeviceCheck::same
+                                                                             : DeviceCheck::other;
+}
+
+bool UpdateRun::ReadBack(int32_t offset, const unsigned char* written, int32_t length,
+                         unsigned char* sector) {
+    for (int32_t at = offset; at < offset + length && !abandoned;) {
+        const int32_t index = at / kSectorSize;
+        const int32_t inSector = at - index * kSectorSize;
+        const int32_t count = std::min(kSectorSize - inSector, offset + length - at);
+        if (orvReadFlash(deviceHandle, index, sector) != 0 ||
+            std::memcmp(sector + inSector, written + (at - offset), size_t(count)) != 0) {
+            return false;
+        }
+        at += count;
+    }
+    return true;
 }
 
 bool UpdateRun::WritePages(int32_t firstPage, unsigned char* source, int32_t count, int threshold) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <string>
 
 #include "firmware_file.h"
 #include "saved_copy_store.h"
@@ -19,7 +20,8 @@ public:
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
 
-    // Back to Idle, as the window initialises; allocates the saved-data buffer.
+    // The state before any Update click, as the window initialises; allocates the saved-data
+    // buffer.
     void Reset();
 
     // The Update command. Reads the image, identifies the device, reads its data block (or takes
@@ -52,6 +54,12 @@ public:
     std::unique_ptr<unsigned char[]> imageData;
     int32_t imageLength = 0;
     std::unique_ptr<SavedCopyStore> savedCopies;
+    // The first sector of the data block as the preparation read it, to know the device again
+    // before the erase.
+    std::unique_ptr<unsigned char[]> sectorAsRead;
+    // The copy of the device's data that this run writes back, once it is on disk.
+    uint32_t copyChecksum = 0;
+    bool copyKept = false;
 
 private:
     bool ReadImage();
@@ -62,11 +70,21 @@ private:
     bool SaveCopy();
     bool StartWorker();
 
+    // On the worker: whether the device still holds the sector read before the questions.
+    enum class DeviceCheck { same, unreadable, other };
+    DeviceCheck CheckDeviceAsRead(unsigned char* sector);
+    // Reads back the sectors that `length` bytes from `offset` fall in and compares those bytes
+    // with `written`; false on a difference or a failed read.
+    bool ReadBack(int32_t offset, const unsigned char* written, int32_t length,
+                  unsigned char* sector);
+
     // Writes `count` pages from `source` on, advancing the bar after every `threshold` + 2 pages;
     // false if the device refused any of them (every page is still tried).
     bool WritePages(int32_t firstPage, unsigned char* source, int32_t count, int threshold);
     void AdvanceProgress(int& counter, int threshold);
     void LogLines(std::initializer_list<const char*> lines);
+    void LogReadError();
+    void LogCopyUnreadable(const std::string& name);
 
     UpdateRunWindow& window;
     std::atomic<bool> abandoned{false};

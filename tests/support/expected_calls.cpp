@@ -22,7 +22,10 @@ std::vector<std::string> PreparationCalls() {
 }
 
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
+    const auto read = [](std::size_t sector) { return "orvReadFlash " + std::to_string(sector); };
     std::vector<std::string> names = PreparationCalls();
+    // The worker reads the first data sector again, to know the device before the erase.
+    names.push_back(read(flash_map::kDataBlockFirstSector));
     names.push_back("orvClearFlash");
     const int imagePages = layout::ImagePages(imageLength);
     for (int page = 0; page < imagePages; ++page) {
@@ -30,6 +33,14 @@ std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
     }
     for (int page = layout::kFirstDataPage; page < layout::kRestoredEndPage; ++page) {
         names.push_back("orvWriteFlash " + std::to_string(page));
+    }
+    // Then it reads back the sectors that the image and the restored pages fall in.
+    for (std::size_t sector = 0; sector * layout::kSector < imagePages * layout::kPage; ++sector) {
+        names.push_back(read(sector));
+    }
+    for (std::size_t sector = layout::kDataBlock / layout::kSector;
+         sector * layout::kSector < layout::kRestoredEndPage * layout::kPage; ++sector) {
+        names.push_back(read(sector));
     }
     return names;
 }

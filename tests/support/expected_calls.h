@@ -13,7 +13,8 @@ std::vector<std::string> CallNames(const std::vector<orv_sim::DeviceCall>& calls
 
 // The calls of a run that gets as far as the worker: open, type, the eight data sector reads.
 std::vector<std::string> PreparationCalls();
-// ...followed by the erase and the writes of a complete run for an image of `imageLength` bytes.
+// ...followed by the worker's calls in a complete run for an image of `imageLength` bytes: the
+// first data sector read again, the erase, the writes, and the read-back of the sectors written.
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength);
 
 // Where two call sequences differ first, as a message; empty when they are equal.

@@ -57,6 +57,26 @@ inline std::string SerialQuestion(int32_t serial) {
            ", if this is correct and you wish to continue, click yes";
 }
 
+// Asked when a cut has left the data block without the serial number of a copy it may hold.
+inline std::string LabelQuestion(int32_t copySerial, int32_t readSerial) {
+    const std::string copy = std::to_string(copySerial);
+    return "An update of the Kavix with serial number " + copy +
+           " did not finish. Its data may be what the Kavix attached holds now, whose serial "
+           "number reads " +
+           std::to_string(readSerial) + ". If the label on the Kavix attached says " + copy +
+           ", click yes to write the saved data back. Otherwise click no to update it with the "
+           "data it holds.";
+}
+
+inline Lines CopyUnreadable(const std::string& name) {
+    return {"The saved copy " + name + " cannot be read, unable to continue.",
+            "Nothing was changed. Close the program and try again.", kAdvice, ""};
+}
+
+inline const Lines kOtherKavix = {
+    "The Kavix attached is not the one that was read. Nothing was erased.",
+    "Aborting update, close program and try again.", ""};
+
 // The lines of a log as the window holds it, without their "\r\n"; a last line without one is
 // marked, so that it never passes for a whole line.
 inline Lines LinesOf(const std::string& log) {

@@ -16,24 +16,38 @@ Bytes BlockOf(const Bytes& flash) {
 }
 
 // What a page of a data block holds: each run of BlockWith gives the state of the pages up to its
-// end.
-enum class PageState { copy, writtenBack, erased, foreign };
+// end. Torn and partly erased pages hold some of their bits, as a cut leaves them.
+enum class PageState { copy, writtenBack, erased, foreign, torn, partlyErased };
 
 Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageState>> runs) {
     Bytes writtenBack = copy;
     RaiseFirmwareVersion(writtenBack.data());
     const Bytes foreign = Pattern(copy.size(), 34);
+    const Bytes someBits = Pattern(copy.size(), 35);
     Bytes block(copy.size(), 0xFF);
     int page = 0;
     for (const auto& [end, state] : runs) {
         for (; page < end; ++page) {
-            const Bytes* from = state == PageState::copy          ? &copy
-                                : state == PageState::writtenBack ? &writtenBack
-                                : state == PageState::foreign     ? &foreign
-                                                                  : nullptr;
-            if (from != nullptr) {
-                std::copy_n(from->begin() + page * kPageSize, kPageSize,
-                            block.begin() + page * kPageSize);
+            for (int i = page * kPageSize; i < (page + 1) * kPageSize; ++i) {
+                switch (state) {
+                    case PageState::copy:
+                        block[i] = copy[i];
+                        break;
+                    case PageState::writtenBack:
+                        block[i] = writtenBack[i];
+                        break;
+                    case PageState::erased:
+                        break;
+                    case PageState::foreign:
+                        block[i] = foreign[i];
+                        break;
+                    case PageState::torn:
+                        block[i] = writtenBack[i] | someBits[i];
+                        break;
+                    case PageState::partlyErased:
+                        block[i] = copy[i] | someBits[i];
+                        break;
+                }
             }
         }
     }
@@ -53,6 +67,11 @@ void ClickInNewStart(FakeWindow& window, std::unique_ptr<SavedCopyStore> store) 
     window.run = nullptr;
 }
 
+std::string CopyName(const Bytes& block) {
+    return saved_copies::FileName(SerialNumberOf(block.data()),
+                                  saved_copies::Checksum(block.data()));
+}
+
 }  // namespace
 
 TEST(SavedCopyChecksum, IsTheCrc32OfZipAndCarriesOverParts) {
@@ -69,39 +88,64 @@ TEST(SavedCopyChecksum, IsTheCrc32OfZipAndCarriesOverParts) {
     EXPECT_EQ(Crc32(Crc32(0, all, 3), all + 3, 253), 0x29058C73u);
 }
 
-TEST(SavedCopyRule, AppliesOnlyToWhatAnUnfinishedUpdateLeaves) {
+TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
     using S = PageState;
+    using M = saved_copies::Match;
     const Bytes copy = BlockOf(DeviceFlash());
+    const auto withSerial = [&](uint32_t serial) {
+        Bytes block = copy;
+        for (int i = 0; i < 4; ++i) {
+            block[kSerialNumberOffset + i] = static_cast<unsigned char>(serial >> (8 * i));
+        }
+        return block;
+    };
+    const auto withVersion = [&](unsigned char version) {
+        Bytes block = copy;
+        block[kFirmwareVersionOffset] = version;
+        return block;
+    };
     const struct {
         const char* name;
         Bytes block;
-        bool applies;
+        M match;
     } cases[] = {
-        {"equal", BlockWith(copy, {{kBlockPages, S::copy}}), true},
-        {"written back", BlockWith(copy, {{kBlockPages, S::writtenBack}}), true},
-        {"erased", BlockWith(copy, {{kBlockPages, S::erased}}), true},
+        {"equal", copy, M::intact},
+        {"written back", BlockWith(copy, {{kBlockPages, S::writtenBack}}), M::cut},
         {"half written back", BlockWith(copy, {{700, S::writtenBack}, {kBlockPages, S::erased}}),
-         true},
-        {"copy and erased", BlockWith(copy, {{1, S::copy}, {kBlockPages, S::erased}}), true},
-        {"foreign", BlockWith(copy, {{kBlockPages, S::foreign}}), false},
+         M::cut},
+        {"torn page",
+         BlockWith(copy, {{900, S::writtenBack}, {901, S::torn}, {kBlockPages, S::erased}}),
+         M::cut},
+        {"copy and erased", BlockWith(copy, {{1, S::copy}, {kBlockPages, S::erased}}), M::cut},
+        {"version bits partly erased", withVersion(6), M::cut},
+        // The serial number is gone with the cut: only the label tells.
+        {"erased", BlockWith(copy, {{kBlockPages, S::erased}}), M::unlabelled},
+        {"partly erased", BlockWith(copy, {{kBlockPages, S::partlyErased}}), M::unlabelled},
+        {"first page torn", BlockWith(copy, {{1, S::torn}, {kBlockPages, S::erased}}),
+         M::unlabelled},
+        {"serial byte erased", withSerial(uint32_t(kTestSerial) | 0xFF), M::unlabelled},
+        // Another Kavix of the batch whose serial number holds the copy's bits: no cut touches
+        // the serial number alone.
+        {"twin", withSerial(uint32_t(kTestSerial) | 1), M::foreign},
+        {"foreign", BlockWith(copy, {{kBlockPages, S::foreign}}), M::foreign},
         {"one foreign page",
          BlockWith(copy, {{300, S::writtenBack}, {301, S::foreign}, {kBlockPages, S::erased}}),
-         false},
-        {"foreign first page", BlockWith(copy, {{1, S::foreign}, {kBlockPages, S::erased}}), false},
+         M::foreign},
+        {"foreign first page", BlockWith(copy, {{1, S::foreign}, {kBlockPages, S::erased}}),
+         M::foreign},
+        // 4 to 2 clears a bit that neither the copy nor the version written back has clear.
+        {"version lowered", withVersion(2), M::foreign},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(saved_copies::Applies(copy.data(), c.block.data()), c.applies) << c.name;
+        EXPECT_EQ(saved_copies::Compare(copy.data(), c.block.data()), c.match) << c.name;
     }
-    // A version raised to anything but 5 is not what a run writes back.
-    Bytes other = copy;
-    other[kFirmwareVersionOffset] = 6;
-    EXPECT_FALSE(saved_copies::Applies(copy.data(), other.data()));
-    // An erased copy gives nothing back and would match every erased device.
+    // An erased copy holds what an erased block holds.
     const Bytes erased(kDataBlockSize, 0xFF);
-    EXPECT_FALSE(saved_copies::Applies(erased.data(), erased.data()));
+    EXPECT_EQ(saved_copies::Compare(erased.data(), erased.data()), M::intact);
 }
 
-// A device as an interrupted update left it, and a copy saved before that update's erase.
+// A device as an interrupted update left it, and a copy saved before that update's erase, kept
+// twice (a copy of the file made in Explorer counts once).
 TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
     const Bytes original = DeviceFlash();
     const Bytes image = Pattern(20 * 256, 30);
@@ -115,21 +159,26 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
                     flash.begin() + kDataBlockOffset);
         return flash;
     };
+    const std::string labelQuestion = LabelQuestion(kTestSerial, -1);
     const struct {
         const char* name;
         Bytes flash;
         bool recovered;
+        Lines questions;
     } cases[] = {
-        {"killed after the erase", cutShort(0, 0), true},
-        {"killed in the image", cutShort(2560, 0), true},
-        {"killed in the write-back", cutShort(image.size(), 900), true},
-        {"killed before the erase", original, false},
+        {"killed after the erase", cutShort(0, 0), true, {labelQuestion, kSerialQuestion}},
+        {"killed in the image", cutShort(2560, 0), true, {labelQuestion, kSerialQuestion}},
+        {"killed in the write-back", cutShort(image.size(), 900), true, {kSerialQuestion}},
+        {"killed before the erase", original, false, {kSerialQuestion}},
     };
+    const Bytes copy = BlockOf(original);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         device.WriteFlash(c.flash);
         device.WriteImage(image);
-        ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(original).data()));
+        ASSERT_TRUE(saved_copies::Save(*copies, copy.data()));
+        std::filesystem::copy_file(device.Folder() / "copies" / CopyName(copy),
+                                   device.Folder() / "copies" / "Kavix-1 - Copy.copy");
         FakeWindow second;
         ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
 
@@ -138,48 +187,93 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
             log.push_back(kRecovered);
         }
         EXPECT_EQ(second.Log(), Concat(log, kFinishedLines));
-        EXPECT_EQ(second.Questions(), Lines{kSerialQuestion});
+        EXPECT_EQ(second.Questions(), c.questions);
         EXPECT_EQ(device.ReadFlash(), finished);
         EXPECT_TRUE(copies->Names().empty());
     }
 }
 
 TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
-    Bytes erasedFlash = DeviceFlash(1, 4);
-    std::fill(erasedFlash.begin(), erasedFlash.begin() + layout::kMiB, 0xFF);
-    const Lines kAmbiguous = {
-        kIdentifying,
-        "Saved data of more than one Kavix could belong to this one, unable to continue.", kAdvice,
-        ""};
-    // Two copies match an erased block: neither is chosen, and nothing is erased.
+    // Two copies of one Kavix, and a block cut short after its first page that reads as either:
+    // neither is chosen, and nothing is erased.
+    const Bytes own = DeviceFlash(1, 4);
+    Bytes other = BlockOf(own);
+    other[700] ^= 0xFF;
+    Bytes erasedFlash = own;
+    std::fill(erasedFlash.begin() + layout::kDataBlock + kPageSize,
+              erasedFlash.begin() + layout::kMiB, 0xFF);
     device.WriteFlash(erasedFlash);
     device.WriteImage(Pattern(256, 31));
     ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(1, 4)).data()));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(2, 4)).data()));
+    ASSERT_TRUE(saved_copies::Save(*copies, other.data()));
     Click();
-    EXPECT_EQ(window.Log(), kAmbiguous);
+    EXPECT_EQ(window.Log(),
+              (Lines{kIdentifying,
+                     "Saved data of more than one Kavix could belong to this one, unable to "
+                     "continue.",
+                     kAdvice, ""}));
     EXPECT_EQ(device.Calls().size(), 2u + 8);
     EXPECT_EQ(device.ReadFlash(), erasedFlash);
     EXPECT_EQ(copies->Names().size(), 2u);
 }
 
-TEST_F(UpdateRunTest, DamagedOrForeignCopyIsLeftAlone) {
+// Copies of two Kavix could each be an erased block: the label decides, one question each; No to
+// both updates the device with its own data and keeps both copies.
+TEST_F(UpdateRunTest, LabelDecidesBetweenCopiesOfSeveralKavix) {
+    Bytes erasedFlash = DeviceFlash(1, 4);
+    std::fill(erasedFlash.begin(), erasedFlash.begin() + layout::kMiB, 0xFF);
+    const Bytes image = Pattern(256, 31);
+    for (const int answers : {1, 2}) {
+        SCOPED_TRACE(answers);
+        ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(1, 4)).data()));
+        ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(2, 4)).data()));
+        device.WriteFlash(erasedFlash);
+        device.WriteImage(image);
+        FakeWindow second;
+        second.answers =
+            answers == 1 ? std::deque<int>{kAnswerYes} : std::deque<int>{kAnswerNo, kAnswerNo};
+        ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
+        if (answers == 1) {
+            EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(1, -1), SerialQuestion(1)}));
+            EXPECT_EQ(device.ReadFlash(), FlashAfterRun(DeviceFlash(1, 4), image));
+            EXPECT_EQ(copies->Names(),
+                      std::vector<std::string>{CopyName(BlockOf(DeviceFlash(2, 4)))});
+        } else {
+            EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(1, -1), LabelQuestion(2, -1),
+                                                 kUpToDateQuestion, SerialQuestion(-1)}));
+            EXPECT_EQ(device.ReadFlash(), FlashAfterRun(erasedFlash, image));
+            EXPECT_EQ(copies->Names().size(), 2u);
+        }
+        std::filesystem::remove_all(device.Folder() / "copies");
+    }
+}
+
+// A torn temporary file is what a cut while saving leaves, and is passed over; a copy that cannot
+// be checked may hold a device's only data, and stops the run with nothing touched.
+TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     const Bytes own = DeviceFlash();
     const Bytes image = Pattern(256, 32);
-    const std::string foreignName = saved_copies::FileName(555);
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(555, 4)).data()));
-    // The copy of this very device, torn: its last byte lost.
+    const Bytes foreign = BlockOf(DeviceFlash(555, 4));
+    ASSERT_TRUE(saved_copies::Save(*copies, foreign.data()));
+    const std::filesystem::path torn = device.Folder() / "copies" / CopyName(BlockOf(own));
     ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
-    const std::filesystem::path torn =
-        device.Folder() / "copies" / saved_copies::FileName(kTestSerial);
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
+    std::filesystem::rename(torn, torn.string() + ".tmp");
     device.WriteImage(image);
     Click();
-
-    // A healthy device keeps its own data; the foreign copy is neither used nor removed.
     EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
     EXPECT_EQ(device.ReadFlash(), FlashAfterRun(own, image));
-    EXPECT_EQ(copies->Names(), std::vector<std::string>{foreignName});
+    // The foreign copy is neither used nor removed.
+    EXPECT_EQ(copies->Names(), std::vector<std::string>{CopyName(foreign)});
+
+    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
+    std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
+    device.WriteFlash(own);
+    FakeWindow second;
+    ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
+    EXPECT_EQ(second.Log(), Concat({kIdentifying}, CopyUnreadable(torn.filename().string())));
+    EXPECT_EQ(second.workerStarts, 0);
+    EXPECT_EQ(device.ReadFlash(), own);
 }
 
 TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
@@ -188,10 +282,10 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
     // After a failure the copy stays, holding the block as read (version 4, not yet raised).
     SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "50");
     Click();
-    std::vector<unsigned char> file;
-    ASSERT_TRUE(copies->Read(saved_copies::FileName(kTestSerial), file, 1 << 20));
     const Bytes block = BlockOf(before);
-    EXPECT_NE(std::search(file.begin(), file.end(), block.begin(), block.end()), file.end());
+    Bytes kept(kDataBlockSize);
+    ASSERT_TRUE(saved_copies::Load(*copies, CopyName(block), kept.data()));
+    EXPECT_EQ(kept, block);
 
     // A store that cannot save stops the run before the erase.
     device.WriteFlash(before);

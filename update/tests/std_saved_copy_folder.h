@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "saved_copy_store.h"
@@ -31,22 +30,30 @@ public:
         std::filesystem::rename(temporary, folder / name, error);
         return !error;
     }
-    std::vector<std::string> Names() override {
-        std::vector<std::string> names;
+    bool Names(std::vector<std::string>& names) override {
+        names.clear();
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
             names.push_back(entry.path().filename().string());
         }
+        return !error || error == std::errc::no_such_file_or_directory;
+    }
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        Names(names);
         return names;
     }
-    bool Read(const std::string& name, std::vector<unsigned char>& content,
-              std::size_t maxSize) override {
+    bool Read(const std::string& name, const Consumer& consume) override {
         std::ifstream in(folder / name, std::ios::binary);
-        if (!in) {
-            return false;
+        char piece[0x10000];
+        while (in) {
+            in.read(piece, sizeof piece);
+            if (in.gcount() > 0 &&
+                !consume(reinterpret_cast<const unsigned char*>(piece), std::size_t(in.gcount()))) {
+                return false;
+            }
         }
-        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return content.size() <= maxSize;
+        return in.eof();
     }
     void Remove(const std::string& name) override {
         std::error_code error;
