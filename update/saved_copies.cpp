@@ -82,16 +82,23 @@ public:
     explicit Comparison(const unsigned char* block) : block(block) {}
 
     void Add(std::size_t offset, const unsigned char* copy, std::size_t size) {
-        for (std::size_t i = 0; i < size; ++i) {
-            const std::size_t at = offset + i;
-            if (at < std::size_t(kPageSize)) {
-                firstPage[at] = copy[i];  // judged at the end, once the version is known
-            } else if (block[at] != copy[i]) {
+        std::size_t i = 0;
+        for (; i < size && offset + i < std::size_t(kPageSize); ++i) {
+            firstPage[offset + i] = copy[i];  // judged at the end, once the version is known
+        }
+        // Past the first page the copy is what is written back: eight bytes a step.
+        for (; i < size; i += sizeof(uint64_t)) {
+            uint64_t c = ~uint64_t(0);
+            uint64_t b = ~uint64_t(0);
+            const std::size_t n = std::min(size - i, sizeof(uint64_t));
+            std::memcpy(&c, copy + i, n);
+            std::memcpy(&b, block + offset + i, n);
+            if (b != c) {
                 equal = false;
                 differsBeyondSerial = true;
                 // A 0-bit where the copy has a 1: programming writes only the copy, and the erase
                 // turns bits to 1.
-                reachable = reachable && (copy[i] & ~block[at]) == 0;
+                reachable = reachable && (c & ~b) == 0;
             }
         }
     }

@@ -1,0 +1,209 @@
+#include "cut_machine.h"
+
+#include <cstring>
+
+#include "kavix_layout.h"
+#include "orv_api.h"
+
+namespace {
+
+CutMachine* machine = nullptr;
+
+constexpr int32_t kHandle = 0x4B56;
+constexpr int32_t kPowerOff = 8;
+constexpr std::size_t kSectors = layout::kMiB / layout::kSector;
+
+}  // namespace
+
+extern "C" {
+
+orvStatus orvOpenDevice(int32_t* handle) {
+    return machine->Open(handle);
+}
+
+orvStatus orvGetDeviceType(int32_t, int32_t* type) {
+    *type = 1;
+    return 0;
+}
+
+orvStatus orvReadFlash(int32_t, int32_t sector, unsigned char* destination) {
+    return machine->Read(sector, destination);
+}
+
+orvStatus orvClearFlash(int32_t) {
+    return machine->Erase();
+}
+
+orvStatus orvWriteFlash(int32_t, int32_t page, unsigned char* source) {
+    return machine->Write(page, source);
+}
+
+}  // extern "C"
+
+CutMachine::CutMachine(std::mt19937_64& random) : random(random) {
+    machine = this;
+}
+
+CutMachine::~CutMachine() {
+    machine = nullptr;
+}
+
+void CutMachine::PowerOn() {
+    cutAt = -1;
+    operations = 0;
+    off = false;
+    lyingPage.reset();
+    swapBeforeRead.reset();
+}
+
+bool CutMachine::Admit(bool& cut) {
+    cut = !off && operations++ == cutAt;
+    off = off || cut;
+    return !off || cut;
+}
+
+// Each bit turned with a chance of its own for each cut: a cut may leave few bits or most.
+void CutMachine::SetSomeBits(unsigned char* bytes, std::size_t size) {
+    const int sparseness = int(random() % 4);
+    for (std::size_t at = 0; at < size; at += sizeof(uint64_t)) {
+        uint64_t bits = random();
+        for (int i = 0; i < sparseness; ++i) {
+            bits = random() % 2 ? bits & random() : bits | random();
+        }
+        uint64_t word = 0;
+        std::memcpy(&word, bytes + at, sizeof word);
+        word |= bits;
+        std::memcpy(bytes + at, &word, sizeof word);
+    }
+}
+
+int32_t CutMachine::Open(int32_t* handle) {
+    bool cut = false;
+    if (!Admit(cut) || cut) {
+        return kPowerOff;
+    }
+    reads = 0;
+    *handle = kHandle;
+    return 0;
+}
+
+int32_t CutMachine::Read(int32_t sector, unsigned char* destination) {
+    bool cut = false;
+    if (!Admit(cut) || cut) {
+        return kPowerOff;
+    }
+    if (swapBeforeRead == ++reads) {
+        flash.swap(swapTo);
+    }
+    std::copy_n(flash.begin() + long(sector * layout::kSector), layout::kSector, destination);
+    return 0;
+}
+
+int32_t CutMachine::Erase() {
+    bool cut = false;
+    if (!Admit(cut)) {
+        return kPowerOff;
+    }
+    if (!cut) {
+        std::fill_n(flash.begin(), layout::kMiB, 0xFF);
+        return 0;
+    }
+    // Sector by sector: those before the one it was in erased, that one partly. All at once: every
+    // sector partly.
+    const bool allAtOnce = random() % 2 == 0;
+    const std::size_t reached = random() % kSectors;
+    if (allAtOnce) {
+        SetSomeBits(flash.data(), layout::kMiB);
+    } else {
+        std::fill_n(flash.begin(), reached * layout::kSector, 0xFF);
+        SetSomeBits(flash.data() + reached * layout::kSector, layout::kSector);
+    }
+    return kPowerOff;
+}
+
+int32_t CutMachine::Write(int32_t page, const unsigned char* source) {
+    bool cut = false;
+    if (!Admit(cut)) {
+        return kPowerOff;
+    }
+    if (lyingPage == page) {
+        return 0;
+    }
+    // A cut page got only some of its new 0-bits: those under `missed` keep what the page held.
+    unsigned char missed[layout::kPage] = {};
+    if (cut) {
+        SetSomeBits(missed, sizeof missed);
+    }
+    unsigned char* programmed = flash.data() + std::size_t(page) * layout::kPage;
+    for (std::size_t i = 0; i < layout::kPage; ++i) {
+        programmed[i] &= source[i] | missed[i];
+    }
+    return cut ? kPowerOff : 0;
+}
+
+class CutMachine::MemoryDisk : public SavedCopyStore {
+public:
+    explicit MemoryDisk(CutMachine& machine) : machine(machine), files(machine.files) {}
+
+    bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override;
+    bool Names(std::vector<std::string>& names) override;
+    bool Read(const std::string& name, const Consumer& consume) override;
+    void Remove(const std::string& name) override;
+
+private:
+    CutMachine& machine;
+    std::map<std::string, Bytes>& files;
+};
+
+std::unique_ptr<SavedCopyStore> CutMachine::Disk() {
+    return std::make_unique<MemoryDisk>(*this);
+}
+
+bool CutMachine::MemoryDisk::Write(const std::string& name, std::initializer_list<ByteSpan> parts) {
+    bool cut = false;
+    if (!machine.Admit(cut)) {
+        return false;
+    }
+    Bytes& temporary = files[name + ".tmp"];
+    temporary.clear();
+    for (const ByteSpan& part : parts) {
+        temporary.insert(temporary.end(), part.data, part.data + part.size);
+    }
+    if (cut) {
+        temporary.resize(machine.random() % temporary.size());
+        return false;
+    }
+    files[name] = std::move(temporary);
+    files.erase(name + ".tmp");
+    return true;
+}
+
+bool CutMachine::MemoryDisk::Names(std::vector<std::string>& names) {
+    names.clear();
+    for (const auto& file : files) {
+        names.push_back(file.first);
+    }
+    return true;
+}
+
+bool CutMachine::MemoryDisk::Read(const std::string& name, const Consumer& consume) {
+    const auto file = files.find(name);
+    if (file == files.end()) {
+        return false;
+    }
+    for (std::size_t at = 0; at < file->second.size(); at += 0x10000) {
+        if (!consume(file->second.data() + at,
+                     std::min<std::size_t>(0x10000, file->second.size() - at))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CutMachine::MemoryDisk::Remove(const std::string& name) {
+    bool cut = false;
+    // A file being removed as the power goes is removed or not.
+    if (machine.Admit(cut) && (!cut || machine.random() % 2 == 0)) {
+        files.erase(name);
+    }
+}

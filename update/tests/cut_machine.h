@@ -1,0 +1,65 @@
+// A computer and its Kavix in memory, on one power supply that a test can cut in the middle of any
+// device call or disk write, as NOR flash and a disk are left by a power loss: a page write cut
+// part-way holds some of its new 0-bits, an erase cut part-way leaves sectors erased, untouched or
+// partly erased (some bits turned to 1), sector by sector or all at once, and a file being written
+// holds only its beginning. After the cut nothing works until the next start.
+#ifndef ORVFLASH_UPDATE_TESTS_CUT_MACHINE_H
+#define ORVFLASH_UPDATE_TESTS_CUT_MACHINE_H
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "bytes.h"
+#include "saved_copy_store.h"
+
+class CutMachine {
+public:
+    // The machine behind the device library's five functions; one at a time.
+    explicit CutMachine(std::mt19937_64& random);
+    ~CutMachine();
+
+    // A new start of the computer: power on, operations counted from 0, nothing armed.
+    void PowerOn();
+    // The power goes in the middle of operation `operation` (device calls and disk writes, counted
+    // from 0 since PowerOn).
+    void CutAt(long operation) { cutAt = operation; }
+    bool PoweredOff() const { return off; }
+    long Operations() const { return operations; }
+
+    Bytes flash;
+    std::map<std::string, Bytes> files;
+    // The device acknowledges a write of this page but does not program it.
+    std::optional<int32_t> lyingPage;
+    // Attached in place of `flash` just before this read (counted from 1 since the open).
+    std::optional<int> swapBeforeRead;
+    Bytes swapTo;
+
+    // The device library's side.
+    int32_t Open(int32_t* handle);
+    int32_t Read(int32_t sector, unsigned char* destination);
+    int32_t Erase();
+    int32_t Write(int32_t page, const unsigned char* source);
+
+    // The disk that holds the copies, as an update run keeps them.
+    std::unique_ptr<SavedCopyStore> Disk();
+
+private:
+    class MemoryDisk;
+
+    // Counts an operation; false once the power is off. `cut` is set for the one the cut meets.
+    bool Admit(bool& cut);
+    // Some bits of each byte set, more or fewer from one cut to the next.
+    void SetSomeBits(unsigned char* bytes, std::size_t size);
+
+    std::mt19937_64& random;
+    long cutAt = -1;
+    long operations = 0;
+    bool off = false;
+    int reads = 0;
+};
+
+#endif
