@@ -1,6 +1,8 @@
 #include "bare_run.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -37,6 +39,14 @@ BareRunTimes BareRun(const unsigned char* image, int32_t imagePages) {
     // opened the device, so the bare run pays that as the updater's worker does.
     start = std::chrono::steady_clock::now();
     std::thread programming([&] {
+        std::unique_ptr<unsigned char[]> sector(new unsigned char[kSectorSize]);
+        // The updater reads the first data sector again before the erase, and reads back what it
+        // wrote, a sector at a time.
+        const auto readSector = [&](int32_t index, const unsigned char* expected, int32_t size) {
+            ok = orvReadFlash(handle, index, sector.get()) == 0 &&
+                 std::memcmp(sector.get(), expected, size_t(size)) == 0 && ok;
+        };
+        readSector(kDataBlockFirstSector, saved.get(), kSectorSize);
         ok = orvClearFlash(handle) == 0 && ok;
         const auto writes = std::chrono::steady_clock::now();
         for (int32_t j = 0; j < imagePages; ++j) {
@@ -49,6 +59,14 @@ BareRunTimes BareRun(const unsigned char* image, int32_t imagePages) {
                  ok;
         }
         times.writesSeconds = SecondsSince(writes);
+        const int32_t imageBytes = imagePages * kPageSize;
+        for (int32_t at = 0; at < imageBytes; at += kSectorSize) {
+            readSector(at / kSectorSize, image + at, std::min(kSectorSize, imageBytes - at));
+        }
+        for (int32_t at = 0; at < kRestoredSize; at += kSectorSize) {
+            readSector(kDataBlockFirstSector + at / kSectorSize, saved.get() + at,
+                       std::min(kSectorSize, kRestoredSize - at));
+        }
     });
     programming.join();
     times.programmingSeconds = SecondsSince(start);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bare_run.h"
+#include "expected_calls.h"
 #include "expected_text.h"
 #include "fake_window.h"
 #include "flash_map.h"
@@ -28,7 +29,7 @@
 namespace {
 
 constexpr int32_t kImagePages = flash_map::kImageSize / flash_map::kPageSize;
-constexpr std::size_t kRunCalls = 2 + 8 + 1 + kImagePages + flash_map::kRestoredPages;
+const std::size_t kRunCalls = CompleteRunCalls(flash_map::kImageSize).size();
 
 // One click on Update in a freshly initialised window, up to the worker's end.
 double UpdaterRunSeconds(SimDevice& device) {

@@ -42,7 +42,12 @@ constexpr int kEraseDelayMs = 2000;
 constexpr int kImagePages = layout::ImagePages(layout::kImageLimit);
 constexpr int kPageWrites = kImagePages + flash_map::kRestoredPages;
 constexpr double kModelPreparationSeconds = flash_map::kDataBlockSectors * kReadDelayMs / 1000.0;
-constexpr double kModelProgrammingSeconds = (kEraseDelayMs + kPageWrites * kWriteDelayMs) / 1000.0;
+// The worker reads sector 8 again before the erase and reads back the sectors it wrote.
+constexpr int kWorkerReads =
+    1 + (kImagePages * int(layout::kPage) + int(layout::kSector) - 1) / int(layout::kSector) +
+    (flash_map::kRestoredSize + flash_map::kSectorSize - 1) / flash_map::kSectorSize;
+constexpr double kModelProgrammingSeconds =
+    (kEraseDelayMs + kPageWrites * kWriteDelayMs + kWorkerReads * kReadDelayMs) / 1000.0;
 constexpr DWORD kModelRunTimeoutMs = 300000;
 constexpr DWORD kCoarsePollMs = 20;
 constexpr double kKiB = 1024;

@@ -12,9 +12,8 @@ namespace {
 void ExpectPreparationAndProgrammingThreads(const std::vector<DeviceCall>& calls) {
     std::set<std::string> preparation;
     std::set<std::string> programming;
-    for (const DeviceCall& call : calls) {
-        const bool programs = call.function == "orvClearFlash" || call.function == "orvWriteFlash";
-        (programs ? programming : preparation).insert(call.thread);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        (i < PreparationCalls().size() ? preparation : programming).insert(calls[i].thread);
     }
     ASSERT_EQ(preparation.size(), 1u);
     ASSERT_EQ(programming.size(), 1u);

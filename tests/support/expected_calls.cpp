@@ -21,6 +21,14 @@ std::vector<std::string> PreparationCalls() {
     return names;
 }
 
+std::vector<std::string> AttemptedRunCalls(std::size_t imageLength) {
+    std::vector<std::string> names = CompleteRunCalls(imageLength);
+    while (names.back().rfind("orvReadFlash", 0) == 0) {
+        names.pop_back();
+    }
+    return names;
+}
+
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
     const auto read = [](std::size_t sector) { return "orvReadFlash " + std::to_string(sector); };
     std::vector<std::string> names = PreparationCalls();

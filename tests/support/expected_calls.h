@@ -16,6 +16,8 @@ std::vector<std::string> PreparationCalls();
 // ...followed by the worker's calls in a complete run for an image of `imageLength` bytes: the
 // first data sector read again, the erase, the writes, and the read-back of the sectors written.
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength);
+// ...up to the last write: a run whose device refused a call reads nothing back.
+std::vector<std::string> AttemptedRunCalls(std::size_t imageLength);
 
 // Where two call sequences differ first, as a message; empty when they are equal.
 std::string FirstDifference(const std::vector<std::string>& actual,

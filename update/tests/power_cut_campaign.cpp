@@ -24,9 +24,9 @@ using namespace flash_map;
 namespace {
 
 #if defined(__SANITIZE_THREAD__)
-constexpr unsigned long kDefaultTrials = 60;  // ten times slower: the threads are what is tested
+constexpr unsigned long kDefaultTrials = 40;  // ten times slower: the threads are what is tested
 #else
-constexpr unsigned long kDefaultTrials = 1000;
+constexpr unsigned long kDefaultTrials = 500;
 #endif
 
 unsigned long Setting(const char* name, unsigned long otherwise) {
