@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Benchmarks: what the updater costs next to the device. Sets up what a fresh Debian machine lacks,
-# builds the optimised native preset and the Windows preset, runs the native benchmark and then
-# the one under Wine (a private prefix and Xvfb, about three minutes, most of it one run with the
-# simulator slowed to a model of the real Kavix), writes bench/results.md and prints it.
+# builds the optimised native preset and the Windows preset, runs the native benchmark, the
+# power-cut campaign and then the one under Wine (a private prefix and Xvfb, about five minutes,
+# most of it one run with the simulator slowed to a model of the real Kavix), writes
+# bench/results.md and prints it.
 #   scripts/bench.sh [--pairs=N]   N: side-by-side pairs under Wine (default 15; natively 201)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,11 +37,20 @@ TMPDIR=$native_tmp build/native-release/bench/update_run_bench --pairs=201 \
     --results="$work/native.txt"
 [ "$native_tmp" = "$work" ] || rm -rf "$native_tmp"
 
+echo "bench: power-cut campaign, 2000 trials"
+start=$(date +%s.%N)
+ORV_CAMPAIGN_TRIALS=2000 build/native-release/update/tests/power_cut_campaign >"$work/campaign.log"
+end=$(date +%s.%N)
+sed -n 's/^power-cut campaign: \([0-9]*\) trials from seed \([0-9]*\): \([0-9]*\) complete runs (\([0-9]*\) from the copy), \([0-9]*\) stopped before the erase$/campaign_trials=\1\ncampaign_seed=\2\ncampaign_complete=\3\ncampaign_recovered=\4\ncampaign_stopped=\5/p' \
+    "$work/campaign.log" >"$work/campaign.txt"
+awk -v s="$start" -v e="$end" 'BEGIN { print "campaign_s=" e - s }' >>"$work/campaign.txt"
+
 echo "bench: under Wine, $wine_pairs pairs and one run with the device model"
 bin=$root/build/windows/bin
 scripts/with-wine.sh sh tests/e2e/run_in_desktop.sh orvflash_bench "$bin/orvflash_bench.exe" \
     --program="$bin/orvflash.exe" --library="$bin/orv_api.dll" --work="$work/wine" \
     --results="$work/wine.txt" --pairs="$wine_pairs"
 
-python3 bench/results_table.py "$work/native.txt" "$work/wine.txt" bench/results.md
+python3 bench/results_table.py "$work/native.txt" "$work/wine.txt" "$work/campaign.txt" \
+    bench/results.md
 cat bench/results.md
