@@ -1,6 +1,6 @@
-// CWnd: a window handle and the operations the program performs on it. Like WTL's CWindow it keeps
-// no other state than the handle, and one flag for its message map; another thread reaches a
-// window, or a child control, by its handle.
+// CWnd: a window handle and the operations the program performs on it. Its state is the handle and
+// one flag for its message map; unlike WTL's CWindow it is virtual, for the message map's lookup
+// and the dialogs' overrides. Another thread reaches a window, or a child control, by its handle.
 #ifndef ORV_AFX_WND_H
 #define ORV_AFX_WND_H
 

@@ -1,5 +1,6 @@
-// The image file as the update run reads it. The Windows form opens the file read-only, an existing
-// file only, shared with nobody, so that nothing can change it between the checks and the writes.
+// The image file as the update run reads it: opened by name, read whole before the device is
+// touched. How it is shared is the form's own: the Windows one (app/image_file.h) shares it with
+// nobody while the window lives; the tests' form leaves that to the C++ library.
 #ifndef ORVFLASH_UPDATE_FIRMWARE_FILE_H
 #define ORVFLASH_UPDATE_FIRMWARE_FILE_H
 

@@ -1,4 +1,5 @@
-// What the simulated Kavix must hold after a run, worked out independently of the updater.
+// What the simulated Kavix must hold after a run, worked out by the tests from the layout alone
+// (the flash map's sizes and offsets), not by the update run's code.
 #ifndef ORVFLASH_TESTS_SUPPORT_EXPECTED_FLASH_H
 #define ORVFLASH_TESTS_SUPPORT_EXPECTED_FLASH_H
 
