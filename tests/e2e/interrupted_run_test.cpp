@@ -12,13 +12,17 @@ using Variables = std::vector<std::pair<std::string, std::string>>;
 
 const char kCopyName[] = "Kavix-20481234.copy";
 
-// How the first start ends before its update has finished.
-enum class Cut { powerLoss, unplugged, confirmedClose };
+// How the first start ends before its update has finished; or, for a second start of the program
+// while the first programs, goes on to the end.
+enum class Cut { powerLoss, unplugged, confirmedClose, secondStart };
 
 struct Interruption {
     const char* name;
     Cut cut;
     Variables sim;
+    // Questions the next start asks besides the serial one: a block whose serial reads erased or
+    // damaged could be another Kavix's, and the user is asked.
+    int extraQuestions = 0;
 };
 
 void PrintTo(const Interruption& interruption, std::ostream* out) {
@@ -50,13 +54,51 @@ void Interrupt(const Orvflash& app, const Interruption& interruption) {
             ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
             break;
         }
+        case Cut::secondStart:
+            app.WaitForBarBeyond(11);
+            // Minimised, so that the second start has it to restore.
+            ShowWindow(app.Window(), SW_MINIMIZE);
+            ASSERT_TRUE(IsIconic(app.Window()));
+            EXPECT_EQ(app.StartSecond(kStepTimeoutMs), 0u) << "the second start ends by itself";
+            EXPECT_TRUE(WaitUntil([&] { return !IsIconic(app.Window()); }, kStepTimeoutMs))
+                << "the running window is restored";
+            EXPECT_EQ(GetForegroundWindow(), app.Window()) << "the running window is in front";
+            // The first goes on undisturbed to the end.
+            app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
+            EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpdating}, {kFinished}));
+            app.ClickDone();
+            ExpectClosesWithoutAsking(app);
+            return;
     }
     EXPECT_EQ(Orvflash::SavedCopies(), std::vector<std::string>{kCopyName});
 }
 
-// Updates, as a user does after a start, and closes.
-void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<std::string> log) {
-    ConfirmUpdate(app, serial);
+// Updates, as a user does after a start, answering Yes to the serial question and to
+// `extraQuestions` others, in whatever order they come, and closes.
+void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<std::string> log,
+                    int extraQuestions = 0) {
+    app.ClickUpdate();
+    int serialAsked = 0;
+    int othersAsked = 0;
+    for (;;) {
+        if (!WaitUntil([&] { return app.HasLogLine(kUpdating) || app.BoxOpen("Question"); },
+                       kStepTimeoutMs)) {
+            throw DriverError("neither a question nor programming; the log holds:\n" + app.Log());
+        }
+        if (app.HasLogLine(kUpdating)) {
+            break;
+        }
+        // The counts are checked below; this only keeps a program that never stops asking from
+        // holding the run up.
+        if (serialAsked + othersAsked > extraQuestions + 2) {
+            throw DriverError("question after question; the log holds:\n" + app.Log());
+        }
+        const MessageBoxWindow question = app.WaitForBox("Question");
+        ++(question.text == SerialQuestion(serial) ? serialAsked : othersAsked);
+        app.Answer(question, IDYES);
+    }
+    EXPECT_EQ(serialAsked, 1) << "the serial question";
+    EXPECT_EQ(othersAsked, extraQuestions) << "questions besides the serial one";
     app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
     EXPECT_EQ(app.LogLines(), LogOf(log, {kFinished}));
     app.ClickDone();
@@ -70,10 +112,12 @@ TEST_P(InterruptedRun, NextStartFinishesWithTheDevicesOwnData) {
     scenario.sim = GetParam().sim;
     Orvflash app(scenario);
     Interrupt(app, GetParam());
-    ASSERT_NE(FirstDifference(app.Flash(), app.InitialFlash()), "") << "the update had begun";
-
-    app.StartAgain({});
-    UpdateToTheEnd(app, 20481234, {kIdentifying, kRecovered, kUpdating});
+    if (GetParam().cut != Cut::secondStart) {
+        ASSERT_NE(FirstDifference(app.Flash(), app.InitialFlash()), "") << "the update had begun";
+        app.StartAgain({});
+        UpdateToTheEnd(app, 20481234, {kIdentifying, kRecovered, kUpdating},
+                       GetParam().extraQuestions);
+    }
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_TRUE(Orvflash::SavedCopies().empty()) << "the copy is removed after success";
 }
@@ -85,10 +129,19 @@ INSTANTIATE_TEST_SUITE_P(
         Interruption{"PowerLossAfterTheErase", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "0"}}},
         Interruption{"PowerLossInTheImage", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "1000"}}},
         Interruption{"PowerLossInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "2900"}}},
+        // A page of the write-back half programmed: the serial, on the first page, reads right.
+        Interruption{"TornPageInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_TEAR_AT_PAGE", "3000"}}},
+        // Sectors 0-9 erased, the serial with them, sector 10 partly, 11-15 not yet.
+        Interruption{
+            "EraseCutInTheDataBlock", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_AT_SECTOR", "10"}}, 1},
+        // Every sector partly erased, the serial too.
+        Interruption{"EraseCutAllAtOnce", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_ALL", "1"}}, 1},
         // Open, type, 8 reads, erase and 700 image pages reach the device.
         Interruption{"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "711"}}},
         Interruption{
-            "ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}),
+            "ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}},
+        Interruption{
+            "SecondStartWhileProgramming", Cut::secondStart, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}),
     [](const ::testing::TestParamInfo<Interruption>& info) {
         return std::string(info.param.name);
     });
