@@ -3,11 +3,18 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "only_instance.h"
 #include "updater_dlg.h"
 
 CUpdaterApp theApp;
 
 BOOL CUpdaterApp::InitInstance() {
+    // Held until the worker has finished: one update at a time on the computer.
+    OnlyInstance instance;
+    if (!instance.Claim()) {
+        return FALSE;
+    }
+
     // The progress bar's window class comes with the Windows 95 set of common controls.
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof(controls);

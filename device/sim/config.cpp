@@ -67,10 +67,14 @@ bool LoadConfig(Config& config) {
     read("ORV_SIM_WRITE_FAIL_PAGE", 0, kPageCount - 1, config.writeFailPage);
     read("ORV_SIM_UNPLUG_AFTER", 0, kInt32Max, config.unplugAfter);
     read("ORV_SIM_EXIT_AT_PAGE", 0, kPageCount - 1, config.exitAtPage);
+    read("ORV_SIM_TEAR_AT_PAGE", 0, kPageCount - 1, config.tearAtPage);
+    read("ORV_SIM_CUT_ERASE_AT_SECTOR", 0, kClearedSize / kSectorSize - 1, config.cutEraseAtSector);
+    read("ORV_SIM_CUT_ERASE_ALL", 0, 1, config.cutEraseAll);
+    read("ORV_SIM_CUT_SEED", kInt32Min, kInt32Max, config.cutSeed);
     read("ORV_SIM_READ_DELAY_MS", 0, kMaxDelayMs, config.readDelayMs);
     read("ORV_SIM_WRITE_DELAY_MS", 0, kMaxDelayMs, config.writeDelayMs);
     read("ORV_SIM_ERASE_DELAY_MS", 0, kMaxDelayMs, config.eraseDelayMs);
-    return valid;
+    return valid && !(config.cutEraseAtSector && config.cutEraseAll);
 }
 
 }  // namespace orv_sim

@@ -20,13 +20,28 @@ struct Config {
     std::optional<int32_t> writeFailPage;
     std::optional<int32_t> unplugAfter;  // calls that still work, the open included
     std::optional<int32_t> exitAtPage;   // the process ends as this page's write begins
+    std::optional<int32_t> tearAtPage;   // this page's write is cut halfway, then the process ends
+    // orvClearFlash is cut halfway through this sector of the erased range, or through all of them
+    // at once, then the process ends.
+    std::optional<int32_t> cutEraseAtSector;
+    bool cutEraseAll = false;
+    int32_t cutSeed = 0;  // picks the bits that a cut leaves done
     int32_t readDelayMs = 0;
     int32_t writeDelayMs = 0;
     int32_t eraseDelayMs = 0;
+
+    // Whether this open asks for a power loss at some call.
+    bool CutsPower() const { return exitAtPage || tearAtPage || cutEraseAtSector || cutEraseAll; }
+    void ForgetPowerLoss() {
+        exitAtPage.reset();
+        tearAtPage.reset();
+        cutEraseAtSector.reset();
+        cutEraseAll = false;
+    }
 };
 
-// Reads every variable. False when one holds anything but a decimal integer in its range; the
-// paths are read even then.
+// Reads every variable. False when one holds anything but a decimal integer in its range, or when
+// both ways of cutting the erase are asked for; the paths are read even then.
 bool LoadConfig(Config& config);
 
 }  // namespace orv_sim

@@ -80,6 +80,14 @@ orvStatus FlashStore::Erase(int32_t offset, int32_t length) {
     return Store(offset, erased.data(), length);
 }
 
+orvStatus FlashStore::EraseBits(int32_t offset, const unsigned char* mask, int32_t length) {
+    std::vector<unsigned char> erased(flash.begin() + offset, flash.begin() + offset + length);
+    for (int32_t i = 0; i < length; ++i) {
+        erased[i] |= mask[i];
+    }
+    return Store(offset, erased.data(), length);
+}
+
 orvStatus FlashStore::Store(int32_t offset, const unsigned char* bytes, int32_t length) {
     // Opened per change rather than held: Windows could not delete or replace a held image.
     std::FILE* file = std::fopen(path.c_str(), "r+b");

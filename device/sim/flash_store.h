@@ -22,6 +22,8 @@ public:
     // NOR programming: bits only go from 1 to 0, so writing over unerased bytes corrupts them.
     orvStatus Program(int32_t offset, const unsigned char* source, int32_t length);
     orvStatus Erase(int32_t offset, int32_t length);
+    // An erase cut short: the bits set in `mask` read 1 afterwards, the others keep their value.
+    orvStatus EraseBits(int32_t offset, const unsigned char* mask, int32_t length);
 
 private:
     // Memory changes only once the file holds the new bytes.

@@ -8,6 +8,7 @@
 #include "sim/flash_layout.h"
 #include "sim/flash_store.h"
 #include "sim/platform.h"
+#include "sim/power_cut.h"
 #include "sim/status.h"
 #include "sim/trace.h"
 
@@ -68,8 +69,8 @@ orvStatus Open(bool configValid, const Config& config, int32_t* handle) {
     }
     device.config = config;
     // One process claims the power loss, so that the next start meets a healthy device.
-    if (config.exitAtPage && !CreateNewFile(config.flashPath + ".exit-claimed")) {
-        device.config.exitAtPage.reset();
+    if (config.CutsPower() && !CreateNewFile(config.flashPath + ".exit-claimed")) {
+        device.config.ForgetPowerLoss();
     }
     // A new value per open, so that a handle kept from an earlier open is refused.
     device.generation = static_cast<uint16_t>(device.generation % 0xFFFF + 1);
@@ -135,6 +136,15 @@ orvStatus ORV_CALL orvReadFlash(int32_t handle, int32_t sector, unsigned char* d
 orvStatus ORV_CALL orvClearFlash(int32_t handle) {
     std::lock_guard<std::mutex> lock(device.mutex);
     orvStatus status = Admit(handle);
+    // The power goes in the middle of the erase: the file holds what is erased by then.
+    if (status == kOk && device.config.cutEraseAtSector) {
+        CutEraseInSector(device.flash, *device.config.cutEraseAtSector, device.config.cutSeed);
+        EndProcessAbruptly();
+    }
+    if (status == kOk && device.config.cutEraseAll) {
+        CutEraseAll(device.flash, device.config.cutSeed);
+        EndProcessAbruptly();
+    }
     const DeviceTime time(status == kOk ? device.config.eraseDelayMs : 0, device.lateness);
     if (status == kOk) {
         status = device.config.eraseFails ? kInjectedFault : device.flash.Erase(0, kClearedSize);
@@ -151,6 +161,10 @@ orvStatus ORV_CALL orvWriteFlash(int32_t handle, int32_t page, unsigned char* so
         status = CheckIndex(page, kPageCount, source);
     }
     if (status == kOk && device.config.exitAtPage == page) {
+        EndProcessAbruptly();
+    }
+    if (status == kOk && device.config.tearAtPage == page) {
+        TearPage(device.flash, page, source, device.config.cutSeed);
         EndProcessAbruptly();
     }
     const DeviceTime time(status == kOk ? device.config.writeDelayMs : 0, device.lateness);

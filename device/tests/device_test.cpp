@@ -1,9 +1,11 @@
 // Opening, handles, and what the ORV_SIM_ variables make the device do.
 #include <algorithm>
+#include <bitset>
 #include <chrono>
 #include <functional>
 #include <type_traits>
 
+#include "expected_flash.h"
 #include "sim_fixture.h"
 
 using namespace orv_sim;
@@ -100,6 +102,11 @@ TEST_F(Device, BadValueFailsTheOpenAndRangeEndsDoNot) {
         {"ORV_SIM_UNPLUG_AFTER", "-1", false},
         {"ORV_SIM_UNPLUG_AFTER", "+1", false},
         {"ORV_SIM_EXIT_AT_PAGE", "8192", false},
+        {"ORV_SIM_TEAR_AT_PAGE", "8192", false},
+        {"ORV_SIM_CUT_ERASE_AT_SECTOR", "16", false},
+        {"ORV_SIM_CUT_ERASE_AT_SECTOR", "15", true},
+        {"ORV_SIM_CUT_ERASE_ALL", "2", false},
+        {"ORV_SIM_CUT_SEED", "-2147483648", true},
         {"ORV_SIM_READ_DELAY_MS", "-5", false},
         {"ORV_SIM_ERASE_DELAY_MS", "00", true},
     };
@@ -113,6 +120,11 @@ TEST_F(Device, BadValueFailsTheOpenAndRangeEndsDoNot) {
         fs::remove(flashPath);
         SetVariable(setting.variable, "");
     }
+    // One erase cannot be cut both ways.
+    SetVariable("ORV_SIM_CUT_ERASE_AT_SECTOR", "3");
+    SetVariable("ORV_SIM_CUT_ERASE_ALL", "1");
+    int32_t handle = -1;
+    EXPECT_EQ(orvOpenDevice(&handle), kBadConfig);
 }
 
 TEST_F(Device, InjectedFaultsHitTheirCallOnlyAndChangeNothing) {
@@ -162,24 +174,107 @@ TEST_F(Device, UnpluggedAfterTheGivenNumberOfCallsCountingTheOpen) {
 }
 
 #ifndef _WIN32
-// As by a power loss: the process ends as the page's write begins, and only the first process
-// that opens the device with the variable set ends so.
-TEST_F(Device, ExitAtPageEndsOneProcessBeforeThePageIsWritten) {
+namespace {
+
+// A power loss in the middle of a call, and how far the call got: [0, doneEnd) as the whole call
+// leaves it, [doneEnd, cutEnd) partly done in every unit (page or sector), the rest as before.
+struct PowerLoss {
+    const char* variable;
+    const char* value;
+    bool erase;  // the call cut: orvClearFlash, else writes of zeros to pages 4 and 5
+    std::size_t doneEnd;
+    std::size_t cutEnd;
+    std::size_t unit;
+};
+
+void PrintTo(const PowerLoss& loss, std::ostream* out) {
+    *out << loss.variable << '=' << loss.value;
+}
+
+// Opens the device and makes the call.
+void Call(bool erase) {
+    int32_t handle = 0;
+    ASSERT_EQ(orvOpenDevice(&handle), kOk);
+    if (erase) {
+        ASSERT_EQ(orvClearFlash(handle), kOk);
+        return;
+    }
+    Bytes zeros(kPage, 0);
+    ASSERT_EQ(orvWriteFlash(handle, 4, zeros.data()), kOk);
+    ASSERT_EQ(orvWriteFlash(handle, 5, zeros.data()), kOk);
+}
+
+std::size_t Bits(const Bytes& a, const Bytes& b, std::size_t offset, std::size_t length) {
+    std::size_t count = 0;
+    for (std::size_t i = offset; i < offset + length; ++i) {
+        count += std::bitset<8>(a[i] ^ b[i]).count();
+    }
+    return count;
+}
+
+}  // namespace
+
+class DevicePowerLoss : public SimTest, public ::testing::WithParamInterface<PowerLoss> {};
+
+// The process ends in the middle of its call, as by a power loss, and the flash holds as much of
+// the call as NOR flash would: a page or sector partly done has some of its bits turned and the
+// others not, never a bit the call would not turn. Only the first process that opens the device
+// with the variable set ends so.
+TEST_P(DevicePowerLoss, EndsOneProcessWithTheFlashAsFarAsTheCallGot) {
+    const PowerLoss& loss = GetParam();
+    const fs::path claim = flashPath.string() + ".exit-claimed";
     Open();
     const Bytes before = Flash();
-    const Bytes zeros(kPage, 0);
-    SetVariable("ORV_SIM_EXIT_AT_PAGE", "5");
-    EXPECT_EXIT(
-        {
-            int32_t handle = Open();
-            orvWriteFlash(handle, 4, const_cast<unsigned char*>(zeros.data()));
-            orvWriteFlash(handle, 5, const_cast<unsigned char*>(zeros.data()));
-        },
-        ::testing::ExitedWithCode(3), "");
-    EXPECT_EQ(Slice(Flash(), 4 * kPage, kPage), zeros);
-    EXPECT_EQ(Slice(Flash(), 5 * kPage, kPage), Slice(before, 5 * kPage, kPage));
-    EXPECT_EQ(orvWriteFlash(Open(), 5, const_cast<unsigned char*>(zeros.data())), kOk);
+    Bytes whole = before;
+    if (loss.erase) {
+        std::fill(whole.begin(), whole.begin() + kMiB, 0xFF);
+    } else {
+        std::fill(whole.begin() + 4 * kPage, whole.begin() + 6 * kPage, 0);
+    }
+    SetVariable(loss.variable, loss.value);
+
+    // Twice with the same seed, then with another.
+    Bytes cut[3];
+    for (int run = 0; run < 3; ++run) {
+        SetVariable("ORV_SIM_CUT_SEED", run < 2 ? "" : "1");
+        WriteBytes(flashPath.string(), before);
+        fs::remove(claim);
+        EXPECT_EXIT(Call(loss.erase), ::testing::ExitedWithCode(3), "");
+        cut[run] = Flash();
+    }
+    EXPECT_EQ(cut[0], cut[1]) << "a cut repeats bit for bit";
+    EXPECT_EQ(cut[0] != cut[2], loss.cutEnd > loss.doneEnd) << "the seed picks the bits";
+
+    EXPECT_EQ(FirstDifference(Slice(cut[0], 0, loss.doneEnd), Slice(whole, 0, loss.doneEnd)), "");
+    for (std::size_t unit = loss.doneEnd; unit < loss.cutEnd; unit += loss.unit) {
+        const std::size_t toTurn = Bits(before, whole, unit, loss.unit);
+        EXPECT_EQ(Bits(cut[0], whole, unit, loss.unit) + Bits(cut[0], before, unit, loss.unit),
+                  toTurn)
+            << "a bit the call does not turn was turned, at " << unit;
+        const std::size_t turned = Bits(cut[0], before, unit, loss.unit);
+        EXPECT_GT(turned, toTurn / 4) << unit;
+        EXPECT_LT(turned, toTurn * 3 / 4) << unit;
+    }
+    EXPECT_EQ(FirstDifference(Slice(cut[0], loss.cutEnd, kFlash - loss.cutEnd),
+                              Slice(before, loss.cutEnd, kFlash - loss.cutEnd)),
+              "");
+
+    // The power loss is claimed: the next process meets a healthy device.
+    Call(loss.erase);
+    EXPECT_EQ(FirstDifference(Flash(), whole), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    , DevicePowerLoss,
+    ::testing::Values(PowerLoss{"ORV_SIM_EXIT_AT_PAGE", "5", false, 5 * kPage, 5 * kPage, kPage},
+                      PowerLoss{"ORV_SIM_TEAR_AT_PAGE", "5", false, 5 * kPage, 6 * kPage, kPage},
+                      PowerLoss{"ORV_SIM_CUT_ERASE_AT_SECTOR", "0", true, 0, kSector, kSector},
+                      PowerLoss{"ORV_SIM_CUT_ERASE_AT_SECTOR", "9", true, 9 * kSector, 10 * kSector,
+                                kSector},
+                      PowerLoss{"ORV_SIM_CUT_ERASE_ALL", "1", true, 0, kMiB, kSector}),
+    [](const ::testing::TestParamInfo<PowerLoss>& info) {
+        return std::string(info.param.variable + 8) + "_" + info.param.value;
+    });
 #endif
 
 TEST_F(Device, EachKindOfCallTakesItsOwnDelay) {

@@ -17,15 +17,17 @@ void ExpectOneCopyOf(int32_t serial) {
     EXPECT_EQ(copies[0].rfind("Kavix-" + std::to_string(serial) + "-", 0), 0u) << copies[0];
 }
 
-// How the first start ends before its update has finished.
-enum class Cut { powerLoss, unplugged, confirmedClose };
+// How the first start ends before its update has finished; or, for a second start of the program
+// while the first programs, goes on to the end.
+enum class Cut { powerLoss, unplugged, confirmedClose, secondStart };
 
 struct Interruption {
     const char* name;
     Cut cut;
     Variables sim;
-    // Cut before the write-back reached the serial number: the next start asks for the label.
-    bool serialLost;
+    // Questions the next start asks besides the serial one: a block whose serial reads erased or
+    // damaged could be another Kavix's, and the user is asked.
+    int extraQuestions = 0;
 };
 
 void PrintTo(const Interruption& interruption, std::ostream* out) {
@@ -57,26 +59,58 @@ void Interrupt(const Orvflash& app, const Interruption& interruption) {
             ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
             break;
         }
+        case Cut::secondStart:
+            app.WaitForBarBeyond(11);
+            // Minimised, so that the second start has it to restore.
+            ShowWindow(app.Window(), SW_MINIMIZE);
+            ASSERT_TRUE(IsIconic(app.Window()));
+            EXPECT_EQ(app.StartSecond(kStepTimeoutMs), 0u) << "the second start ends by itself";
+            EXPECT_TRUE(WaitUntil([&] { return !IsIconic(app.Window()); }, kStepTimeoutMs))
+                << "the running window is restored";
+            EXPECT_EQ(GetForegroundWindow(), app.Window()) << "the running window is in front";
+            // The first goes on undisturbed to the end.
+            app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
+            EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpdating}, {kFinished}));
+            app.ClickDone();
+            ExpectClosesWithoutAsking(app);
+            return;
     }
     ExpectOneCopyOf(20481234);
 }
 
-// Updates, as a user does after a start, and closes; first says Yes to the label question where a
-// cut left the device without its serial number.
+// Updates, as a user does after a start, answering Yes to the serial question and to
+// `extraQuestions` others, in whatever order they come, and closes.
 void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<std::string> log,
-                    bool serialLost = false) {
-    if (serialLost) {
-        app.ClickUpdate();
+                    int extraQuestions = 0) {
+    app.ClickUpdate();
+    int serialAsked = 0;
+    int othersAsked = 0;
+    for (;;) {
+        if (!WaitUntil([&] { return app.HasLogLine(kUpdating) || app.BoxOpen("Question"); },
+                       kStepTimeoutMs)) {
+            throw DriverError("neither a question nor programming; the log holds:\n" + app.Log());
+        }
+        if (app.HasLogLine(kUpdating)) {
+            break;
+        }
+        // The counts are checked below; this only keeps a program that never stops asking from
+        // holding the run up.
+        if (serialAsked + othersAsked > extraQuestions + 2) {
+            throw DriverError("question after question; the log holds:\n" + app.Log());
+        }
         const MessageBoxWindow question = app.WaitForBox("Question");
-        EXPECT_EQ(question.text, LabelQuestion(serial, -1));
+        if (question.text == SerialQuestion(serial)) {
+            ++serialAsked;
+        } else {
+            ++othersAsked;
+            // The label question, naming the copy's serial number first.
+            const std::string opening = LabelQuestion(serial, 0).substr(0, 60);
+            EXPECT_EQ(question.text.compare(0, opening.size(), opening), 0) << question.text;
+        }
         app.Answer(question, IDYES);
-        const MessageBoxWindow next = app.WaitForBox("Question");
-        EXPECT_EQ(next.text, SerialQuestion(serial));
-        app.Answer(next, IDYES);
-        app.WaitForLogLine(kUpdating);
-    } else {
-        ConfirmUpdate(app, serial);
     }
+    EXPECT_EQ(serialAsked, 1) << "the serial question";
+    EXPECT_EQ(othersAsked, extraQuestions) << "questions besides the serial one";
     app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
     EXPECT_EQ(app.LogLines(), LogOf(log, {kFinished}));
     app.ClickDone();
@@ -90,10 +124,12 @@ TEST_P(InterruptedRun, NextStartFinishesWithTheDevicesOwnData) {
     scenario.sim = GetParam().sim;
     Orvflash app(scenario);
     Interrupt(app, GetParam());
-    ASSERT_NE(FirstDifference(app.Flash(), app.InitialFlash()), "") << "the update had begun";
-
-    app.StartAgain({});
-    UpdateToTheEnd(app, 20481234, {kIdentifying, kRecovered, kUpdating}, GetParam().serialLost);
+    if (GetParam().cut != Cut::secondStart) {
+        ASSERT_NE(FirstDifference(app.Flash(), app.InitialFlash()), "") << "the update had begun";
+        app.StartAgain({});
+        UpdateToTheEnd(app, 20481234, {kIdentifying, kRecovered, kUpdating},
+                       GetParam().extraQuestions);
+    }
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_TRUE(Orvflash::SavedCopies().empty()) << "the copy is removed after success";
 }
@@ -102,20 +138,24 @@ INSTANTIATE_TEST_SUITE_P(
     , InterruptedRun,
     ::testing::Values(
         // Page 0 is the first write after the erase.
+        // Until the write-back reaches the serial number, the next start asks for the label.
+        Interruption{"PowerLossAfterTheErase", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "0"}}, 1},
+        Interruption{"PowerLossInTheImage", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "1000"}}, 1},
+        Interruption{"PowerLossInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "2900"}}},
+        // A page of the write-back half programmed: the serial, on the first page, reads right.
+        Interruption{"TornPageInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_TEAR_AT_PAGE", "3000"}}},
+        // Sectors 0-9 erased, the serial with them, sector 10 partly, 11-15 not yet.
         Interruption{
-            "PowerLossAfterTheErase", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "0"}}, true},
-        Interruption{
-            "PowerLossInTheImage", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "1000"}}, true},
-        Interruption{
-            "PowerLossInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "2900"}}, false},
+            "EraseCutInTheDataBlock", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_AT_SECTOR", "10"}}, 1},
+        // Every sector partly erased, the serial too.
+        Interruption{"EraseCutAllAtOnce", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_ALL", "1"}}, 1},
         // Open, type, 8 reads, the first read again, erase and 700 image pages reach the device.
-        Interruption{
-            "UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "712"}}, true},
+        Interruption{"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "712"}}, 1},
         // Closed as the bar first moves, early in the image.
-        Interruption{"ClosedDuringProgramming",
-                     Cut::confirmedClose,
-                     {{"ORV_SIM_WRITE_DELAY_MS", "5"}},
-                     true}),
+        Interruption{
+            "ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}, 1},
+        Interruption{
+            "SecondStartWhileProgramming", Cut::secondStart, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}),
     [](const ::testing::TestParamInfo<Interruption>& info) {
         return std::string(info.param.name);
     });
@@ -125,7 +165,7 @@ TEST(InterruptedRunOtherKavix, KeepsItsOwnDataAndTheCopyWaitsForItsDevice) {
     Scenario scenario;
     scenario.sim = {{"ORV_SIM_EXIT_AT_PAGE", "1000"}};
     Orvflash app(scenario);
-    Interrupt(app, Interruption{"", Cut::powerLoss, scenario.sim, true});
+    Interrupt(app, Interruption{"", Cut::powerLoss, scenario.sim, 1});
     const Bytes interrupted = app.Flash();
 
     const Bytes other = DeviceFlash(7654321, 4);
@@ -135,7 +175,7 @@ TEST(InterruptedRunOtherKavix, KeepsItsOwnDataAndTheCopyWaitsForItsDevice) {
     ExpectOneCopyOf(20481234);
 
     app.StartAgain({}, interrupted);
-    UpdateToTheEnd(app, 20481234, {kIdentifying, kRecovered, kUpdating}, true);
+    UpdateToTheEnd(app, 20481234, {kIdentifying, kRecovered, kUpdating}, 1);
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_TRUE(Orvflash::SavedCopies().empty());
 }

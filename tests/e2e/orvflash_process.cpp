@@ -45,6 +45,41 @@ std::string TestFolderName() {
     return name;
 }
 
+// Starts `program` in `folder` with `environment` (none: this process's) inside `job`, so that
+// closing the job ends it; null if it could not.
+HANDLE StartInJob(HANDLE job, const std::string& program,
+                  const std::vector<std::string>& environment, const std::string& folder,
+                  DWORD& processId) {
+    std::string block;
+    for (const std::string& entry : environment) {
+        block += entry;
+        block += '\0';
+    }
+    block += '\0';
+
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        environment.empty() ? nullptr : &block[0], folder.c_str(), &startup,
+                        &info)) {
+        return nullptr;
+    }
+    if (!AssignProcessToJobObject(job, info.hProcess)) {
+        const DWORD error = GetLastError();
+        TerminateProcess(info.hProcess, 1);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        SetLastError(error);
+        return nullptr;
+    }
+    ResumeThread(info.hThread);
+    CloseHandle(info.hThread);
+    processId = info.dwProcessId;
+    return info.hProcess;
+}
+
 }  // namespace
 
 void Orvflash::Configure(const std::string& program, const std::string& library,
@@ -115,33 +150,13 @@ void Orvflash::Start(const std::string& program, const std::vector<std::string>&
         throw DriverError("could not make a job object");
     }
 
-    std::string block;
-    for (const std::string& entry : environment) {
-        block += entry;
-        block += '\0';
-    }
-    block += '\0';
-
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        environment.empty() ? nullptr : &block[0], folder.c_str(), &startup,
-                        &info)) {
+    process = StartInJob(job, program, environment, folder, processId);
+    if (process == nullptr) {
         const DWORD error = GetLastError();
         Stop();
         throw DriverError("could not start " + program + ", error " + std::to_string(error));
     }
-    process = info.hProcess;
-    processId = info.dwProcessId;
-    if (!AssignProcessToJobObject(job, process)) {
-        CloseHandle(info.hThread);
-        Stop();
-        throw DriverError("could not put the program in its job");
-    }
-    ResumeThread(info.hThread);
-    CloseHandle(info.hThread);
+    programEnvironment = environment;
 
     WaitUntil(
         [&] {
@@ -159,6 +174,24 @@ void Orvflash::Start(const std::string& program, const std::vector<std::string>&
                           ")");
     }
     threadId = GetWindowThreadProcessId(window, nullptr);
+}
+
+DWORD Orvflash::StartSecond(DWORD timeoutMs) const {
+    DWORD secondId = 0;
+    const std::string program = folder + "\\orvflash.exe";
+    HANDLE second = StartInJob(job, program, programEnvironment, folder, secondId);
+    if (second == nullptr) {
+        throw DriverError("could not start " + program + " a second time");
+    }
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(second, timeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(second, &code);
+    } else {
+        TerminateProcess(second, 1);
+        WaitForSingleObject(second, 5000);
+    }
+    CloseHandle(second);
+    return code;
 }
 
 void Orvflash::Stop() {

@@ -55,6 +55,10 @@ public:
     // device data it saved, and `sim` in place of the scenario's variables.
     void StartAgain(const std::vector<std::pair<std::string, std::string>>& sim,
                     const std::optional<Bytes>& attached = std::nullopt);
+    // Starts orvflash.exe once more in this one's folder while this one runs, as a user double-
+    // clicks it again, and waits up to `timeoutMs` for that second process to end: its exit code,
+    // or STILL_ACTIVE if it still ran (it is ended then).
+    DWORD StartSecond(DWORD timeoutMs) const;
     // Starts `folder`\orvflash.exe as it is, with this process's environment, for the demo.
     explicit Orvflash(const std::string& folder);
     Orvflash(const Orvflash&) = delete;
@@ -123,6 +127,7 @@ private:
     Bytes initialFlash;
     Bytes image;
     bool trace = true;
+    std::vector<std::string> programEnvironment;  // what the program was started with
     HANDLE job = nullptr;
     HANDLE process = nullptr;
     DWORD processId = 0;

@@ -1,11 +1,16 @@
 #include "bytes.h"
 
 #include <fstream>
-#include <iterator>
 
 Bytes ReadBytes(const std::string& path) {
+    // In blocks: byte by byte, a 2 MiB flash image takes a third of a second in a debug build.
     std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    Bytes bytes;
+    char block[65536];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), block, block + in.gcount());
+    }
+    return bytes;
 }
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) {

@@ -1,0 +1,73 @@
+#include "only_instance.h"
+
+namespace {
+
+const char kMutexName[] = "Global\\orvflash-one-update-at-a-time";
+// The updater window as its template makes it.
+const char kWindowClass[] = "#32770";
+const char kWindowCaption[] = "Quorlan ORV Firmware Updater";
+// The running one may still be on its way to showing its window.
+constexpr DWORD kWindowWaitMs = 5000;
+constexpr DWORD kPollMs = 50;
+
+const char kOtherSession[] =
+    "The firmware updater is already running in another user's session on this computer. Only "
+    "one update can run at a time. Try again when it has finished.";
+
+// Owning the mutex, not its existence, marks the running program: however it ends, even killed,
+// the mutex is released or abandoned to the next start.
+bool Own(HANDLE mutex) {
+    const DWORD result = WaitForSingleObject(mutex, 0);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+void BringToFront(HWND window) {
+    if (IsIconic(window)) {
+        // Asynchronous: a busy window must not hold this start up.
+        ShowWindowAsync(window, SW_RESTORE);
+    }
+    // A question the window is asking is what the user has to see.
+    SetForegroundWindow(GetLastActivePopup(window));
+}
+
+}  // namespace
+
+OnlyInstance::~OnlyInstance() {
+    if (owned) {
+        ReleaseMutex(mutex);
+    }
+    if (mutex != nullptr) {
+        CloseHandle(mutex);
+    }
+}
+
+bool OnlyInstance::Claim() {
+    mutex = CreateMutexA(nullptr, FALSE, kMutexName);
+    if (mutex == nullptr) {
+        if (GetLastError() != ERROR_ACCESS_DENIED) {
+            return true;  // no claim to be had at all: better an updater without one than none
+        }
+        // Made by a program of another user, whose rights keep this one out.
+        MessageBoxA(nullptr, kOtherSession, "Warning", MB_OK | MB_SETFOREGROUND);
+        return false;
+    }
+    for (DWORD waited = 0;; waited += kPollMs) {
+        // Tried again while waiting: the running one may end meanwhile.
+        owned = Own(mutex);
+        if (owned) {
+            return true;
+        }
+        // Only windows of this session are found: one in another session never shows up.
+        HWND running = FindWindowA(kWindowClass, kWindowCaption);
+        if (running != nullptr) {
+            BringToFront(running);
+            return false;
+        }
+        if (waited >= kWindowWaitMs) {
+            break;
+        }
+        Sleep(kPollMs);
+    }
+    MessageBoxA(nullptr, kOtherSession, "Warning", MB_OK | MB_SETFOREGROUND);
+    return false;
+}
