@@ -28,7 +28,7 @@ DEVICE_FUNCTIONS = ["orvClearFlash", "orvGetDeviceType", "orvOpenDevice", "orvRe
                     "orvWriteFlash"]
 # DLLs that every Windows has; anything else would have to travel with the program.
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "msvcrt.dll",
-                "advapi32.dll", "shell32.dll", "ole32.dll", "uxtheme.dll"}
+                "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll", "uxtheme.dll"}
 ICON_SIZES = [16, 24, 32, 48, 64, 96, 128, 192, 256, 512]
 
 WS_POPUP, WS_VISIBLE, WS_CAPTION, WS_SYSMENU = 0x80000000, 0x10000000, 0xC00000, 0x80000
