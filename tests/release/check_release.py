@@ -141,6 +141,11 @@ def check_manifest(args, folder):
     expect(len(controls) == 1 and controls[0].get("version", "").startswith("6.")
            and controls[0].get("publicKeyToken") == "6595b64144ccf1df",
            f"common controls 6 dependency: {controls}")
+    # DPI-unaware, its layout kept, and drawn sharp by GDI scaling on high-DPI screens.
+    settings = {e.tag: (e.text or "").strip() for e in root.iter()
+                if e.tag.split("}")[-1] in ("gdiScaling", "dpiAware", "dpiAwareness")}
+    expect(settings == {"{http://schemas.microsoft.com/SMI/2017/WindowsSettings}gdiScaling": "true"},
+           f"DPI settings {settings}")
 
 
 def check_icon(args, folder):
