@@ -2,6 +2,7 @@
 #include <cstdarg>
 
 #include "ask_question.h"
+#include "assistive_technology.h"
 #include "format_text.h"
 #include "updater_dlg.h"
 
@@ -20,6 +21,7 @@ void CUpdaterDlg::AppendLog(const char* format, ...) {
     logCtrl.SetWindowText(logText);
     // The control stops at its last line, so this brings the end of the log into view.
     logCtrl.LineScroll(logCtrl.GetLineCount(), 0);
+    AnnounceLine(logCtrl.GetSafeHwnd(), text);
 }
 
 int CUpdaterDlg::AskQuestion(const char* format, ...) {

@@ -73,6 +73,10 @@ BOOL CUpdaterDlg::OnInitDialog() {
     logCtrl.Create(
         WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_WANTRETURN,
         logRect, this, 1);
+    // Neither has a label to be read out, and every result of a run is told in the log alone.
+    annotations.SetName(logCtrl.GetSafeHwnd(), "Message log");
+    annotations.MakePoliteLiveRegion(logCtrl.GetSafeHwnd());
+    annotations.SetName(::GetDlgItem(GetSafeHwnd(), IDC_PROGRESS), "Update progress");
 
     logText = "";
     updateRun.Reset();

@@ -7,6 +7,7 @@
 #include "afx_edit.h"
 #include "afx_msgmap.h"
 #include "afx_string.h"
+#include "assistive_technology.h"
 #include "progress_bar_control.h"
 #include "shell_taskbar_button.h"
 #include "system_session_guard.h"
@@ -77,6 +78,9 @@ private:
 
     SystemSessionGuard systemSession;
     SessionGuard& session;
+
+    // Kept for the window's life, as the annotation service asks.
+    ControlAnnotations annotations;
 };
 
 #endif

@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine64 xvfb x11-utils imagemagick python3 python3-pefile
+  osslsigncode openssl
 )
 
 installed() {

@@ -6,6 +6,7 @@
 
 #include "sim/factory_flash.h"
 #include "sim/flash_layout.h"
+#include "sim/platform.h"
 #include "sim/status.h"
 
 namespace orv_sim {
@@ -13,7 +14,7 @@ namespace orv_sim {
 namespace {
 
 bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = OpenFile(path.c_str(), "wb");
     if (!file) {
         return false;
     }
@@ -24,9 +25,8 @@ bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& b
 // Written aside and renamed, so a process killed meanwhile leaves no half-made image.
 orvStatus CreateFactoryImage(const std::string& path, int32_t serial) {
     std::string partial = path + ".new";
-    if (!WriteWholeFile(partial, FactoryFlash(serial)) ||
-        std::rename(partial.c_str(), path.c_str()) != 0) {
-        std::remove(partial.c_str());
+    if (!WriteWholeFile(partial, FactoryFlash(serial)) || !RenameFile(partial, path)) {
+        RemoveFile(partial);
         return kIoError;
     }
     return kOk;
@@ -35,13 +35,13 @@ orvStatus CreateFactoryImage(const std::string& path, int32_t serial) {
 }  // namespace
 
 orvStatus FlashStore::Load(const std::string& imagePath, int32_t serial) {
-    std::FILE* file = std::fopen(imagePath.c_str(), "rb");
+    std::FILE* file = OpenFile(imagePath.c_str(), "rb");
     if (!file && errno == ENOENT) {
         orvStatus created = CreateFactoryImage(imagePath, serial);
         if (created != kOk) {
             return created;
         }
-        file = std::fopen(imagePath.c_str(), "rb");
+        file = OpenFile(imagePath.c_str(), "rb");
     }
     if (!file) {
         return kIoError;
@@ -90,7 +90,7 @@ orvStatus FlashStore::EraseBits(int32_t offset, const unsigned char* mask, int32
 
 orvStatus FlashStore::Store(int32_t offset, const unsigned char* bytes, int32_t length) {
     // Opened per change rather than held: Windows could not delete or replace a held image.
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    std::FILE* file = OpenFile(path.c_str(), "r+b");
     if (!file) {
         return kIoError;
     }

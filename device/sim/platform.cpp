@@ -23,34 +23,65 @@ const char kAddressInLibrary = 0;
 
 #ifdef _WIN32
 
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(std::size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], length);
+    return wide;
+}
+
+std::string Utf8(const wchar_t* wide, std::size_t size) {
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide, int(size), nullptr, 0, nullptr, nullptr);
+    std::string utf8(std::size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, int(size), &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
+}  // namespace
+
 std::string EnvironmentValue(const char* name) {
     // The process's block rather than a C run-time's copy: the caller may use another run-time.
-    DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+    const std::wstring wideName = Wide(name);
+    DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
     if (size == 0) {
         return {};
     }
-    std::vector<char> value(size);
-    DWORD length = GetEnvironmentVariableA(name, value.data(), size);
+    std::vector<wchar_t> value(size);
+    DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
     if (length == 0 || length >= size) {
         return {};
     }
-    return std::string(value.data(), length);
+    return Utf8(value.data(), length);
 }
 
 std::string LibraryDirectory() {
     HMODULE module = nullptr;
-    if (!GetModuleHandleExA(
+    if (!GetModuleHandleExW(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            &kAddressInLibrary, &module)) {
+            reinterpret_cast<LPCWSTR>(&kAddressInLibrary), &module)) {
         return {};
     }
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return {};
     }
-    std::string file(path, length);
+    std::string file = Utf8(path, length);
     return file.substr(0, file.find_last_of("\\/") + 1);  // npos + 1 == 0: no folder
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+    return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    return _wrename(Wide(from).c_str(), Wide(to).c_str()) == 0;
+}
+
+void RemoveFile(const std::string& path) {
+    _wremove(Wide(path).c_str());
 }
 
 unsigned long CurrentThreadId() {
@@ -58,7 +89,7 @@ unsigned long CurrentThreadId() {
 }
 
 bool CreateNewFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
@@ -99,6 +130,18 @@ bool CreateNewFile(const std::string& path) {
     }
     close(file);
     return true;
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void RemoveFile(const std::string& path) {
+    std::remove(path.c_str());
 }
 
 void EndProcessAbruptly() {

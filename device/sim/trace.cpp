@@ -11,7 +11,7 @@ bool Trace::Start(const std::string& tracePath) {
     if (tracePath.empty()) {
         return true;
     }
-    std::FILE* file = std::fopen(tracePath.c_str(), "ab");
+    std::FILE* file = OpenFile(tracePath.c_str(), "ab");
     if (!file || std::fclose(file) != 0) {
         return false;
     }
@@ -33,7 +33,7 @@ void Trace::Append(const char* function, const std::string& index, orvStatus sta
     }
     // Binary, so that the lines end in \n on Windows too. Opened per line for the same reason as
     // the flash image: Windows keeps a held file from being deleted.
-    std::FILE* file = std::fopen(path.c_str(), "ab");
+    std::FILE* file = OpenFile(path.c_str(), "ab");
     if (!file) {
         return;  // a lost trace line must not change what the device does
     }

@@ -74,6 +74,32 @@ TEST_F(FlashImage, DefaultImageLivesBesideTheLibrary) {
     fs::remove(image);
 }
 
+#ifdef _WIN32
+// A user's folder may be named with characters that the ANSI code page cannot spell: the image is
+// found there beside a copy of the library, and by the variable's path.
+TEST_F(FlashImage, ImageIsFoundInAFolderNamedOutsideTheAnsiCodePage) {
+    const fs::path user = folder / L"Kavix-\u0141ukasz \u00e9\u4e2d";
+    fs::create_directories(user);
+    wchar_t library[MAX_PATH];
+    DWORD length = GetModuleFileNameW(GetModuleHandleA("orv_api.dll"), library, MAX_PATH);
+    fs::copy_file(fs::path(std::wstring(library, length)), user / "orv_api.dll");
+    HMODULE copy = LoadLibraryW((user / "orv_api.dll").c_str());
+    ASSERT_NE(copy, nullptr);
+    // Through void (*)(): a function pointer of any type may be cast back from it.
+    auto openCopy = reinterpret_cast<decltype(&orvOpenDevice)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(copy, "orvOpenDevice")));
+    SetVariable("ORV_SIM_FLASH", "");
+    int32_t handle = -1;
+    EXPECT_EQ(openCopy(&handle), kOk);
+    FreeLibrary(copy);
+    EXPECT_EQ(fs::file_size(user / "kavix_flash.bin"), kFlash);
+
+    SetEnvironmentVariableW(L"ORV_SIM_FLASH", (user / "flash.bin").c_str());
+    Open();
+    EXPECT_EQ(fs::file_size(user / "flash.bin"), kFlash);
+}
+#endif
+
 class FlashAccess : public SimTest {
 protected:
     void SetUp() override {

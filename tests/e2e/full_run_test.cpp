@@ -26,8 +26,11 @@ void ExpectAllSucceeded(const std::vector<DeviceCall>& calls) {
     }
 }
 
+// From a user's folder whose name the ANSI code page cannot spell.
 TEST(FullRun, WritesImageAndRestoresDeviceData) {
-    Orvflash app(Scenario{});
+    Scenario scenario;
+    scenario.userFolder = L"\u0141ukasz-\u4e2d";
+    Orvflash app(scenario);
     EXPECT_EQ(app.LogLines(), kWelcome);
     EXPECT_EQ(app.BarPos(), 0);
 

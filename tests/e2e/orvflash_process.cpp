@@ -45,6 +45,35 @@ std::string TestFolderName() {
     return name;
 }
 
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], int(wide.size()));
+    wide.resize(length > 0 ? std::size_t(length) - 1 : 0);
+    return wide;
+}
+
+// The driver works in the ANSI code page: it reaches a folder that it cannot spell by its short
+// name.
+std::string ShortPath(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH];
+    char narrow[MAX_PATH];
+    BOOL lossy = FALSE;
+    const DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH ||
+        !WideCharToMultiByte(CP_ACP, 0, shortPath, -1, narrow, MAX_PATH, nullptr, &lossy) ||
+        lossy) {
+        throw DriverError("no short name in the ANSI code page for a work folder");
+    }
+    return narrow;
+}
+
+// The long name of a path the driver reaches by its short one.
+std::wstring LongPath(const std::string& path) {
+    wchar_t longPath[MAX_PATH];
+    const DWORD length = GetLongPathNameW(Wide(path).c_str(), longPath, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(longPath, length) : Wide(path);
+}
+
 // Starts `program` in `folder` with `environment` (none: this process's) inside `job`, so that
 // closing the job ends it; null if it could not.
 HANDLE StartInJob(HANDLE job, const std::string& program,
@@ -57,13 +86,16 @@ HANDLE StartInJob(HANDLE job, const std::string& program,
     }
     block += '\0';
 
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
+    // Started by the long names, as a user starts it.
+    const std::wstring longProgram = LongPath(program);
+    const std::wstring longFolder = LongPath(folder);
+    std::wstring commandLine = L"\"" + longProgram + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        environment.empty() ? nullptr : &block[0], folder.c_str(), &startup,
-                        &info)) {
+    if (!CreateProcessW(longProgram.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED, environment.empty() ? nullptr : &block[0],
+                        longFolder.c_str(), &startup, &info)) {
         return nullptr;
     }
     if (!AssignProcessToJobObject(job, info.hProcess)) {
@@ -93,8 +125,16 @@ Orvflash::Orvflash(const Scenario& scenario) : initialFlash(scenario.flash), tra
     namespace fs = std::filesystem;
     folder = workRootPath + "\\" + TestFolderName();
     std::error_code ignored;
-    fs::remove_all(folder, ignored);
-    fs::create_directories(folder);
+    if (scenario.userFolder != nullptr) {
+        const fs::path named = Wide(folder) + L"-" + scenario.userFolder;
+        fs::remove_all(named, ignored);
+        fs::create_directories(named);
+        folder = ShortPath(named.wstring());
+        flashBesideLibrary = true;
+    } else {
+        fs::remove_all(folder, ignored);
+        fs::create_directories(folder);
+    }
     removeFolder = true;
     // A copy left by an earlier scenario would be taken for this device's.
     for (const std::string& copy : SavedCopies()) {
@@ -109,7 +149,7 @@ Orvflash::Orvflash(const Scenario& scenario) : initialFlash(scenario.flash), tra
         image = *scenario.image;
         WriteFile(ImagePath(), image);
     }
-    WriteFile(folder + "\\flash.bin", initialFlash);
+    WriteFile(FlashPath(), initialFlash);
     StartInFolder(scenario.sim);
 }
 
@@ -117,7 +157,7 @@ void Orvflash::StartAgain(const std::vector<std::pair<std::string, std::string>>
                           const std::optional<Bytes>& attached) {
     Stop();
     if (attached) {
-        WriteFile(folder + "\\flash.bin", *attached);
+        WriteFile(FlashPath(), *attached);
     }
     StartInFolder(sim);
 }
@@ -125,7 +165,9 @@ void Orvflash::StartAgain(const std::vector<std::pair<std::string, std::string>>
 void Orvflash::StartInFolder(const std::vector<std::pair<std::string, std::string>>& sim) {
     // Each scenario sets its own ORV_SIM_ variables.
     std::vector<std::string> environment = orv_sim::EnvironmentWithoutSim();
-    environment.push_back("ORV_SIM_FLASH=" + folder + "\\flash.bin");
+    if (!flashBesideLibrary) {
+        environment.push_back("ORV_SIM_FLASH=" + FlashPath());
+    }
     if (trace) {
         environment.push_back("ORV_SIM_TRACE=" + folder + "\\trace.txt");
     }
@@ -415,8 +457,12 @@ std::vector<std::string> Orvflash::SavedCopies() {
     return names;
 }
 
+std::string Orvflash::FlashPath() const {
+    return folder + (flashBesideLibrary ? "\\kavix_flash.bin" : "\\flash.bin");
+}
+
 Bytes Orvflash::Flash() const {
-    return ReadBytes(folder + "\\flash.bin");
+    return ReadBytes(FlashPath());
 }
 
 std::vector<DeviceCall> Orvflash::Trace() const {

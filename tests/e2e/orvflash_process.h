@@ -32,6 +32,10 @@ struct Scenario {
     std::vector<std::pair<std::string, std::string>> sim;
     // The trace doubles the simulator's file work per call; a benchmark leaves it out.
     bool trace = true;
+    // Set: the work folder's name ends in this, as a user's folder may, with characters that the
+    // ANSI code page cannot spell; the simulator then keeps its flash beside itself, as a user's
+    // copy of it does.
+    const wchar_t* userFolder = nullptr;
 };
 
 struct MessageBoxWindow {
@@ -121,9 +125,11 @@ private:
     // Ends the process if it still runs and lets go of it.
     void Stop();
     HWND Control(const char* className, int id) const;
+    std::string FlashPath() const;
 
     std::string folder;
     bool removeFolder = false;
+    bool flashBesideLibrary = false;
     Bytes initialFlash;
     Bytes image;
     bool trace = true;

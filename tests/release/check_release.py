@@ -3,11 +3,15 @@
 unpacked orvflash.exe and orv_api.dll themselves, not the sources they were built from.
 
   check_release.py make OUT_DIR --cpack CPACK --config CPackConfig.cmake --zip NAME
+                   --openssl OPENSSL --osslsigncode OSSLSIGNCODE
   check_release.py CHECK OUT_DIR --bits 32|64 --source S --cpp CPP [--include DIR]...
+                   [--osslsigncode OSSLSIGNCODE]
 
-CHECK is one of contents, imports, version, manifest, icon, dialogs, readme."""
+make signs with a throw-away certificate, as a release is signed with the real one.
+CHECK is one of contents, imports, version, manifest, icon, dialogs, readme, notices, signatures."""
 
 import argparse
+import hashlib
 import os
 import re
 import shutil
@@ -28,13 +32,17 @@ DEVICE_FUNCTIONS = ["orvClearFlash", "orvGetDeviceType", "orvOpenDevice", "orvRe
                     "orvWriteFlash"]
 # DLLs that every Windows has; anything else would have to travel with the program.
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "msvcrt.dll",
-                "advapi32.dll", "shell32.dll", "ole32.dll", "uxtheme.dll"}
+                "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll", "uxtheme.dll"}
 ICON_SIZES = [16, 24, 32, 48, 64, 96, 128, 192, 256, 512]
 
 WS_POPUP, WS_VISIBLE, WS_CAPTION, WS_SYSMENU = 0x80000000, 0x10000000, 0xC00000, 0x80000
 DS_MODALFRAME, DS_SETFONT, DS_FIXEDSYS = 0x80, 0x40, 0x8
 WS_EX_APPWINDOW = 0x40000
 DIALOG_STYLE = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS
+
+# The throw-away certificate that make signs with, beside the zip.
+SIGNER = "orvflash test signing"
+SIGNING_PASSWORD = "throw-away"
 
 failures = []
 
@@ -49,15 +57,46 @@ def unpacked(out_dir):
     return os.path.join(out_dir, "unpacked")
 
 
+def signing(out_dir, name):
+    return os.path.join(out_dir, "signing", name)
+
+
+def make_certificate(args):
+    """A self-signed code-signing certificate, as a PKCS#12 file and as the PEM to verify by."""
+    os.makedirs(signing(args.out_dir, ""))
+    subprocess.run([args.openssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", f"/CN={SIGNER}", "-addext", "extendedKeyUsage=codeSigning",
+                    "-addext", "keyUsage=digitalSignature",
+                    "-keyout", signing(args.out_dir, "key.pem"),
+                    "-out", signing(args.out_dir, "cert.pem")],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([args.openssl, "pkcs12", "-export", "-inkey", signing(args.out_dir, "key.pem"),
+                    "-in", signing(args.out_dir, "cert.pem"),
+                    "-out", signing(args.out_dir, "sign.p12"),
+                    "-passout", f"pass:{SIGNING_PASSWORD}"], check=True)
+
+
 def make(args):
     if os.path.exists(args.out_dir):
         shutil.rmtree(args.out_dir)
     os.makedirs(args.out_dir)
+    make_certificate(args)
+    environment = dict(os.environ, ORV_SIGN_PKCS12=signing(args.out_dir, "sign.p12"),
+                       ORV_SIGN_PASSWORD=SIGNING_PASSWORD)
+    for unused in ["ORV_SIGN_PKCS11_MODULE", "ORV_SIGN_TIMESTAMP_URL"]:
+        environment.pop(unused, None)
     subprocess.run([args.cpack, "--config", args.config, "-B", args.out_dir], check=True,
-                   stdout=subprocess.DEVNULL)
+                   stdout=subprocess.DEVNULL, env=environment)
     zip_path = os.path.join(args.out_dir, args.zip)
     if not expect(os.path.isfile(zip_path), f"cpack made no {args.zip}"):
         return
+    # As sha256sum writes it, so that sha256sum -c checks it.
+    with open(zip_path, "rb") as archive:
+        digest = hashlib.sha256(archive.read()).hexdigest()
+    checksum_path = zip_path + ".sha256"
+    checksum = open(checksum_path).read() if os.path.isfile(checksum_path) else None
+    expect(checksum == f"{digest}  {args.zip}\n",
+           f"{args.zip}.sha256 should read the zip's SHA-256 and its name, reads {checksum!r}")
     with zipfile.ZipFile(zip_path) as archive:
         bad = archive.testzip()
         expect(bad is None, f"{args.zip}: {bad} is damaged")
@@ -69,8 +108,9 @@ def check_contents(args, folder):
     expected_top = os.path.basename(folder)
     expect(top == [expected_top], f"the zip should hold one folder {expected_top}, holds {top}")
     files = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
-    expect(files == ["README.txt", "orv_api.dll", "orvflash.exe"],
-           f"the folder should hold orvflash.exe, orv_api.dll and README.txt, holds {files}")
+    wanted = ["LICENSE.txt", "README.txt", "RELEASE-NOTES.txt", "THIRD-PARTY-NOTICES.txt",
+              "orv_api.dll", "orvflash.exe"]
+    expect(files == wanted, f"the folder should hold {wanted}, holds {files}")
 
 
 def check_imports(args, folder):
@@ -141,6 +181,11 @@ def check_manifest(args, folder):
     expect(len(controls) == 1 and controls[0].get("version", "").startswith("6.")
            and controls[0].get("publicKeyToken") == "6595b64144ccf1df",
            f"common controls 6 dependency: {controls}")
+    # DPI-unaware, its layout kept, and drawn sharp by GDI scaling on high-DPI screens.
+    settings = {e.tag: (e.text or "").strip() for e in root.iter()
+                if e.tag.split("}")[-1] in ("gdiScaling", "dpiAware", "dpiAwareness")}
+    expect(settings == {"{http://schemas.microsoft.com/SMI/2017/WindowsSettings}gdiScaling": "true"},
+           f"DPI settings {settings}")
 
 
 def check_icon(args, folder):
@@ -213,22 +258,83 @@ def program_messages(source_dir):
     return messages
 
 
+def user_text(folder, name):
+    """A text for the user as Notepad shows it: plain ASCII in CR LF lines."""
+    with open(os.path.join(folder, name), "rb") as text:
+        raw = text.read()
+    expect(b"\n" not in raw.replace(b"\r\n", b""), f"{name} has lines not ending in CR LF")
+    expect(all(b < 0x80 for b in raw), f"{name} is not plain ASCII")
+    return raw.decode("ascii", "replace").replace("\r\n", "\n")
+
+
 def check_readme(args, folder):
-    with open(os.path.join(folder, "README.txt"), "rb") as readme:
-        raw = readme.read()
-    expect(b"\n" not in raw.replace(b"\r\n", b""), "README.txt has lines not ending in CR LF")
-    expect(all(b < 0x80 for b in raw), "README.txt is not plain ASCII")
-    text = re.sub(r"\s+", " ", raw.decode("ascii", "replace"))
+    text = re.sub(r"\s+", " ", user_text(folder, "README.txt"))
     for needed in ["Kavix_V5.dat", "STAND-IN", "simulates", "maker", VERSION,
-                   {64: "win64", 32: "win32"}[args.bits]]:
+                   {64: "win64", 32: "win32"}[args.bits], "SmartScreen", "Unknown publisher",
+                   ".sha256", "Get-FileHash", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt",
+                   "RELEASE-NOTES.txt"]:
         expect(needed in text, f"README.txt does not mention {needed!r}")
     for message in program_messages(args.source):
         expect(message in text, f"README.txt does not explain {message!r}")
 
 
+def latest_change(source_dir):
+    """The newest entry of CHANGES.md: its heading and its text."""
+    with open(os.path.join(source_dir, "CHANGES.md")) as changes:
+        entries = re.split(r"^## ", changes.read(), flags=re.M)[1:]
+    heading, _, body = entries[0].partition("\n") if entries else ("", "", "")
+    return heading.strip(), body.strip()
+
+
+def check_notices(args, folder):
+    licence = re.sub(r"\s+", " ", user_text(folder, "LICENSE.txt"))
+    for needed in ["MIT License", "Copyright (c) 2026 Quorlan", "WITHOUT WARRANTY OF ANY KIND"]:
+        expect(needed in licence, f"LICENSE.txt does not say {needed!r}")
+    # What is linked in statically, each with the notice its licence asks to travel with it.
+    notices = re.sub(r"\s+", " ", user_text(folder, "THIRD-PARTY-NOTICES.txt"))
+    for needed in ["the mingw-w64 project", "Lucent Technologies", "David M. Gay",
+                   "winpthreads", "Lockless Inc.", "Permission is hereby granted",
+                   "GCC RUNTIME LIBRARY EXCEPTION", "libstdc++"]:
+        expect(needed in notices, f"THIRD-PARTY-NOTICES.txt does not say {needed!r}")
+    heading, body = latest_change(args.source)
+    expect(heading == VERSION, f"the newest entry of CHANGES.md is {heading!r}, not {VERSION}")
+    notes = user_text(folder, "RELEASE-NOTES.txt")
+    expect(notes.startswith(f"orvflash {VERSION} - release notes\n"), "RELEASE-NOTES.txt title")
+    expect(body and notes.endswith("\n\n" + body + "\n"),
+           "RELEASE-NOTES.txt is not the newest entry of CHANGES.md")
+
+
+def verify(args, path):
+    """osslsigncode's verdict on a file's Authenticode signature, against the test certificate."""
+    return subprocess.run([args.osslsigncode, "verify", "-CAfile", signing(args.out_dir, "cert.pem"),
+                           "-in", path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          text=True)
+
+
+def check_signatures(args, folder):
+    for name in ["orvflash.exe", "orv_api.dll"]:
+        path = os.path.join(folder, name)
+        said = verify(args, path)
+        if not expect(said.returncode == 0, f"{name} is not validly signed:\n{said.stdout}"):
+            continue
+        expect(re.search(r"Message digest algorithm\s*: SHA256", said.stdout),
+               f"{name} is not signed with SHA-256")
+        expect(f"Subject: /CN={SIGNER}" in said.stdout, f"{name} is signed by another signer")
+        # One byte changed in the code: Windows, and so the check, must refuse it.
+        tampered = os.path.join(args.out_dir, "tampered-" + name)
+        shutil.copyfile(path, tampered)
+        offset = BuiltFile(path).pe.sections[0].PointerToRawData + 64
+        with open(tampered, "r+b") as changed:
+            changed.seek(offset)
+            byte = changed.read(1)
+            changed.seek(offset)
+            changed.write(bytes([byte[0] ^ 0xFF]))
+        expect(verify(args, tampered).returncode != 0, f"{name} changed by a byte still verifies")
+
+
 CHECKS = {"contents": check_contents, "imports": check_imports, "version": check_version,
           "manifest": check_manifest, "icon": check_icon, "dialogs": check_dialogs,
-          "readme": check_readme}
+          "readme": check_readme, "notices": check_notices, "signatures": check_signatures}
 
 
 def main():
@@ -242,6 +348,8 @@ def main():
     parser.add_argument("--include", action="append", default=[])
     parser.add_argument("--bits", type=int, choices=[32, 64])
     parser.add_argument("--source")
+    parser.add_argument("--openssl")
+    parser.add_argument("--osslsigncode")
     args = parser.parse_args()
     if args.what == "make":
         make(args)

@@ -40,6 +40,14 @@ TEST(UpdaterWindow, StartsWithTheWelcomeTextAndAnIdleBar) {
         EXPECT_EQ(log->parent, driver.Window());
         EXPECT_EQ(SendMessageA(driver.LogControl(), WM_GETFONT, 0, 0), 0);
 
+        // What a screen reader is told: the log and the bar by name, each welcome line as it came.
+        EXPECT_EQ(driver.AccessibleName(driver.LogControl()), "Message log");
+        EXPECT_EQ(driver.LiveSetting(driver.LogControl()), 1) << "polite";
+        EXPECT_EQ(driver.AccessibleName(GetDlgItem(driver.Window(), 1001)), "Update progress");
+        EXPECT_TRUE(
+            WaitUntil([&] { return driver.LogAnnouncements() == kWelcome.size(); }, kWindowWaitMs))
+            << driver.LogAnnouncements();
+
         HICON big = reinterpret_cast<HICON>(SendMessageA(driver.Window(), WM_GETICON, ICON_BIG, 0));
         HICON small =
             reinterpret_cast<HICON>(SendMessageA(driver.Window(), WM_GETICON, ICON_SMALL, 0));

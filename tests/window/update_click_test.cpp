@@ -22,6 +22,10 @@ TEST(UpdaterWindow, UpdateRunsToTheEndAndASecondClickOnlyWarns) {
         ASSERT_TRUE(WaitUntil([&] { return driver.LogEndsWith(kFinished); }, kWindowWaitMs));
         EXPECT_EQ(driver.LogLines(), runLog);
         EXPECT_EQ(driver.ProgressPos(), 200);
+        // Each line, the worker's too, told to screen readers.
+        EXPECT_TRUE(
+            WaitUntil([&] { return driver.LogAnnouncements() == runLog.size(); }, kWindowWaitMs))
+            << driver.LogAnnouncements();
 
         driver.Click(1000);
         HWND warning = driver.WaitForBox("Warning");

@@ -21,6 +21,8 @@ class WindowTestApp : public CWinAppEx {};
 WindowTestApp app;
 
 const char kCaption[] = "Quorlan ORV Firmware Updater";
+// EVENT_OBJECT_LIVEREGIONCHANGED, which the headers give only for Windows 8 and later.
+constexpr DWORD kLiveRegionChanged = 0x8019;
 
 // What the hooks record, on the window's thread, for the driver's thread to read.
 std::mutex recordLock;
@@ -88,6 +90,14 @@ LRESULT CALLBACK WindowDriver::RecordBarState(int code, WPARAM wParam, LPARAM lP
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+void CALLBACK WindowDriver::RecordLiveRegion(HWINEVENTHOOK, DWORD, HWND control, LONG object,
+                                             LONG child, DWORD, DWORD) {
+    std::lock_guard<std::mutex> lock(recordLock);
+    if (recording != nullptr && object == OBJID_CLIENT && child == CHILDID_SELF) {
+        recording->liveRegionChanges.push_back(control);
+    }
+}
+
 void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarButton* taskbar,
                        SessionGuard* session) {
     WindowDriver driver;
@@ -99,6 +109,10 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
     HHOOK hook = SetWindowsHookExA(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
     HHOOK sentHook =
         SetWindowsHookExA(WH_CALLWNDPROC, RecordBarState, nullptr, GetCurrentThreadId());
+    // Out of context, as a screen reader's: delivered to this thread's message loop.
+    HWINEVENTHOOK liveHook =
+        SetWinEventHook(kLiveRegionChanged, kLiveRegionChanged, nullptr, RecordLiveRegion,
+                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     std::atomic<bool> closed{false};
 
     std::thread user([&] {
@@ -146,6 +160,7 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
     }
     closed = true;
     user.join();
+    UnhookWinEvent(liveHook);
     UnhookWindowsHookEx(sentHook);
     UnhookWindowsHookEx(hook);
     std::lock_guard<std::mutex> lock(recordLock);
@@ -172,6 +187,12 @@ bool WindowDriver::LogEndsWith(const Lines& end) const {
 
 bool WindowDriver::LogEndInView() const {
     return LastLineInView(LogControl());
+}
+
+std::size_t WindowDriver::LogAnnouncements() const {
+    std::lock_guard<std::mutex> lock(recordLock);
+    return std::size_t(
+        std::count(liveRegionChanges.begin(), liveRegionChanges.end(), LogControl()));
 }
 
 std::vector<int> WindowDriver::BarStates() const {

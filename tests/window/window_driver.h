@@ -15,6 +15,7 @@
 #include "bytes.h"
 #include "device_flash.h"
 #include "expected_text.h"
+#include "recording_annotations.h"
 #include "scratch_folder.h"
 #include "session_guard.h"
 #include "taskbar_button.h"
@@ -66,6 +67,11 @@ public:
     // reports PBST_NORMAL whatever it was told.
     std::vector<int> BarStates() const;
     const std::vector<CreatedControl>& Created() const { return created; }
+    // As a screen reader gets them: the names the window gave its controls, the log's live
+    // setting, and the live-region changes of the log as a whole that a WinEvent hook has seen.
+    std::string AccessibleName(HWND control) const { return annotations.Name(control); }
+    int LiveSetting(HWND control) const { return annotations.LiveSetting(control); }
+    std::size_t LogAnnouncements() const;
 
     // The message box or dialog of the window's thread with this caption, once it shows.
     HWND WaitForBox(const char* caption);
@@ -77,11 +83,15 @@ public:
 private:
     static LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK RecordBarState(int code, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK RecordLiveRegion(HWINEVENTHOOK, DWORD, HWND control, LONG object,
+                                          LONG child, DWORD, DWORD);
 
     HWND window = nullptr;
     DWORD windowThread = 0;
     std::vector<CreatedControl> created;
     std::vector<int> barStates;
+    std::vector<HWND> liveRegionChanges;  // of controls as a whole
+    RecordingAnnotations annotations;
 };
 
 #endif
