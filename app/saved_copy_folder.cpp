@@ -147,7 +147,8 @@ bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
     if (!file.IsOpen()) {
         return false;
     }
-    unsigned char piece[0x10000];
+    // Small pieces: the copy is checked as it streams by, and the stack stays small.
+    unsigned char piece[0x2000];
     DWORD got = 0;
     while (ReadFile(file.Get(), piece, sizeof piece, &got, nullptr)) {
         if (got == 0) {

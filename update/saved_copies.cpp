@@ -238,8 +238,11 @@ std::string FileName(int32_t serialNumber, uint32_t checksum) {
     return name;
 }
 
-bool Save(SavedCopyStore& store, const unsigned char* block) {
+bool Save(SavedCopyStore& store, const unsigned char* block, uint32_t* checksum) {
     const uint32_t crc = Checksum(block);
+    if (checksum != nullptr) {
+        *checksum = crc;
+    }
     const std::string name = FileName(SerialNumberOf(block), crc);
     uint32_t kept = 0;
     if (ReadCopy(

@@ -50,8 +50,9 @@ uint32_t Checksum(const unsigned char* block);
 
 std::string FileName(int32_t serialNumber, uint32_t checksum);
 
-// Saves `block` as read from the device, unless a copy with its content is kept already.
-bool Save(SavedCopyStore& store, const unsigned char* block);
+// Saves `block` as read from the device, unless a copy with its content is kept already; the copy's
+// checksum into `checksum` if given.
+bool Save(SavedCopyStore& store, const unsigned char* block, uint32_t* checksum = nullptr);
 
 // Removes every file that holds the copy with `checksum`, and no other.
 void Remove(SavedCopyStore& store, uint32_t checksum);

@@ -222,11 +222,10 @@ bool UpdateRun::ConfirmUpdate() {
 // raised, so that a later start tells an unfinished update from a finished one.
 bool UpdateRun::SaveCopy() {
     if (!copyKept) {
-        if (!saved_copies::Save(*savedCopies, savedData.get())) {
+        if (!saved_copies::Save(*savedCopies, savedData.get(), &copyChecksum)) {
             LogLines({"Unable to save a copy of the device data, unable to continue.", ""});
             return false;
         }
-        copyChecksum = saved_copies::Checksum(savedData.get());
         copyKept = true;
     }
     RaiseFirmwareVersion(savedData.get());
