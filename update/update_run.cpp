@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "crc32.h"
 #include "flash_map.h"
 #include "orv_api.h"
 #include "saved_copies.h"
@@ -29,7 +30,6 @@ void UpdateRun::Reset() {
     deviceHandle = -1;
     serialNumber = 0;
     savedData.reset(new unsigned char[kDataBlockSize]);
-    sectorAsRead.reset(new unsigned char[kSectorSize]);
     copyKept = false;
 }
 
@@ -147,7 +147,7 @@ bool UpdateRun::ReadDataBlock() {
 bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
     using saved_copies::Found;
     using saved_copies::Match;
-    std::memcpy(sectorAsRead.get(), savedData.get(), size_t(kSectorSize));
+    firstSectorChecksum = Crc32(0, savedData.get(), size_t(kSectorSize));
     serialNumber = SerialNumberOf(savedData.get());
     const Found found = saved_copies::Find(*savedCopies, savedData.get());
     if (found.outcome == Found::unreadable) {
@@ -328,8 +328,8 @@ UpdateRun::DeviceCheck UpdateRun::CheckDeviceAsRead(unsigned char* sector) {
     if (orvReadFlash(deviceHandle, kDataBlockFirstSector, sector) != 0) {
         return DeviceCheck::unreadable;
     }
-    return std::memcmp(sector, sectorAsRead.get(), size_t(kSectorSize)) == 0 ? DeviceCheck::same
-                                                                             : DeviceCheck::other;
+    return Crc32(0, sector, size_t(kSectorSize)) == firstSectorChecksum ? DeviceCheck::same
+                                                                        : DeviceCheck::other;
 }
 
 bool UpdateRun::ReadBack(int32_t offset, const unsigned char* written, int32_t length,

@@ -54,9 +54,10 @@ public:
     std::unique_ptr<unsigned char[]> imageData;
     int32_t imageLength = 0;
     std::unique_ptr<SavedCopyStore> savedCopies;
-    // The first sector of the data block as the preparation read it, to know the device again
-    // before the erase.
-    std::unique_ptr<unsigned char[]> sectorAsRead;
+    // The checksum of the first sector of the data block as the preparation read it, to know the
+    // device again before the erase. A CRC-32 tells apart any two sectors that differ within 32
+    // bits, as two Kavix that differ in their serial number alone do.
+    uint32_t firstSectorChecksum = 0;
     // The copy of the device's data that this run writes back, once it is on disk.
     uint32_t copyChecksum = 0;
     bool copyKept = false;
