@@ -15,4 +15,8 @@ Bytes DeviceFlash(int32_t serial = kTestSerial, uint16_t version = 4);
 
 uint16_t VersionOf(const Bytes& flash);
 
+// Writes the serial number and the version into a data block, little-endian, at their offsets.
+void SetSerialNumber(unsigned char* block, int32_t serial);
+void SetVersion(unsigned char* block, uint16_t version);
+
 #endif

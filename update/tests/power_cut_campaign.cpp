@@ -11,6 +11,7 @@
 #include <random>
 
 #include "cut_machine.h"
+#include "device_flash.h"
 #include "expected_flash.h"
 #include "expected_text.h"
 #include "fake_window.h"
@@ -85,14 +86,9 @@ Kavix MakeKavix(std::mt19937_64& random, int32_t serial) {
             kavix.flash[at] = kavix.flash[at] % 8 == 0 ? kavix.flash[at] : 0xFF;
         }
     }
-    const uint32_t s = static_cast<uint32_t>(serial);
-    for (int i = 0; i < 4; ++i) {
-        kavix.flash[layout::kDataBlock + i] = static_cast<unsigned char>(s >> (8 * i));
-    }
     const uint16_t versions[] = {0, 3, 4, 5, 7, 0xFFFF};
-    const uint16_t version = versions[random() % 6];
-    kavix.flash[layout::kVersionAt] = static_cast<unsigned char>(version);
-    kavix.flash[layout::kVersionAt + 1] = static_cast<unsigned char>(version >> 8);
+    SetSerialNumber(kavix.flash.data() + layout::kDataBlock, serial);
+    SetVersion(kavix.flash.data() + layout::kDataBlock, versions[random() % 6]);
     return kavix;
 }
 
@@ -104,9 +100,7 @@ Kavix TwinOf(const Kavix& kavix, std::mt19937_64& random) {
         serial |= 1u << (random() % 32);
     }
     twin.serial = int32_t(serial);
-    for (int i = 0; i < 4; ++i) {
-        twin.flash[layout::kDataBlock + i] = static_cast<unsigned char>(serial >> (8 * i));
-    }
+    SetSerialNumber(twin.flash.data() + layout::kDataBlock, twin.serial);
     return twin;
 }
 

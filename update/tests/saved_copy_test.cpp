@@ -94,14 +94,12 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
     const Bytes copy = BlockOf(DeviceFlash());
     const auto withSerial = [&](uint32_t serial) {
         Bytes block = copy;
-        for (int i = 0; i < 4; ++i) {
-            block[kSerialNumberOffset + i] = static_cast<unsigned char>(serial >> (8 * i));
-        }
+        SetSerialNumber(block.data(), int32_t(serial));
         return block;
     };
-    const auto withVersion = [&](unsigned char version) {
+    const auto withVersion = [&](uint16_t version) {
         Bytes block = copy;
-        block[kFirmwareVersionOffset] = version;
+        SetVersion(block.data(), version);
         return block;
     };
     const struct {
