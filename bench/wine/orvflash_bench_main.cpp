@@ -121,7 +121,7 @@ BareRunTimes RunBare(const std::string& folder, const Bytes& image, bool trace) 
     WriteBytes(folder + "\\flash.bin", DeviceFlash());
     std::filesystem::remove(folder + "\\trace.txt");
     // As the updater's side gets it: no fault or delay from the caller's environment.
-    orv_sim::UseSimulatedKavix(folder + "\\flash.bin", trace ? folder + "\\trace.txt" : "");
+    kavix_test::UseSimulatedKavix(folder + "\\flash.bin", trace ? folder + "\\trace.txt" : "");
     const BareRunTimes times = BareRun(image.data(), kImagePages);
     if (!times.succeeded) {
         throw DriverError("a device call of the bare run failed");

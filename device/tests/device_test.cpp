@@ -9,6 +9,7 @@
 #include "sim_fixture.h"
 
 using namespace orv_sim;
+using namespace kavix_test;
 
 using Device = SimTest;
 

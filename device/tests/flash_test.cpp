@@ -6,6 +6,7 @@
 #include "sim_fixture.h"
 
 using namespace orv_sim;
+using namespace kavix_test;
 
 namespace {
 

@@ -31,7 +31,7 @@ using layout::kPage;
 using layout::kSector;
 
 // An empty value clears the variable on Windows and reads as unset in the simulator.
-using orv_sim::SetVariable;
+using kavix_test::SetVariable;
 
 inline unsigned long ThisThreadId() {
 #ifdef _WIN32
@@ -43,7 +43,7 @@ inline unsigned long ThisThreadId() {
 
 class SimTest : public ::testing::Test {
 protected:
-    void SetUp() override { orv_sim::UseSimulatedKavix(flashPath.string(), ""); }
+    void SetUp() override { kavix_test::UseSimulatedKavix(flashPath.string(), ""); }
 
     // Opens with the variables as set; fails the test when the open fails.
     int32_t Open() {

@@ -164,7 +164,7 @@ void Orvflash::StartAgain(const std::vector<std::pair<std::string, std::string>>
 
 void Orvflash::StartInFolder(const std::vector<std::pair<std::string, std::string>>& sim) {
     // Each scenario sets its own ORV_SIM_ variables.
-    std::vector<std::string> environment = orv_sim::EnvironmentWithoutSim();
+    std::vector<std::string> environment = kavix_test::EnvironmentWithoutSim();
     if (!flashBesideLibrary) {
         environment.push_back("ORV_SIM_FLASH=" + FlashPath());
     }

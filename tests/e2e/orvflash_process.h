@@ -18,8 +18,8 @@
 
 namespace e2e {
 
-using orv_sim::DeviceCall;
-using orv_sim::ReadTrace;
+using kavix_test::DeviceCall;
+using kavix_test::ReadTrace;
 
 constexpr DWORD kStepTimeoutMs = 10000;
 constexpr DWORD kRunTimeoutMs = 120000;

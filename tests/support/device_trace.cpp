@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace orv_sim {
+namespace kavix_test {
 
 std::vector<DeviceCall> ReadTrace(const std::string& path) {
     std::vector<DeviceCall> calls;
@@ -26,4 +26,4 @@ std::vector<DeviceCall> ReadTrace(const std::string& path) {
     return calls;
 }
 
-}  // namespace orv_sim
+}  // namespace kavix_test

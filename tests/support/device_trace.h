@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace orv_sim {
+namespace kavix_test {
 
 struct DeviceCall {
     std::string function;
@@ -18,6 +18,6 @@ struct DeviceCall {
 // The trace file; an absent file is an empty trace.
 std::vector<DeviceCall> ReadTrace(const std::string& path);
 
-}  // namespace orv_sim
+}  // namespace kavix_test
 
 #endif

@@ -4,9 +4,9 @@
 
 #include "kavix_layout.h"
 
-std::vector<std::string> CallNames(const std::vector<orv_sim::DeviceCall>& calls) {
+std::vector<std::string> CallNames(const std::vector<kavix_test::DeviceCall>& calls) {
     std::vector<std::string> names;
-    for (const orv_sim::DeviceCall& call : calls) {
+    for (const kavix_test::DeviceCall& call : calls) {
         names.push_back(call.index < 0 ? call.function
                                        : call.function + " " + std::to_string(call.index));
     }

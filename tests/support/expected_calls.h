@@ -9,7 +9,7 @@
 #include "device_trace.h"
 
 // "orvReadFlash 8" etc., status and thread left out, for comparing call sequences.
-std::vector<std::string> CallNames(const std::vector<orv_sim::DeviceCall>& calls);
+std::vector<std::string> CallNames(const std::vector<kavix_test::DeviceCall>& calls);
 
 // The calls of a run that gets as far as the worker: open, type, the eight data sector reads.
 std::vector<std::string> PreparationCalls();

@@ -43,10 +43,10 @@ Bytes FlashAfterRun(const Bytes& before, const Bytes& image) {
 }
 
 Bytes ReplayTrace(const Bytes& before, const Bytes& image,
-                  const std::vector<orv_sim::DeviceCall>& calls) {
+                  const std::vector<kavix_test::DeviceCall>& calls) {
     Bytes flash = before;
     unsigned char page[kPage];
-    for (const orv_sim::DeviceCall& call : calls) {
+    for (const kavix_test::DeviceCall& call : calls) {
         if (call.status != 0) {
             continue;
         }

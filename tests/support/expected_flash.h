@@ -16,7 +16,7 @@ Bytes FlashAfterRun(const Bytes& before, const Bytes& image);
 // Applies the calls that the trace reports as successful to `before`, as a NOR flash does: an
 // erase sets the lower 1 MiB to 0xFF, a write ANDs in what the program should have written there.
 Bytes ReplayTrace(const Bytes& before, const Bytes& image,
-                  const std::vector<orv_sim::DeviceCall>& calls);
+                  const std::vector<kavix_test::DeviceCall>& calls);
 
 // Where two flashes differ first, as a message; empty when they are equal.
 std::string FirstDifference(const Bytes& actual, const Bytes& expected);

@@ -11,7 +11,7 @@
 extern char** environ;
 #endif
 
-namespace orv_sim {
+namespace kavix_test {
 
 namespace {
 
@@ -82,4 +82,4 @@ std::vector<std::string> EnvironmentWithoutSim() {
     return entries;
 }
 
-}  // namespace orv_sim
+}  // namespace kavix_test

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace orv_sim {
+namespace kavix_test {
 
 // Sets a variable for this process and the programs it starts (on Windows an empty value unsets
 // it; the simulator takes an empty variable as unset either way).
@@ -23,6 +23,6 @@ void UseSimulatedKavix(const std::string& flash, const std::string& trace);
 // that is to get only the ones its test sets.
 std::vector<std::string> EnvironmentWithoutSim();
 
-}  // namespace orv_sim
+}  // namespace kavix_test
 
 #endif

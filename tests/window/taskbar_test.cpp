@@ -145,7 +145,7 @@ TEST_P(TaskbarTest, FollowsTheRunOnTheWindowsThread) {
     const TaskbarCase& c = GetParam();
     WorkFolder folder(100 * 256);
     if (c.fault != nullptr) {
-        orv_sim::SetVariable(c.fault, c.value);
+        kavix_test::SetVariable(c.fault, c.value);
     }
     RecordingShell shell(c.inFront);
     WindowDriver::Run(

@@ -50,7 +50,7 @@ WorkFolder::WorkFolder(std::size_t imageLength) : image(Pattern(imageLength, 5))
     std::filesystem::current_path(scratch.Path());
     WriteBytes("Kavix_V5.dat", image);
     WriteBytes("flash.bin", flashBefore);
-    orv_sim::UseSimulatedKavix(scratch.File("flash.bin"), "");
+    kavix_test::UseSimulatedKavix(scratch.File("flash.bin"), "");
 }
 
 WorkFolder::~WorkFolder() {

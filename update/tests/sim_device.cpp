@@ -5,7 +5,7 @@
 
 SimDevice::SimDevice() : previousDirectory(std::filesystem::current_path()) {
     std::filesystem::current_path(folder.Path());
-    orv_sim::UseSimulatedKavix(folder.File("flash.bin"), folder.File("trace.txt"));
+    kavix_test::UseSimulatedKavix(folder.File("flash.bin"), folder.File("trace.txt"));
     WriteFlash(DeviceFlash());
 }
 
@@ -26,11 +26,11 @@ void SimDevice::WriteImage(const Bytes& image) const {
 }
 
 void SimDevice::SetFault(const char* name, const std::string& value) {
-    orv_sim::SetVariable(name, value);
+    kavix_test::SetVariable(name, value);
 }
 
 std::vector<DeviceCall> SimDevice::Calls() const {
-    return orv_sim::ReadTrace(folder.File("trace.txt"));
+    return kavix_test::ReadTrace(folder.File("trace.txt"));
 }
 
 int SimDevice::WriteCalls() const {

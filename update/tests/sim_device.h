@@ -13,7 +13,7 @@
 #include "pattern.h"
 #include "scratch_folder.h"
 
-using orv_sim::DeviceCall;
+using kavix_test::DeviceCall;
 
 class SimDevice {
 public:
