@@ -1,33 +1,19 @@
-// The message log of the updater window.
-#include <cstdarg>
+#include "message_log.h"
 
-#include "ask_question.h"
 #include "assistive_technology.h"
-#include "format_text.h"
-#include "updater_dlg.h"
 
-void CUpdaterDlg::AppendLog(const char* format, ...) {
-    if (format == nullptr) {
-        return;
-    }
-    FormatBuffer text;
-    va_list args;
-    va_start(args, format);
-    FormatText(text, format, args);
-    va_end(args);
+void MessageLog::Create(CWnd* parent, const RECT& rect) {
+    logCtrl.Create(
+        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_WANTRETURN,
+        rect, parent, 1);
+    logText = "";
+}
 
+void MessageLog::Append(const char* text) {
     logText += text;
     logText += "\r\n";
     logCtrl.SetWindowText(logText);
     // The control stops at its last line, so this brings the end of the log into view.
     logCtrl.LineScroll(logCtrl.GetLineCount(), 0);
     AnnounceLine(logCtrl.GetSafeHwnd(), text);
-}
-
-int CUpdaterDlg::AskQuestion(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int answer = AskQuestionV(format, args);
-    va_end(args);
-    return answer;
 }

@@ -14,9 +14,7 @@ public:
     ShellTaskbarButton& operator=(const ShellTaskbarButton&) = delete;
     ~ShellTaskbarButton();
 
-    // The shell has made the window's button ("TaskbarButtonCreated"), or made it again after
-    // Explorer restarted: only now does the object accept calls for it.
-    void ButtonCreated();
+    void ButtonCreated() override;
 
     void SetProgressState(HWND window, Progress state) override;
     void SetProgressValue(HWND window, int completed, int total) override;

@@ -9,6 +9,10 @@ class TaskbarButton {
 public:
     enum class Progress { none, normal, error };
 
+    // The shell has made the window's button, or made it again after Explorer restarted: only now
+    // does it take the calls below.
+    virtual void ButtonCreated() = 0;
+
     virtual void SetProgressState(HWND window, Progress state) = 0;
     virtual void SetProgressValue(HWND window, int completed, int total) = 0;
     // Flashes the button until the window comes to the front.

@@ -1,46 +1,48 @@
-// The run as the taskbar button and the bar show it beyond the bar's position: the worker's moves
-// and its end are relayed to the window's thread, the only one that may call the shell object.
-#include "updater_dlg.h"
+#include "taskbar_relay.h"
 
 #include <commctrl.h>
 
-#include "resource.h"
+#include "window_messages.h"
 
-const UINT CUpdaterDlg::WM_TASKBAR_BUTTON_CREATED = RegisterWindowMessageA("TaskbarButtonCreated");
-
-LRESULT CUpdaterDlg::OnTaskbarButtonCreated(WPARAM, LPARAM) {
-    shellTaskbar.ButtonCreated();
-    return 0;
+void TaskbarRelay::Attach(HWND parent, HWND control) {
+    window = parent;
+    bar = control;
 }
 
-LRESULT CUpdaterDlg::OnProgressMoved(WPARAM, LPARAM) {
-    if (!taskbarShowsProgress) {
-        taskbar.SetProgressState(m_hWnd, TaskbarButton::Progress::normal);
-        taskbarShowsProgress = true;
+void TaskbarRelay::SetRange(int newLow, int newHigh) {
+    low = newLow;
+    high = newHigh;
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(low, high));
+}
+
+void TaskbarRelay::SetPos(int position) {
+    SendMessageA(bar, PBM_SETPOS, WPARAM(position), 0);
+    SendMessageA(window, WM_PROGRESS_MOVED, WPARAM(position - low), LPARAM(high - low));
+}
+
+int TaskbarRelay::GetPos() {
+    return int(SendMessageA(bar, PBM_GETPOS, 0, 0));
+}
+
+void TaskbarRelay::ProgressMoved(int completed, int total) {
+    if (!showsProgress) {
+        button.SetProgressState(window, TaskbarButton::Progress::normal);
+        showsProgress = true;
     }
-    PBRANGE range = {};
-    SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
-    const int position = int(SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_GETPOS, 0, 0));
-    taskbar.SetProgressValue(m_hWnd, position - range.iLow, range.iHigh - range.iLow);
-    return 0;
+    button.SetProgressValue(window, completed, total);
 }
 
-void CUpdaterDlg::OnRunEnded(bool succeeded) {
-    ::SendMessageA(workerNotifyWindow, WM_RUN_ENDED, succeeded, 0);
-}
-
-LRESULT CUpdaterDlg::OnRunEndedMessage(WPARAM succeeded, LPARAM) {
+void TaskbarRelay::RunEnded(bool succeeded) {
     if (succeeded) {
-        taskbar.SetProgressState(m_hWnd, TaskbarButton::Progress::none);
+        button.SetProgressState(window, TaskbarButton::Progress::none);
     } else {
         // Both keep the position they reached.
-        taskbar.SetProgressState(m_hWnd, TaskbarButton::Progress::error);
-        SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_SETSTATE, PBST_ERROR, 0);
+        button.SetProgressState(window, TaskbarButton::Progress::error);
+        SendMessageA(bar, PBM_SETSTATE, PBST_ERROR, 0);
     }
     // The user may have turned to another program during the run; the window's own boxes count
     // as the window.
-    if (GetAncestor(GetForegroundWindow(), GA_ROOTOWNER) != m_hWnd) {
-        taskbar.Flash(m_hWnd);
+    if (GetAncestor(GetForegroundWindow(), GA_ROOTOWNER) != window) {
+        button.Flash(window);
     }
-    return 0;
 }

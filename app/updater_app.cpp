@@ -4,6 +4,8 @@
 #include <commctrl.h>
 
 #include "only_instance.h"
+#include "shell_taskbar_button.h"
+#include "system_session_guard.h"
 #include "updater_dlg.h"
 
 CUpdaterApp theApp;
@@ -25,7 +27,9 @@ BOOL CUpdaterApp::InitInstance() {
     AfxEnableControlContainer();
     SetRegistryKey("Local AppWizard-Generated Applications");
 
-    CUpdaterDlg dlg;
+    ShellTaskbarButton taskbar;
+    SystemSessionGuard session;
+    CUpdaterDlg dlg(taskbar, session);
     m_pMainWnd = &dlg;
     dlg.DoModal();
     dlg.WaitForWorker();

@@ -7,14 +7,12 @@
 #include "afx_menu.h"
 #include "afx_winapp.h"
 #include "image_file.h"
+#include "question_box.h"
 #include "resource.h"
 #include "saved_copy_folder.h"
+#include "window_messages.h"
 
 namespace {
-
-// Posted by the worker when it has ended, so that the user-interface thread, which registered the
-// shutdown block, can remove it.
-const UINT WM_WORKER_FINISHED = WM_APP + 1;
 
 const char* const kWelcome[] = {
     "Welcome to the Kavix firmware updater. Before beginning, ensure the",
@@ -30,12 +28,12 @@ const char* const kWelcome[] = {
 
 }  // namespace
 
-CUpdaterDlg::CUpdaterDlg(TaskbarButton* taskbar, SessionGuard* session)
+CUpdaterDlg::CUpdaterDlg(TaskbarButton& taskbar, SessionGuard& session)
     : CDialog(IDD_UPDATER, nullptr),
       updateRun(*this, std::make_unique<CImageFile>(), std::make_unique<CSavedCopyFolder>()),
-      windowIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      taskbar(taskbar != nullptr ? *taskbar : shellTaskbar),
-      session(session != nullptr ? *session : systemSession) {}
+      taskbarRelay(taskbar),
+      session(session),
+      windowIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 BEGIN_MESSAGE_MAP(CUpdaterDlg, CDialog)
 ON_WM_SYSCOMMAND()
@@ -44,7 +42,6 @@ ON_WM_QUERYDRAGICON()
 ON_BN_CLICKED(IDC_UPDATE, &CUpdaterDlg::OnBnClickedUpdate)
 ON_WM_CLOSE()
 ON_WM_QUERYENDSESSION()
-ON_MESSAGE(WM_WORKER_FINISHED, &CUpdaterDlg::OnWorkerFinished)
 ON_MESSAGE(WM_TASKBAR_BUTTON_CREATED, &CUpdaterDlg::OnTaskbarButtonCreated)
 ON_MESSAGE(WM_PROGRESS_MOVED, &CUpdaterDlg::OnProgressMoved)
 ON_MESSAGE(WM_RUN_ENDED, &CUpdaterDlg::OnRunEndedMessage)
@@ -69,16 +66,12 @@ BOOL CUpdaterDlg::OnInitDialog() {
     SetIcon(windowIcon, TRUE);
     SetIcon(windowIcon, FALSE);
 
-    RECT logRect = {10, 10, 650, 250};
-    logCtrl.Create(
-        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_WANTRETURN,
-        logRect, this, 1);
+    log.Create(this, RECT{10, 10, 650, 250});
     // Neither has a label to be read out, and every result of a run is told in the log alone.
-    annotations.SetName(logCtrl.GetSafeHwnd(), "Message log");
-    annotations.MakePoliteLiveRegion(logCtrl.GetSafeHwnd());
+    annotations.SetName(log.Control(), "Message log");
+    annotations.MakePoliteLiveRegion(log.Control());
     annotations.SetName(::GetDlgItem(GetSafeHwnd(), IDC_PROGRESS), "Update progress");
 
-    logText = "";
     updateRun.Reset();
 
     for (const char* line : kWelcome) {
@@ -117,7 +110,38 @@ HCURSOR CUpdaterDlg::OnQueryDragIcon() {
 }
 
 void CUpdaterDlg::OnBnClickedUpdate() {
-    updateRun.OnBnClickedUpdate();
+    if (updateRun.Prepare() && !StartWorker()) {
+        updateRun.NotStarted();
+    }
+}
+
+bool CUpdaterDlg::StartWorker() {
+    // A shutdown or log-off in the middle of programming ruins the device as surely as the close
+    // button does; the worker also keeps the system from sleeping when idle.
+    workerWindow = GetSafeHwnd();
+    session.BlockShutdown(workerWindow);
+    workerThread = CreateThread(nullptr, 0, &CUpdaterDlg::UpdateWorker, this, 0, nullptr);
+    if (workerThread == nullptr) {
+        session.AllowShutdown(workerWindow);
+        return false;
+    }
+    return true;
+}
+
+DWORD WINAPI CUpdaterDlg::UpdateWorker(LPVOID window) {
+    CUpdaterDlg* dlg = static_cast<CUpdaterDlg*>(window);
+    dlg->session.KeepAwake();
+    dlg->updateRun.Program();
+    dlg->session.AllowSleep();
+    return 0;
+}
+
+void CUpdaterDlg::AppendLine(const char* text) {
+    log.Append(text);
+}
+
+int CUpdaterDlg::Ask(const char* text) {
+    return ShowQuestion(text);
 }
 
 void CUpdaterDlg::ShowWarning(const char* text) {
@@ -126,42 +150,62 @@ void CUpdaterDlg::ShowWarning(const char* text) {
 
 ProgressBar* CUpdaterDlg::FindProgressBar() {
     // Asked by the worker: the bar is reached through its handle, by messages.
-    HWND bar = ::GetDlgItem(GetSafeHwnd(), IDC_PROGRESS);
+    HWND bar = ::GetDlgItem(workerWindow, IDC_PROGRESS);
     if (bar == nullptr) {
         return nullptr;
     }
-    progressBar.Attach(bar);
-    return &progressBar;
+    taskbarRelay.Attach(workerWindow, bar);
+    return &taskbarRelay;
 }
 
-WorkerThreadHandle CUpdaterDlg::StartWorker() {
-    // A shutdown or log-off in the middle of programming ruins the device as surely as the close
-    // button does; the worker also keeps the system from sleeping when idle.
-    workerNotifyWindow = GetSafeHwnd();
-    session.BlockShutdown(workerNotifyWindow);
-    HANDLE thread = CreateThread(nullptr, 0, &CUpdaterDlg::UpdateWorker, this, 0, nullptr);
-    if (thread == nullptr) {
-        session.AllowShutdown(workerNotifyWindow);
+void CUpdaterDlg::OnRunEnded(bool succeeded) {
+    ::SendMessageA(workerWindow, WM_RUN_ENDED, succeeded, 0);
+}
+
+LRESULT CUpdaterDlg::OnRunEndedMessage(WPARAM succeeded, LPARAM) {
+    taskbarRelay.RunEnded(succeeded != 0);
+    // The run's last device call is made: a session end can no longer harm the device.
+    session.AllowShutdown(m_hWnd);
+    return 0;
+}
+
+LRESULT CUpdaterDlg::OnProgressMoved(WPARAM completed, LPARAM total) {
+    taskbarRelay.ProgressMoved(int(completed), int(total));
+    return 0;
+}
+
+LRESULT CUpdaterDlg::OnTaskbarButtonCreated(WPARAM, LPARAM) {
+    taskbarRelay.ButtonCreated();
+    return 0;
+}
+
+void CUpdaterDlg::OnOK() {
+    if (closeGuard.MayClose()) {
+        closeGuard.Release();
+        CDialog::OnOK();
     }
-    return thread;
 }
 
-DWORD WINAPI CUpdaterDlg::UpdateWorker(LPVOID window) {
-    CUpdaterDlg* dlg = static_cast<CUpdaterDlg*>(window);
-    dlg->session.KeepAwake();
-    dlg->updateRun.UpdateWorker();
-    dlg->session.AllowSleep();
-    ::PostMessageA(dlg->workerNotifyWindow, WM_WORKER_FINISHED, 0, 0);
-    return 0;
+void CUpdaterDlg::OnCancel() {
+    if (closeGuard.MayClose()) {
+        closeGuard.Release();
+        CDialog::OnCancel();
+    }
 }
 
-LRESULT CUpdaterDlg::OnWorkerFinished(WPARAM, LPARAM) {
-    session.AllowShutdown(GetSafeHwnd());
-    return 0;
+void CUpdaterDlg::OnClose() {
+    // The dialog's default for WM_CLOSE is the Cancel command, which asks once more in OnCancel.
+    if (closeGuard.MayClose()) {
+        CDialog::OnClose();
+    }
+}
+
+BOOL CUpdaterDlg::OnQueryEndSession() {
+    return closeGuard.MayEndSession() && CDialog::OnQueryEndSession();
 }
 
 void CUpdaterDlg::WaitForWorker() {
-    HANDLE worker = static_cast<HANDLE>(updateRun.workerThread);
+    HANDLE worker = workerThread;
     if (worker == nullptr) {
         return;
     }

@@ -1,4 +1,4 @@
-// printf-style formatting into the fixed buffer that the log and the questions use.
+// printf-style formatting into the fixed buffer of the log lines and the questions.
 #ifndef ORVFLASH_UPDATE_FORMAT_TEXT_H
 #define ORVFLASH_UPDATE_FORMAT_TEXT_H
 

@@ -54,29 +54,33 @@ void UpdateRun::LogCopyUnreadable(const std::string& name) {
     LogLines({"Nothing was changed. Close the program and try again.", kAdvice, ""});
 }
 
-void UpdateRun::OnBnClickedUpdate() {
+bool UpdateRun::Prepare() {
     if (updateStarted) {
         window.ShowWarning(
             "You have already started an update. Either wait for the program to finish, or "
             "relaunch the application");
-        return;
+        return false;
     }
     // A failed or declined run is not retried without restarting the program.
     updateStarted = true;
 
     if (!firmwareFile->Open(kImageFileName)) {
         LogLines({"Could not find update file, unable to continue."});
-        return;
+        return false;
     }
     if (ReadImage()) {
         LogLines({"Identifying device, please wait.."});
         if (IdentifyDevice() && ReadDataBlock() && TakeCopyOfUnfinishedUpdate() &&
-            ConfirmUpdate() && SaveCopy() && StartWorker()) {
-            return;
+            ConfirmUpdate() && SaveCopy()) {
+            // Set before the worker exists, so that the worker's clearing it is always the last
+            // word.
+            updating = true;
+            return true;
         }
     }
     // No worker will write the image.
     imageData.reset();
+    return false;
 }
 
 // The whole image is read here, before the device is touched: a file that cannot be read then
@@ -232,16 +236,10 @@ bool UpdateRun::SaveCopy() {
     return true;
 }
 
-bool UpdateRun::StartWorker() {
-    // Set before the thread exists, so that the worker's clearing it is always the last word.
-    updating = true;
-    workerThread = window.StartWorker();
-    if (workerThread == nullptr) {
-        updating = false;
-        LogLines({"Unable to start the update, close program and try again.", ""});
-        return false;
-    }
-    return true;
+void UpdateRun::NotStarted() {
+    updating = false;
+    imageData.reset();
+    LogLines({"Unable to start the update, close program and try again.", ""});
 }
 
 void UpdateRun::Abandon() {
@@ -262,7 +260,7 @@ void UpdateRun::AdvanceProgress(int& counter, int threshold) {
     }
 }
 
-void UpdateRun::UpdateWorker() {
+void UpdateRun::Program() {
     if (abandoned) {
         updating = false;
         return;

@@ -24,13 +24,18 @@ public:
     // buffer.
     void Reset();
 
-    // The Update command. Reads the image, identifies the device, reads its data block (or takes
-    // the copy an unfinished update left), asks for confirmation, saves a copy of the data block
-    // to disk and starts the worker. Nothing is erased or written here.
-    void OnBnClickedUpdate();
+    // The Update command up to the worker, on the user-interface thread. Reads the image,
+    // identifies the device, reads its data block (or takes the copy an unfinished update left),
+    // asks for confirmation and saves a copy of the data block to disk. Nothing is erased or
+    // written here. True when the worker is to program the device: the run counts as updating
+    // from then on.
+    bool Prepare();
+    // The worker could not be started after Prepare: the run ends with nothing erased.
+    void NotStarted();
 
-    // The worker: erases, writes the image, writes the saved data back, reports the result.
-    void UpdateWorker();
+    // The worker: erases, writes the image, writes the saved data back, reads it back and reports
+    // the result.
+    void Program();
 
     // The window is going away. No worker starts from now on, and a running worker stops before
     // its next device call without touching the window again.
@@ -38,9 +43,11 @@ public:
 
     bool IsUpdating() const { return updating.load(); }
 
-    // Update run state.
+private:
+    // Tests read the state a run leaves.
+    friend class UpdateRunTest;
+
     ProgressBar* progressCtrl = nullptr;
-    WorkerThreadHandle workerThread = nullptr;
     bool updateStarted = false;
     // Set by the user-interface thread, cleared by the worker once its last device call is made,
     // read by the close guard.
@@ -62,14 +69,12 @@ public:
     uint32_t copyChecksum = 0;
     bool copyKept = false;
 
-private:
     bool ReadImage();
     bool IdentifyDevice();
     bool ReadDataBlock();
     bool TakeCopyOfUnfinishedUpdate();
     bool ConfirmUpdate();
     bool SaveCopy();
-    bool StartWorker();
 
     // On the worker: whether the device still holds the sector read before the questions.
     enum class DeviceCheck { same, unreadable, other };

@@ -1,5 +1,6 @@
 // The window operations that an update run needs, and nothing else of the window. The updater
-// window implements them on Win32; the tests implement them with a recording fake.
+// window implements them on Win32; the tests implement them with a recording fake. The run's texts
+// are formatted here, once; the window is handed finished text.
 #ifndef ORVFLASH_UPDATE_UPDATE_RUN_WINDOW_H
 #define ORVFLASH_UPDATE_UPDATE_RUN_WINDOW_H
 
@@ -24,26 +25,28 @@ protected:
     ~ProgressBar() = default;
 };
 
-// Operating-system handle of the worker thread; null when it could not be started.
-using WorkerThreadHandle = void*;
-
 class UpdateRunWindow {
 public:
-    // Appends one printf-formatted line to the message log; "" gives an empty line.
-    virtual void AppendLog(const char* format, ...) ORV_PRINTF_METHOD = 0;
-    // Asks a printf-formatted Yes/No question; returns kAnswerYes or kAnswerNo.
-    virtual int AskQuestion(const char* format, ...) ORV_PRINTF_METHOD = 0;
+    // Appends one printf-formatted line to the message log; "" gives an empty line, null nothing.
+    void AppendLog(const char* format, ...) ORV_PRINTF_METHOD;
+    // Asks a printf-formatted Yes/No question: kAnswerYes or kAnswerNo, or 0 for a null format or a
+    // box that could not be shown.
+    int AskQuestion(const char* format, ...) ORV_PRINTF_METHOD;
+
     // Shows a warning with an OK button, owned by the window.
     virtual void ShowWarning(const char* text) = 0;
     // Looks up the progress bar; null if the window has none.
     virtual ProgressBar* FindProgressBar() = 0;
-    // Starts the worker thread, which calls UpdateRun::UpdateWorker. Null on failure.
-    virtual WorkerThreadHandle StartWorker() = 0;
-    // On the worker thread, as the worker reports how the run ended; not when it was abandoned.
+    // On the worker thread, once its last device call is made, before it logs how the run ended;
+    // not when the run was abandoned.
     virtual void OnRunEnded(bool succeeded) = 0;
 
 protected:
     ~UpdateRunWindow() = default;
+
+    // The finished texts of AppendLog and AskQuestion.
+    virtual void AppendLine(const char* text) = 0;
+    virtual int Ask(const char* text) = 0;
 };
 
 #endif

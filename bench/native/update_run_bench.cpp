@@ -41,7 +41,7 @@ double UpdaterRunSeconds(SimDevice& device) {
     run.Reset();
 
     const auto start = std::chrono::steady_clock::now();
-    run.OnBnClickedUpdate();
+    window.ClickUpdate();
     window.JoinWorker();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -16,7 +16,8 @@ std::string MenuText(HMENU menu, int position) {
 }  // namespace
 
 TEST(UpdaterWindow, StartsWithTheWelcomeTextAndAnIdleBar) {
-    WorkFolder folder(256);
+    kavix_test::SimulatedKavix kavix;
+    kavix.WriteImage(Pattern(256, 5));
     WindowDriver::Run([](WindowDriver& driver) {
         EXPECT_EQ(driver.LogLines(), kWelcome);
         EXPECT_EQ(driver.ProgressPos(), 0);
@@ -43,7 +44,7 @@ TEST(UpdaterWindow, StartsWithTheWelcomeTextAndAnIdleBar) {
         // What a screen reader is told: the log and the bar by name, each welcome line as it came.
         EXPECT_EQ(driver.AccessibleName(driver.LogControl()), "Message log");
         EXPECT_EQ(driver.LiveSetting(driver.LogControl()), 1) << "polite";
-        EXPECT_EQ(driver.AccessibleName(GetDlgItem(driver.Window(), 1001)), "Update progress");
+        EXPECT_EQ(driver.AccessibleName(GetDlgItem(driver.Window(), IDC_PROGRESS)), "Update progress");
         EXPECT_TRUE(
             WaitUntil([&] { return driver.LogAnnouncements() == kWelcome.size(); }, kWindowWaitMs))
             << driver.LogAnnouncements();
@@ -60,7 +61,8 @@ TEST(UpdaterWindow, StartsWithTheWelcomeTextAndAnIdleBar) {
 }
 
 TEST(UpdaterWindow, SystemMenuEndsWithSeparatorAndAbout) {
-    WorkFolder folder(256);
+    kavix_test::SimulatedKavix kavix;
+    kavix.WriteImage(Pattern(256, 5));
     WindowDriver::Run([](WindowDriver& driver) {
         HMENU menu = GetSystemMenu(driver.Window(), FALSE);
         ASSERT_NE(menu, nullptr);
@@ -79,7 +81,8 @@ TEST(UpdaterWindow, SystemMenuEndsWithSeparatorAndAbout) {
 }
 
 TEST(UpdaterWindow, AboutBoxOpensModallyForTheCommandAndItsLowBits) {
-    WorkFolder folder(256);
+    kavix_test::SimulatedKavix kavix;
+    kavix.WriteImage(Pattern(256, 5));
     WindowDriver::Run([](WindowDriver& driver) {
         for (WPARAM command : {WPARAM(0x0010), WPARAM(0x0013)}) {
             PostMessageA(driver.Window(), WM_SYSCOMMAND, command, 0);

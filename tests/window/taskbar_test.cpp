@@ -61,6 +61,7 @@ public:
         Record(window, std::to_string(completed) + "/" + std::to_string(total));
     }
     void Flash(HWND window) override { Record(window, "flash"); }
+    void ButtonCreated() override {}
 
     void BlockShutdown(HWND window) override { Record(window, "block"); }
     void AllowShutdown(HWND window) override { Record(window, "unblock"); }
@@ -120,8 +121,8 @@ std::string Moves() {
     return moves;
 }
 
-// The worker has let the system sleep again, and then the window lifts the shutdown block.
-const char kReleased[] = " sleep unblock";
+// With the run's end the window lifts the shutdown block, and the worker lets the system sleep.
+const char kReleased[] = " unblock sleep";
 
 struct TaskbarCase {
     const char* name;
@@ -143,7 +144,8 @@ class TaskbarTest : public ::testing::TestWithParam<TaskbarCase> {};
 
 TEST_P(TaskbarTest, FollowsTheRunOnTheWindowsThread) {
     const TaskbarCase& c = GetParam();
-    WorkFolder folder(100 * 256);
+    kavix_test::SimulatedKavix kavix;
+    kavix.WriteImage(Pattern(100 * 256, 5));
     if (c.fault != nullptr) {
         kavix_test::SetVariable(c.fault, c.value);
     }
@@ -151,7 +153,7 @@ TEST_P(TaskbarTest, FollowsTheRunOnTheWindowsThread) {
     WindowDriver::Run(
         [&](WindowDriver& driver) {
             shell.expectedWindow = driver.Window();
-            driver.Click(1000);
+            driver.Click(IDC_UPDATE);
             HWND question = driver.WaitForBox("Question");
             ASSERT_NE(question, nullptr);
             driver.Press(question, IDYES);

@@ -5,12 +5,14 @@
 #include "window_driver.h"
 
 TEST(UpdaterWindow, UpdateRunsToTheEndAndASecondClickOnlyWarns) {
-    WorkFolder folder(100 * 256);
+    kavix_test::SimulatedKavix kavix;
+    const Bytes image = Pattern(100 * 256, 5);
+    kavix.WriteImage(image);
     const Lines runLog = LogOf({kIdentifying, kUpdating}, {kFinished});
     WindowDriver::Run([&](WindowDriver& driver) {
         // The shell's taskbar object then follows the run, where the system has one.
         SendMessageA(driver.Window(), RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
-        driver.Click(1000);
+        driver.Click(IDC_UPDATE);
 
         HWND question = driver.WaitForBox("Question");
         ASSERT_NE(question, nullptr);
@@ -27,7 +29,7 @@ TEST(UpdaterWindow, UpdateRunsToTheEndAndASecondClickOnlyWarns) {
             WaitUntil([&] { return driver.LogAnnouncements() == runLog.size(); }, kWindowWaitMs))
             << driver.LogAnnouncements();
 
-        driver.Click(1000);
+        driver.Click(IDC_UPDATE);
         HWND warning = driver.WaitForBox("Warning");
         ASSERT_NE(warning, nullptr);
         EXPECT_EQ(driver.BoxText(warning), kAlreadyStarted);
@@ -39,5 +41,5 @@ TEST(UpdaterWindow, UpdateRunsToTheEndAndASecondClickOnlyWarns) {
     });
 
     // The device holds the image and its own data, version raised to 5.
-    EXPECT_EQ(FirstDifference(folder.Flash(), FlashAfterRun(folder.flashBefore, folder.image)), "");
+    EXPECT_EQ(FirstDifference(kavix.Flash(), FlashAfterRun(DeviceFlash(), image)), "");
 }

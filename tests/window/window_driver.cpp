@@ -12,6 +12,8 @@
 #include "log_view.h"
 #include "pattern.h"
 #include "sim_environment.h"
+#include "shell_taskbar_button.h"
+#include "system_session_guard.h"
 #include "updater_dlg.h"
 
 namespace {
@@ -45,17 +47,6 @@ BOOL CALLBACK FindBox(HWND candidate, LPARAM param) {
 }
 
 }  // namespace
-
-WorkFolder::WorkFolder(std::size_t imageLength) : image(Pattern(imageLength, 5)) {
-    std::filesystem::current_path(scratch.Path());
-    WriteBytes("Kavix_V5.dat", image);
-    WriteBytes("flash.bin", flashBefore);
-    kavix_test::UseSimulatedKavix(scratch.File("flash.bin"), "");
-}
-
-WorkFolder::~WorkFolder() {
-    std::filesystem::current_path(previous);
-}
 
 LRESULT CALLBACK WindowDriver::RecordCreation(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
@@ -152,7 +143,10 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
     });
 
     {
-        CUpdaterDlg dlg(taskbar, session);
+        ShellTaskbarButton shellTaskbar;
+        SystemSessionGuard systemSession;
+        CUpdaterDlg dlg(taskbar != nullptr ? *taskbar : shellTaskbar,
+                        session != nullptr ? *session : systemSession);
         app.m_pMainWnd = &dlg;
         dlg.DoModal();
         dlg.WaitForWorker();
@@ -201,7 +195,7 @@ std::vector<int> WindowDriver::BarStates() const {
 }
 
 int WindowDriver::ProgressPos() const {
-    return int(SendMessageA(GetDlgItem(window, 1001), PBM_GETPOS, 0, 0));
+    return int(SendMessageA(GetDlgItem(window, IDC_PROGRESS), PBM_GETPOS, 0, 0));
 }
 
 HWND WindowDriver::WaitForBox(const char* caption) {

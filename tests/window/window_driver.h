@@ -4,6 +4,7 @@
 #define ORVFLASH_TESTS_WINDOW_WINDOW_DRIVER_H
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstddef>
 #include <filesystem>
@@ -14,9 +15,11 @@
 #include "bounded_wait.h"
 #include "bytes.h"
 #include "device_flash.h"
+#include "resource.h"
 #include "expected_text.h"
+#include "pattern.h"
 #include "recording_annotations.h"
-#include "scratch_folder.h"
+#include "simulated_kavix.h"
 #include "session_guard.h"
 #include "taskbar_button.h"
 
@@ -30,22 +33,6 @@ struct CreatedControl {
     RECT rect;
     UINT id;
     HWND parent;
-};
-
-// A scratch folder as the current directory, with an image and a simulated Kavix holding
-// `flashBefore`.
-class WorkFolder {
-public:
-    explicit WorkFolder(std::size_t imageLength);
-    ~WorkFolder();
-    Bytes Flash() const { return ReadBytes(scratch.File("flash.bin")); }
-
-    const Bytes image;
-    const Bytes flashBefore = DeviceFlash();
-
-private:
-    ScratchFolder scratch{"orvflash-window"};
-    const std::filesystem::path previous = std::filesystem::current_path();
 };
 
 class WindowDriver {

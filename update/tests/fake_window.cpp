@@ -1,19 +1,10 @@
 #include "fake_window.h"
 
-#include <cstdarg>
-
-#include "format_text.h"
-
 FakeWindow::~FakeWindow() {
     JoinWorker();
 }
 
-void FakeWindow::AppendLog(const char* format, ...) {
-    FormatBuffer text;
-    va_list args;
-    va_start(args, format);
-    FormatText(text, format, args);
-    va_end(args);
+void FakeWindow::AppendLine(const char* text) {
     {
         std::lock_guard<std::mutex> lock(mutex);
         log.emplace_back(text);
@@ -23,12 +14,7 @@ void FakeWindow::AppendLog(const char* format, ...) {
     }
 }
 
-int FakeWindow::AskQuestion(const char* format, ...) {
-    FormatBuffer text;
-    va_list args;
-    va_start(args, format);
-    FormatText(text, format, args);
-    va_end(args);
+int FakeWindow::Ask(const char* text) {
     {
         std::lock_guard<std::mutex> lock(mutex);
         questions.emplace_back(text);
@@ -49,13 +35,16 @@ void FakeWindow::ShowWarning(const char* text) {
     warnings.emplace_back(text);
 }
 
-WorkerThreadHandle FakeWindow::StartWorker() {
+void FakeWindow::ClickUpdate() {
+    if (!run->Prepare()) {
+        return;
+    }
     if (failWorkerStart) {
-        return nullptr;
+        run->NotStarted();
+        return;
     }
     ++workerStarts;
-    worker = std::thread([this] { run->UpdateWorker(); });
-    return &worker;
+    worker = std::thread([this] { run->Program(); });
 }
 
 void FakeWindow::OnRunEnded(bool succeeded) {

@@ -21,11 +21,11 @@ public:
 
     ~FakeWindow();
 
-    void AppendLog(const char* format, ...) override;
-    int AskQuestion(const char* format, ...) override;
+    // The Update button as the window has it: the preparation, then the worker on a thread.
+    void ClickUpdate();
+
     void ShowWarning(const char* text) override;
     ProgressBar* FindProgressBar() override { return this; }
-    WorkerThreadHandle StartWorker() override;
     void OnRunEnded(bool succeeded) override;
 
     void SetRange(int low, int high) override;
@@ -57,6 +57,9 @@ public:
     int workerStarts = 0;
 
 private:
+    void AppendLine(const char* text) override;
+    int Ask(const char* text) override;
+
     std::mutex mutex;
     std::vector<std::string> log;
     std::vector<std::string> questions;

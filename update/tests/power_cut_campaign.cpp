@@ -123,7 +123,7 @@ Lines Start(CutMachine& machine, const Bytes& image, const Kavix& own, bool ownA
         }
     };
     run.Reset();
-    run.OnBnClickedUpdate();
+    window.ClickUpdate();
     window.JoinWorker();
     return window.Log();
 }

@@ -62,7 +62,7 @@ void ClickInNewStart(FakeWindow& window, std::unique_ptr<SavedCopyStore> store) 
     UpdateRun run(window, std::make_unique<StdFirmwareFile>(), std::move(store));
     window.run = &run;
     run.Reset();
-    run.OnBnClickedUpdate();
+    window.ClickUpdate();
     window.JoinWorker();
     window.run = nullptr;
 }

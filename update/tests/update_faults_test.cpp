@@ -92,7 +92,7 @@ TEST_P(UnreadableImageTest, StopsBeforeTheDeviceIsTouched) {
 
     EXPECT_EQ(window.Log(), (Lines{"Error reading update file, unable to continue.", ""}));
     EXPECT_TRUE(device.Calls().empty());
-    EXPECT_EQ(run->imageData, nullptr);
+    EXPECT_FALSE(HoldsImage());
 }
 
 INSTANTIATE_TEST_SUITE_P(

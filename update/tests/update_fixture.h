@@ -36,9 +36,14 @@ protected:
 
     // Clicks Update and waits for the worker, if one started.
     void Click() {
-        run->OnBnClickedUpdate();
+        window.ClickUpdate();
         window.JoinWorker();
     }
+
+    // The state a run leaves.
+    int32_t SerialNumber() const { return run->serialNumber; }
+    bool Started() const { return run->updateStarted; }
+    bool HoldsImage() const { return run->imageData != nullptr; }
 
     SimDevice device;
     FakeWindow window;

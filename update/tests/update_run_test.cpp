@@ -16,8 +16,8 @@ TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
     EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
     EXPECT_TRUE(window.Warnings().empty());
-    EXPECT_EQ(run->serialNumber, 20481234);
-    EXPECT_TRUE(run->updateStarted);
+    EXPECT_EQ(SerialNumber(), 20481234);
+    EXPECT_TRUE(Started());
     EXPECT_FALSE(run->IsUpdating());
 
     // Open, type, eight reads on the clicking thread; the rest on the worker, every call a success.
@@ -125,7 +125,7 @@ TEST_F(UpdateRunTest, ErasedDataBlockKeeps65535AndShowsSerialMinusOne) {
     device.WriteImage(Pattern(512, 6));
     Click();
 
-    EXPECT_EQ(run->serialNumber, -1);
+    EXPECT_EQ(SerialNumber(), -1);
     EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, SerialQuestion(-1)}));
     EXPECT_EQ(device.ReadFlash(), FlashAfterRun(flash, Pattern(512, 6)));
     EXPECT_EQ(VersionOf(device.ReadFlash()), 0xFFFF);
@@ -167,7 +167,7 @@ TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     EXPECT_EQ(window.workerStarts, 0);
     EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
-    EXPECT_TRUE(run->updateStarted);
+    EXPECT_TRUE(Started());
     EXPECT_EQ(device.ReadFlash(), before);
 
     // Stopped: the run cannot be retried in this program instance.
@@ -253,7 +253,7 @@ TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
     // During programming: the worker asks for a second click from its own thread's log line.
     window.onLog = [this](const std::string& line) {
         if (line == kUpdating) {
-            run->OnBnClickedUpdate();
+            window.ClickUpdate();
         }
     };
     Click();

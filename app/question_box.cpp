@@ -1,10 +1,8 @@
-#include "ask_question.h"
+#include "question_box.h"
 
 #include <windows.h>
 
 #include <cstring>
-
-#include "format_text.h"
 
 namespace {
 
@@ -23,21 +21,8 @@ BOOL CALLBACK DismissIfQuestion(HWND window, LPARAM) {
 
 }  // namespace
 
-int AskQuestionV(const char* format, va_list args) {
-    if (format == nullptr) {
-        return 0;
-    }
-    FormatBuffer text;
-    FormatText(text, format, args);
+int ShowQuestion(const char* text) {
     return MessageBoxA(nullptr, text, kQuestionCaption, MB_YESNO | MB_ICONQUESTION);
-}
-
-int AskQuestion(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int answer = AskQuestionV(format, args);
-    va_end(args);
-    return answer;
 }
 
 void DismissOpenQuestions() {
