@@ -139,10 +139,10 @@ def parse_icon_group(data):
 
 
 def parse_icon_image(data):
-    """(width, height, bits per pixel) of one icon image, PNG or DIB."""
+    """("png" or "bmp", width, height, bits per pixel) of one icon image."""
     if data.startswith(b"\x89PNG\r\n\x1a\n"):
         width, height, depth, colour_type = struct.unpack_from(">IIBB", data, 16)
         channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
-        return width, height, depth * channels
+        return "png", width, height, depth * channels
     _size, width, double_height, _planes, bits = struct.unpack_from("<IiiHH", data, 0)
-    return width, double_height // 2, bits
+    return "bmp", width, double_height // 2, bits

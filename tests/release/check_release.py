@@ -33,7 +33,9 @@ DEVICE_FUNCTIONS = ["orvClearFlash", "orvGetDeviceType", "orvOpenDevice", "orvRe
 # DLLs that every Windows has; anything else would have to travel with the program.
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "msvcrt.dll",
                 "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll", "uxtheme.dll"}
-ICON_SIZES = [16, 24, 32, 48, 64, 96, 128, 192, 256, 512]
+# PNG above the 48 pixels that XP, which cannot read it, went up to; the others as bitmaps.
+ICON_IMAGES = {size: "png" if size > 48 else "bmp"
+               for size in [16, 24, 32, 48, 64, 96, 128, 192, 256]}
 
 WS_POPUP, WS_VISIBLE, WS_CAPTION, WS_SYSMENU = 0x80000000, 0x10000000, 0xC00000, 0x80000
 DS_MODALFRAME, DS_SETFONT, DS_FIXEDSYS = 0x80, 0x40, 0x8
@@ -190,24 +192,23 @@ def check_manifest(args, folder):
 
 def check_icon(args, folder):
     built = program(folder)
-    groups = list(built.resources(built_files.RT_GROUP_ICON))
-    expect(groups == [130], f"icon groups {groups}, expected IDR_MAINFRAME (130) alone")
-    data = built.resource(built_files.RT_GROUP_ICON, 130)
-    if not expect(data, "no icon group 130"):
+    groups = built.resources(built_files.RT_GROUP_ICON)
+    if not expect(list(groups) == [130], f"icon groups {list(groups)}, expected IDR_MAINFRAME (130) "
+                  "alone"):
         return
-    sizes = []
-    for width, height, bits, size, icon_id in built_files.parse_icon_group(data):
+    found = []
+    for width, height, bits, size, icon_id in built_files.parse_icon_group(groups[130]):
         image = built.resource(built_files.RT_ICON, icon_id) or b""
-        expect(len(image) == size, f"icon {icon_id}: group says {size} bytes, image has "
-               f"{len(image)}")
-        real_width, real_height, real_bits = built_files.parse_icon_image(image)
-        expect(real_width == real_height, f"icon {icon_id} is {real_width}x{real_height}")
-        expect(bits == 32 and real_bits == 32,
-               f"icon {icon_id}: {bits} bits in the group, {real_bits} in the image")
-        expect((width or 256) == min(real_width, 256) and (height or 256) == min(real_height, 256),
-               f"icon {icon_id}: group says {width}x{height}, image is {real_width}")
-        sizes.append(real_width)
-    expect(sorted(sizes) == ICON_SIZES, f"icon sizes {sorted(sizes)}, expected {ICON_SIZES}")
+        kind, real_width, real_height, real_bits = built_files.parse_icon_image(image)
+        # A width or height byte of 0 stands for 256; an entry cannot describe more.
+        said, real = (width or 256, height or 256, bits, size), (real_width, real_height, real_bits,
+                                                                   len(image))
+        expect(said == real, f"icon {icon_id}: the group says {said}, the image is {real} "
+               "(width, height, bits, bytes)")
+        found.append((real_width, real_height, real_bits, kind))
+    wanted = [(size, size, 32, kind) for size, kind in ICON_IMAGES.items()]
+    expect(sorted(found) == wanted, f"icons (width, height, bits, format) {sorted(found)}, "
+           f"expected {wanted}")
 
 
 def check_dialogs(args, folder):
