@@ -4,6 +4,7 @@
 set -euo pipefail
 . "$(dirname "$0")/report-stop.sh"
 
+# imagemagick takes run.sh's screenshots; python3-pefile reads the built files for the release checks.
 packages=(
   cmake ninja-build g++ make libgtest-dev googletest clang-format
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

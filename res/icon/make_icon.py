@@ -3,20 +3,28 @@
 
 The artwork (a chip with a download arrow) is drawn from signed distance
 functions, so every size is rendered directly with analytic edge coverage
-instead of being scaled from one bitmap. ImageMagick writes the .ico.
+instead of being scaled from one bitmap. Standard library only, and nothing
+in the file changes from run to run but the drawing.
 
-Usage: make_icon.py OUTPUT.ico [--png-dir DIR] [--convert CONVERT]
+The build takes the checked-in res/icon/orvflash.ico; after a change to the
+drawing, write it again from the top of the repository and commit it:
+
+  python3 res/icon/make_icon.py res/icon/orvflash.ico [--png-dir DIR]
   --png-dir  also writes each size as DIR/icon-<size>.png, for review.
 """
 
 import argparse
 import math
 import os
-import subprocess
+import struct
 import sys
-import tempfile
+import zlib
 
-SIZES = (16, 24, 32, 48, 64, 96, 128, 192, 256, 512)
+# An icon directory entry holds sizes up to 256 (a width byte of 0), so nothing larger.
+SIZES = (16, 24, 32, 48, 64, 96, 128, 192, 256)
+# From this size on an image is stored as PNG, below as a 32-bit bitmap. Windows reads PNG
+# images at any size from Vista on (the program needs 7); XP, which cannot, went up to 48.
+PNG_FROM = 64
 # Below this, key edges are put on whole pixels so small icons stay crisp.
 SNAP_BELOW = 96
 
@@ -239,28 +247,69 @@ def draw(size):
     return canvas
 
 
+def png_bytes(size, rows):
+    """8-bit RGBA, each row filtered by the one above ("Up"), which packs this artwork best."""
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    raw = bytearray()
+    previous = bytes(4 * size)
+    for row in rows:
+        raw += b"\x02" + bytes((a - b) & 255 for a, b in zip(row, previous))
+        previous = row
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+def dib_bytes(size, rows):
+    """BITMAPINFOHEADER (height doubled for the mask), BGRA bottom-up, then the AND mask."""
+    mask_stride = (size + 31) // 32 * 4
+    pixels = bytearray()
+    mask = bytearray()
+    for row in reversed(rows):
+        bgra = bytearray(row)
+        bgra[0::4], bgra[2::4] = row[2::4], row[0::4]
+        pixels += bgra
+        bits = bytearray(mask_stride)
+        for x in range(size):
+            if row[4 * x + 3] == 0:
+                bits[x >> 3] |= 0x80 >> (x & 7)
+        mask += bits
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, len(pixels), 0, 0, 0, 0)
+    return header + bytes(pixels) + bytes(mask)
+
+
+def ico_bytes(images):
+    """images: (size, encoded image) pairs, written in the given order."""
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, blob in images:
+        # The width and height bytes hold 1 to 255; 0 stands for 256.
+        out += struct.pack("<BBBBHHII", size & 255, size & 255, 0, 0, 1, 32, len(blob), offset)
+        offset += len(blob)
+    return out + b"".join(blob for _, blob in images)
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("output")
     parser.add_argument("--png-dir")
-    parser.add_argument("--convert", default="convert", help="ImageMagick's convert")
     args = parser.parse_args(argv)
 
-    with tempfile.TemporaryDirectory() as work:
-        images = []
-        for size in SIZES:
-            raw = os.path.join(work, "icon-%d.rgba" % size)
-            with open(raw, "wb") as f:
-                f.write(b"".join(draw(size).rgba_rows()))
-            images += ["-size", "%dx%d" % (size, size), "-depth", "8", "rgba:" + raw]
-            if args.png_dir:
-                os.makedirs(args.png_dir, exist_ok=True)
-                png = os.path.join(args.png_dir, "icon-%d.png" % size)
-                subprocess.run([args.convert] + images[-5:] + ["png:" + png], check=True)
-        # ImageMagick stores the entries above 255 pixels as PNG, the others as 32-bit bitmaps.
-        # Written beside the target and renamed, so a failed run leaves no half-written icon.
-        tmp = args.output + ".tmp"
-        subprocess.run([args.convert] + images + ["ico:" + tmp], check=True)
+    images = []
+    for size in SIZES:
+        rows = draw(size).rgba_rows()
+        if args.png_dir:
+            os.makedirs(args.png_dir, exist_ok=True)
+            with open(os.path.join(args.png_dir, "icon-%d.png" % size), "wb") as f:
+                f.write(png_bytes(size, rows))
+        images.append((size, (png_bytes if size >= PNG_FROM else dib_bytes)(size, rows)))
+    # Written beside the target and renamed, so a failed run leaves no half-written icon.
+    tmp = args.output + ".tmp"
+    with open(tmp, "wb") as f:
+        f.write(ico_bytes(images))
     os.replace(tmp, args.output)
     return 0
 

@@ -6,10 +6,8 @@ import struct
 
 import pefile
 
-RT_ICON = pefile.RESOURCE_TYPE["RT_ICON"]
-RT_DIALOG = pefile.RESOURCE_TYPE["RT_DIALOG"]
-RT_GROUP_ICON = pefile.RESOURCE_TYPE["RT_GROUP_ICON"]
-RT_MANIFEST = pefile.RESOURCE_TYPE["RT_MANIFEST"]
+RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = (
+    pefile.RESOURCE_TYPE[name] for name in ["RT_ICON", "RT_DIALOG", "RT_GROUP_ICON", "RT_MANIFEST"])
 # The predefined window classes, which a template names by number.
 CONTROL_CLASSES = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox",
                    0x84: "scrollbar", 0x85: "combobox"}
@@ -40,18 +38,17 @@ class BuiltFile:
         for kind in directory.entries if directory else []:
             if kind.id == resource_type:
                 return {entry.id if entry.id is not None else str(entry.name):
-                        self._data(entry.directory.entries[0].data.struct)
-                        for entry in kind.directory.entries}
+                        self.pe.get_data(data.OffsetToData, data.Size)
+                        for entry in kind.directory.entries
+                        for data in [entry.directory.entries[0].data.struct]}
         return {}
 
     def resource(self, resource_type, name):
         return self.resources(resource_type).get(name)
 
-    def _data(self, entry):
-        return self.pe.get_data(entry.OffsetToData, entry.Size)
-
     def version(self):
-        """(fixed file info, {table key: {name: value}}, [(language, code page)]), or None."""
+        """The fixed file info's FileVersion, ProductVersion and FileType, "translations":
+        [(language, code page)] and each string table by its key, as {name: value}; or None."""
         if not hasattr(self.pe, "VS_FIXEDFILEINFO"):
             return None
         fixed = self.pe.VS_FIXEDFILEINFO[0]
@@ -61,14 +58,12 @@ class BuiltFile:
         def number(ms, ls):
             return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
 
-        fixed_info = {"FileVersion": number(fixed.FileVersionMS, fixed.FileVersionLS),
-                      "ProductVersion": number(fixed.ProductVersionMS, fixed.ProductVersionLS),
-                      "FileType": fixed.FileType}
-        tables = {}
-        translations = []
+        version = {"FileVersion": number(fixed.FileVersionMS, fixed.FileVersionLS),
+                   "ProductVersion": number(fixed.ProductVersionMS, fixed.ProductVersionLS),
+                   "FileType": fixed.FileType, "translations": []}
         for info in (i for infos in getattr(self.pe, "FileInfo", []) for i in infos):
             for table in getattr(info, "StringTable", []):
-                tables[table.LangID.decode().upper()] = {
+                version[table.LangID.decode().upper()] = {
                     k.decode(): v.decode() for k, v in table.entries.items()}
             for var in getattr(info, "Var", []):
                 pair = var.entry.get(b"Translation")
@@ -77,8 +72,8 @@ class BuiltFile:
                 # pefile keeps only the last pair of a list.
                 if var.ValueLength != 4:
                     raise ValueError(f"{var.ValueLength // 4} translations in one list")
-                translations.append(tuple(int(word, 16) for word in pair.split()))
-        return fixed_info, tables, translations
+                version["translations"].append(tuple(int(word, 16) for word in pair.split()))
+        return version
 
 
 def _utf16z(data, offset):
@@ -107,11 +102,11 @@ def parse_dialog(data):
     _menu, pos = _name_or_ordinal(data, 26)
     _window_class, pos = _name_or_ordinal(data, pos)
     caption, pos = _utf16z(data, pos)
-    dialog = {"style": style, "ex_style": ex_style, "rect": (x, y, cx, cy), "caption": caption}
+    dialog = {"style": style, "ex_style": ex_style, "rect": (x, y, cx, cy), "caption": caption,
+              "controls": []}
     if style & 0x40:  # DS_SETFONT
         dialog["points"] = struct.unpack_from("<H", data, pos)[0]
         dialog["font"], pos = _utf16z(data, pos + 6)
-    controls = []
     for _ in range(count):
         pos = (pos + 3) & ~3
         _help, ex_style, style, x, y, cx, cy, control_id = struct.unpack_from(
@@ -121,16 +116,15 @@ def parse_dialog(data):
         pos += 2 + struct.unpack_from("<H", data, pos)[0]
         if isinstance(control_class, str):
             control_class = control_class.lower()
-        controls.append({"id": control_id, "class": CONTROL_CLASSES.get(control_class,
-                                                                         control_class),
-                         "text": "" if text is None else text, "style": style,
-                         "ex_style": ex_style, "rect": (x, y, cx, cy)})
-    dialog["controls"] = controls
+        dialog["controls"].append({
+            "id": control_id, "class": CONTROL_CLASSES.get(control_class, control_class),
+            "text": "" if text is None else text, "style": style, "ex_style": ex_style,
+            "rect": (x, y, cx, cy)})
     return dialog
 
 
 def parse_icon_group(data):
-    """GRPICONDIR: [(width, height, bit count, bytes, icon id)], 0 standing for 256 and up."""
+    """GRPICONDIR: [(width, height, bit count, bytes, icon id)], 0 standing for 256."""
     _reserved, kind, count = struct.unpack_from("<HHH", data, 0)
     if kind != 1:
         raise ValueError("not an icon group")
@@ -139,10 +133,10 @@ def parse_icon_group(data):
 
 
 def parse_icon_image(data):
-    """(width, height, bits per pixel) of one icon image, PNG or DIB."""
+    """("png" or "bmp", width, height, bits per pixel) of one icon image."""
     if data.startswith(b"\x89PNG\r\n\x1a\n"):
         width, height, depth, colour_type = struct.unpack_from(">IIBB", data, 16)
         channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
-        return width, height, depth * channels
+        return "png", width, height, depth * channels
     _size, width, double_height, _planes, bits = struct.unpack_from("<IiiHH", data, 0)
-    return width, double_height // 2, bits
+    return "bmp", width, double_height // 2, bits

@@ -4,11 +4,10 @@ compiler reads it: after the C preprocessor, so that names stand for the headers
 import re
 import subprocess
 
-BS_PUSHBUTTON, BS_DEFPUSHBUTTON, SS_LEFT = 0, 1, 0
-# Statement: (window class, its type's style bits, which the compiler adds to any style given).
-STATEMENTS = {"DEFPUSHBUTTON": ("button", BS_DEFPUSHBUTTON),
-              "PUSHBUTTON": ("button", BS_PUSHBUTTON), "LTEXT": ("static", SS_LEFT),
-              "CONTROL": (None, 0)}
+# Statement: (window class, its type's style bits, which the compiler adds to any style given:
+# BS_DEFPUSHBUTTON 1, BS_PUSHBUTTON and SS_LEFT 0).
+STATEMENTS = {"DEFPUSHBUTTON": ("button", 1), "PUSHBUTTON": ("button", 0),
+              "LTEXT": ("static", 0), "CONTROL": (None, 0)}
 
 
 def preprocess(script, cpp, include_dirs):
