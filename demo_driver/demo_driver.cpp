@@ -61,30 +61,6 @@ std::string Text(HWND window) {
     return text;
 }
 
-void SavePng(HWND window, const std::string& name) {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, previous);
-    const CLSID png = {
-        0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
-    const std::string path = demoFolder + "\\screenshots\\" + name + ".png";
-    const std::wstring widePath(path.begin(), path.end());
-    const bool saved =
-        Gdiplus::Bitmap(bitmap, nullptr).Save(widePath.c_str(), &png, nullptr) == Gdiplus::Ok;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    if (!saved) {
-        throw std::runtime_error("could not save " + path);
-    }
-}
-
 // The demo folder's orvflash.exe, with this process's environment, ended on destruction.
 class Updater {
 public:
@@ -120,8 +96,10 @@ public:
         HWND question = nullptr;
         WaitFor("the question",
                 [&] { return (question = TopWindow(process.dwProcessId, "Question")) != nullptr; });
-        WaitFor("the question's text", [&] { return !Text(GetDlgItem(question, 0xFFFF)).empty(); });
-        std::fprintf(report, "demo: %s\n", Text(GetDlgItem(question, 0xFFFF)).c_str());
+        std::string text;
+        WaitFor("the question's text",
+                [&] { return !(text = Text(GetDlgItem(question, 0xFFFF))).empty(); });
+        std::fprintf(report, "demo: %s\n", text.c_str());
         PostMessageA(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
         WaitFor("the question to close", [&] { return !IsWindow(question); });
         WaitForLine(kUpdating);
@@ -132,7 +110,29 @@ public:
             [&] { return Ask(GetDlgItem(window, IDC_PROGRESS), PBM_GETPOS) > position; },
             kRunTimeoutMs);
     }
-    void Shot(const char* name) const { SavePng(window, name); }
+    // The window as the screen shows it, with its title bar.
+    void Shot(const std::string& name) const {
+        RECT rect = {};
+        GetWindowRect(window, &rect);
+        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, previous);
+        const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0, 0, 0xf8, 0x1e, 0xf3, 0x2e}};
+        const std::string path = demoFolder + "\\screenshots\\" + name + ".png";
+        const std::wstring widePath(path.begin(), path.end());  // taken to be ASCII
+        const bool saved =
+            Gdiplus::Bitmap(bitmap, nullptr).Save(widePath.c_str(), &png, nullptr) == Gdiplus::Ok;
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        if (!saved) {
+            throw std::runtime_error("could not save " + path);
+        }
+    }
     void ClickDoneAndWaitForExit() const {
         // The log has id 1 as well as Done.
         PostMessageA(Child("Button", IDOK), BM_CLICK, 0, 0);
@@ -189,32 +189,26 @@ void Demo() {
     app.ClickDoneAndWaitForExit();
     DeleteFileA(flash.c_str());
     std::fprintf(report, "demo: a run with a failing page write ended in its error lines\n");
-    std::fprintf(report, "demo: done\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        return 64;
-    }
-    demoFolder = argv[1];
+    demoFolder = argc == 2 ? argv[1] : ".";
     // To a file: the virtual desktop gives the program no output of its own.
     report = std::fopen((demoFolder + "\\demo.txt").c_str(), "wb");
     if (report == nullptr) {
-        return 65;
+        return 1;
     }
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR gdiplus = 0;
     Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
-    int status = 0;
     try {
         Demo();
+        std::fprintf(report, "demo: done\n");
     } catch (const std::exception& error) {
         std::fprintf(report, "demo: %s\n", error.what());
-        status = 1;
     }
     Gdiplus::GdiplusShutdown(gdiplus);
-    std::fclose(report);
-    return status;
+    return std::fclose(report);
 }
