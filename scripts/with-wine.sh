@@ -17,25 +17,18 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ] || [ -n "${ORV_FORCE_XVFB:-}" ]; then
-    display=""
-    for n in $(seq 90 130); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            display=$n
-            break
-        fi
-    done
-    [ -n "$display" ] || { echo "with-wine: no free X display" >&2; exit 1; }
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # Xvfb takes a free display and writes its number once it accepts connections.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$display" ] && break
+        [ -s "$work/display" ] && break
         sleep 0.1
     done
-    if [ ! -e "/tmp/.X11-unix/X$display" ]; then
+    if [ ! -s "$work/display" ]; then
         echo "with-wine: Xvfb did not start: $(tail -n 1 "$work/xvfb.log")" >&2
         exit 1
     fi
-    export DISPLAY=":$display"
+    export DISPLAY=":$(cat "$work/display")"
 fi
 
 # A persistent server spares every test program the server's start-up. The prefix's own
@@ -51,10 +44,14 @@ start_in_prefix() {
 }
 start_in_prefix wineboot -i
 start_in_prefix cmd /c exit
-# Keeps the default desktop's process alive between the tests (see desktop_keeper.c).
-keeper_source="$(dirname "$0")/desktop_keeper.c"
-if x86_64-w64-mingw32-gcc -Wall -Wextra -mwindows "$keeper_source" -o "$work/desktop_keeper.exe"; then
-    "$ORV_WINE" "$work/desktop_keeper.exe" </dev/null >>"$work/wineboot.log" 2>&1 &
+# Keeps the default desktop's process alive between the tests (see desktop_keeper.c); built once
+# for each version of its source.
+keeper_source=$(dirname "$0")/desktop_keeper.c
+keeper=$(dirname "$0")/../build/desktop_keeper-$(sha1sum <"$keeper_source" | cut -c1-12).exe
+if [ -e "$keeper" ] || { mkdir -p "${keeper%/*}" &&
+    x86_64-w64-mingw32-gcc -Wall -Wextra -mwindows "$keeper_source" -o "$keeper.$$" &&
+    mv "$keeper.$$" "$keeper"; }; then
+    "$ORV_WINE" "$keeper" </dev/null >>"$work/wineboot.log" 2>&1 &
 fi
 # The command's own failure is the caller's to report.
 trap - ERR

@@ -4,7 +4,7 @@
 // and the program's memory is read.
 //
 //   orvflash_bench --program=EXE --library=DLL --work=DIR --results=FILE [--pairs=N]
-//                  [--output=FILE] [--status=FILE] [--deadline=SECONDS]
+//                  [--session=DIR]
 //
 // Paths may be Unix paths; they are taken as Wine's drive Z:. Run inside a Wine virtual desktop
 // (tests/e2e/run_in_desktop.sh), where closing a window costs no wait.
@@ -17,8 +17,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "bare_run.h"
-#include "desktop.h"
 #include "driver_session.h"
 #include "expected_calls.h"
 #include "expected_text.h"
@@ -70,8 +71,9 @@ struct UpdaterRun {
 // until it stands at 187, about 260 pages before the end, and the log finely after that.
 void WaitForFinished(const Orvflash& app, DWORD timeoutMs) {
     if (!WaitUntil([&] { return app.BarPos() >= 187; }, timeoutMs, kCoarsePollMs) ||
-        !WaitUntil([&] { return app.HasLogLine(kFinishedUpdating); }, kStepTimeoutMs, 1)) {
-        throw DriverError("the run did not finish; the log holds:\n" + app.Log());
+        !WaitUntil([&] { return Has(app.Log(), kFinishedUpdating); }, kStepTimeoutMs, 1)) {
+        throw DriverError("the run did not finish; the log holds " +
+                          ::testing::PrintToString(app.Log()));
     }
 }
 
@@ -85,7 +87,7 @@ UpdaterRun RunUpdater(const Scenario& scenario, bool probe, DWORD timeoutMs) {
 
     const auto clicked = Clock::now();
     app.ClickUpdate();
-    const MessageBoxWindow question = app.WaitForBox("Question", 30000);
+    const Box question = app.WaitForBox("Question", 30000);
     run.clickToQuestionSeconds = SecondsSince(clicked);
 
     std::optional<ResponsivenessProbe> prober;
@@ -102,8 +104,9 @@ UpdaterRun RunUpdater(const Scenario& scenario, bool probe, DWORD timeoutMs) {
     app.WaitForLogLine(kSafeToClose);
     run.finished = MemoryOf(app.ProcessId());
 
-    if (app.LogLines() != LogOf({kIdentifying, kUpdating}, {kFinished})) {
-        throw DriverError("the run's log is not a complete run's:\n" + app.Log());
+    if (app.Log() != LogOf({kIdentifying, kUpdating}, {kFinished})) {
+        throw DriverError("the run's log is not a complete run's: " +
+                          ::testing::PrintToString(app.Log()));
     }
     app.ClickDone();
     if (!app.WaitForExit(kStepTimeoutMs)) {
@@ -134,7 +137,7 @@ void CheckSameCalls(const UpdaterRun& updater, const std::string& bareFolder) {
     const std::vector<std::string> expected = CompleteRunCalls(layout::kImageLimit);
     const std::string updaterDifference = FirstDifference(updater.deviceCalls, expected);
     const std::string bareDifference =
-        FirstDifference(CallNames(ReadTrace(bareFolder + "\\trace.txt")), expected);
+        FirstDifference(CallNames(kavix_test::ReadTrace(bareFolder + "\\trace.txt")), expected);
     std::printf("device calls: %zu expected; orvflash.exe: %s; bare run: %s\n", expected.size(),
                 updaterDifference.empty() ? "same" : updaterDifference.c_str(),
                 bareDifference.empty() ? "same" : bareDifference.c_str());
@@ -151,9 +154,9 @@ Scenario Untraced() {
 
 Scenario DeviceModel() {
     Scenario scenario = Untraced();
-    scenario.sim = {{"ORV_SIM_READ_DELAY_MS", std::to_string(kReadDelayMs)},
-                    {"ORV_SIM_WRITE_DELAY_MS", std::to_string(kWriteDelayMs)},
-                    {"ORV_SIM_ERASE_DELAY_MS", std::to_string(kEraseDelayMs)}};
+    scenario.faults = {{"ORV_SIM_READ_DELAY_MS", std::to_string(kReadDelayMs)},
+                       {"ORV_SIM_WRITE_DELAY_MS", std::to_string(kWriteDelayMs)},
+                       {"ORV_SIM_ERASE_DELAY_MS", std::to_string(kEraseDelayMs)}};
     return scenario;
 }
 
@@ -222,17 +225,16 @@ void Benchmark(const std::string& work, int pairs, ResultsFile& results) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    DriverSession session;
-    std::string program, library, work, resultsPath, pairs = "15";
+    std::string session, program, library, work, resultsPath, pairs = "15";
     for (int i = 1; i < argc; ++i) {
-        if (!session.TakeOption(argv[i]) && !Option(argv[i], "--program", program) &&
+        if (!Option(argv[i], "--session", session) && !Option(argv[i], "--program", program) &&
             !Option(argv[i], "--library", library) && !Option(argv[i], "--work", work) &&
             !Option(argv[i], "--results", resultsPath) && !Option(argv[i], "--pairs", pairs)) {
             std::fprintf(stderr, "orvflash_bench: unknown argument %s\n", argv[i]);
             return 64;
         }
     }
-    if (!session.Begin()) {
+    if (!BeginSession(session)) {
         return 65;
     }
     int status = 0;
@@ -242,7 +244,7 @@ int main(int argc, char** argv) {
     } else {
         try {
             std::filesystem::create_directories(work);
-            Orvflash::Configure(program, library, work);
+            Orvflash::Configure(program, library);
             ResultsFile results(resultsPath);
             Benchmark(work, std::stoi(pairs), results);
         } catch (const std::exception& error) {
@@ -250,6 +252,6 @@ int main(int argc, char** argv) {
             status = 1;
         }
     }
-    session.End(status);
+    EndSession(status);
     return status;
 }

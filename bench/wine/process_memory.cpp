@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "desktop.h"
+#include "orvflash_process.h"
 
 ProcessMemory MemoryOf(DWORD processId) {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);

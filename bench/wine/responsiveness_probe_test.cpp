@@ -7,7 +7,7 @@
 #include <atomic>
 #include <vector>
 
-#include "desktop.h"
+#include "bounded_wait.h"
 #include "responsiveness_probe.h"
 
 namespace {

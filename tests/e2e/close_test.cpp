@@ -2,9 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
+#include <tuple>
 
-#include "desktop.h"
 #include "scenario_steps.h"
 
 namespace e2e {
@@ -25,7 +24,7 @@ void ExpectStoppedPartWay(const Orvflash& app) {
 }
 
 // Clicks Yes in the close warning; the process must be gone within 2 s of the click.
-void AnswerLastYesAndExpectExit(const Orvflash& app, const MessageBoxWindow& warning) {
+void AnswerLastYesAndExpectExit(const Orvflash& app, const Box& warning) {
     const DWORD clicked = GetTickCount();
     Click(GetDlgItem(warning.window, IDYES));
     EXPECT_TRUE(app.WaitForExit(2000)) << "still running 2 s after the last Yes";
@@ -33,38 +32,28 @@ void AnswerLastYesAndExpectExit(const Orvflash& app, const MessageBoxWindow& war
     ::testing::Test::RecordProperty("exit_ms", int(GetTickCount() - clicked));
 }
 
-struct IdleClose {
-    CloseBy how;
-    bool afterRun;
-};
-
-class CloseWhileIdle : public ::testing::TestWithParam<IdleClose> {};
+class CloseWhileIdle : public ::testing::TestWithParam<std::tuple<CloseBy, bool>> {};
 
 TEST_P(CloseWhileIdle, ClosesAtOnce) {
+    const CloseBy how = std::get<0>(GetParam());
     Orvflash app(Scenario{});
-    if (GetParam().afterRun) {
+    if (std::get<1>(GetParam())) {
         ConfirmUpdate(app);
-        app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
-    }
-    Close(app, GetParam().how);
-    ExpectClosesWithoutAsking(app);
-    if (GetParam().afterRun) {
+        FinishRun(app, {kIdentifying, kUpdating}, how);
         ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
     } else {
+        how.close(app);
+        ExpectClosesWithoutAsking(app);
         EXPECT_TRUE(app.Trace().empty());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     , CloseWhileIdle,
-    ::testing::Values(IdleClose{CloseBy::done, false}, IdleClose{CloseBy::escape, false},
-                      IdleClose{CloseBy::wmClose, false}, IdleClose{CloseBy::systemMenu, false},
-                      IdleClose{CloseBy::done, true}, IdleClose{CloseBy::escape, true},
-                      IdleClose{CloseBy::wmClose, true}, IdleClose{CloseBy::systemMenu, true}),
-    [](const ::testing::TestParamInfo<IdleClose>& info) {
-        std::ostringstream name;
-        name << info.param.how << (info.param.afterRun ? "AfterRun" : "BeforeRun");
-        return name.str();
+    ::testing::Combine(::testing::Values(kDone, kEscape, kWmClose, kSystemMenu), ::testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "AfterRun" : "BeforeRun");
     });
 
 // The serial question has no owner, so the window can be closed while it is open; the question
@@ -75,7 +64,7 @@ TEST_P(CloseDuringQuestion, DismissesQuestionAndErasesNothing) {
     Orvflash app(Scenario{});
     app.ClickUpdate();
     app.WaitForBox("Question");
-    Close(app, GetParam());
+    GetParam().close(app);
     ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs)) << "the question kept the program alive";
     ExpectFlash(app.Flash(), app.InitialFlash());
     ExpectCalls(app.Trace(), PreparationCalls());
@@ -83,85 +72,57 @@ TEST_P(CloseDuringQuestion, DismissesQuestionAndErasesNothing) {
 
 // Escape is left out: while the question's own message loop runs, keys sent to the window are
 // not turned into dialog commands.
-INSTANTIATE_TEST_SUITE_P(, CloseDuringQuestion, ::testing::Values(CloseBy::done, CloseBy::wmClose),
+INSTANTIATE_TEST_SUITE_P(, CloseDuringQuestion, ::testing::Values(kDone, kWmClose),
                          ::testing::PrintToStringParamName());
 
-class CloseDuringProgramming : public ::testing::TestWithParam<CloseBy> {};
+// WM_CLOSE, which the system menu's Close reaches through OnSysCommand, asks, and then the Cancel
+// command that it turns into asks again: a close takes a Yes to each question, and a No to any
+// one of them keeps programming going.
+class CloseDuringProgramming : public ::testing::TestWithParam<std::tuple<CloseBy, int>> {};
 
 TEST_P(CloseDuringProgramming, NoKeepsProgrammingAndYesEndsIt) {
+    const CloseBy how = std::get<0>(GetParam());
+    const int questions = std::get<1>(GetParam());
     Orvflash app(SlowProgramming(kWriteDelayMs));
     ConfirmUpdate(app);
     app.WaitForBarBeyond(0);
-
-    Close(app, GetParam());
-    MessageBoxWindow warning = app.WaitForBox("Question");
-    EXPECT_EQ(warning.text, kCloseWarning);
-    EXPECT_EQ(warning.owner, nullptr);
-    app.WaitForBarBeyond(app.BarPos());  // programming goes on while the user reads
-
-    app.Answer(warning, IDNO);
-    app.Sync();
-    EXPECT_FALSE(app.BoxOpen("Question"));
-    EXPECT_TRUE(IsWindow(app.Window()));
-    app.WaitForBarBeyond(app.BarPos());
-
-    Close(app, GetParam());
-    warning = app.WaitForBox("Question");
-    EXPECT_EQ(warning.text, kCloseWarning);
-    AnswerLastYesAndExpectExit(app, warning);
+    // Closes and answers Yes to the first `yes` questions; returns the next one.
+    const auto closeAndAnswerYes = [&](int yes) {
+        how.close(app);
+        for (int question = 0; question < yes; ++question) {
+            app.Answer(app.WaitForBox("Question"), IDYES);
+        }
+        const Box warning = app.WaitForBox("Question");
+        EXPECT_EQ(warning.text, kCloseWarning);
+        EXPECT_EQ(warning.owner, nullptr);
+        return warning;
+    };
+    for (int no = 0; no < questions; ++no) {
+        const Box warning = closeAndAnswerYes(no);
+        app.WaitForBarBeyond(app.BarPos());  // programming goes on while the user reads
+        app.Answer(warning, IDNO);
+        app.Sync();
+        EXPECT_FALSE(app.BoxOpen("Question")) << "No to question " << no + 1 << " ends the close";
+        EXPECT_TRUE(IsWindow(app.Window()));
+        EXPECT_TRUE(app.Running());
+        app.WaitForBarBeyond(app.BarPos());
+    }
+    AnswerLastYesAndExpectExit(app, closeAndAnswerYes(questions - 1));
     ExpectStoppedPartWay(app);
 }
 
 INSTANTIATE_TEST_SUITE_P(, CloseDuringProgramming,
-                         ::testing::Values(CloseBy::done, CloseBy::escape),
-                         ::testing::PrintToStringParamName());
-
-// WM_CLOSE asks, and then the Cancel command that it turns into asks again. The system menu's
-// Close reaches it through OnSysCommand.
-class CloseDuringProgrammingByWmClose : public ::testing::TestWithParam<CloseBy> {};
-
-TEST_P(CloseDuringProgrammingByWmClose, NeedsTwoYesAnswers) {
-    Orvflash app(SlowProgramming(kWriteDelayMs));
-    ConfirmUpdate(app);
-    app.WaitForBarBeyond(0);
-
-    Close(app, GetParam());
-    MessageBoxWindow first = app.WaitForBox("Question");
-    EXPECT_EQ(first.text, kCloseWarning);
-    app.Answer(first, IDNO);
-    app.Sync();
-    EXPECT_FALSE(app.BoxOpen("Question")) << "No to the first question ends the close";
-    app.WaitForBarBeyond(app.BarPos());
-
-    Close(app, GetParam());
-    first = app.WaitForBox("Question");
-    app.Answer(first, IDYES);
-    MessageBoxWindow second = app.WaitForBox("Question");
-    EXPECT_EQ(second.text, kCloseWarning);
-    app.Answer(second, IDNO);
-    app.Sync();
-    EXPECT_FALSE(app.BoxOpen("Question"));
-    EXPECT_TRUE(app.Running());
-    app.WaitForBarBeyond(app.BarPos());
-
-    Close(app, GetParam());
-    first = app.WaitForBox("Question");
-    app.Answer(first, IDYES);
-    second = app.WaitForBox("Question");
-    AnswerLastYesAndExpectExit(app, second);
-    ExpectStoppedPartWay(app);
-}
-
-INSTANTIATE_TEST_SUITE_P(, CloseDuringProgrammingByWmClose,
-                         ::testing::Values(CloseBy::wmClose, CloseBy::systemMenu),
-                         ::testing::PrintToStringParamName());
+                         ::testing::Values(std::make_tuple(kDone, 1), std::make_tuple(kEscape, 1),
+                                           std::make_tuple(kWmClose, 2),
+                                           std::make_tuple(kSystemMenu, 2)),
+                         [](const auto& info) { return std::get<0>(info.param).name; });
 
 // A device call that never returns must not keep a confirmed close from ending the program.
 TEST(CloseDuringHangingDeviceCall, EndsTheProgramAllTheSame) {
     Orvflash app(SlowProgramming("60000"));
     ConfirmUpdate(app);
-    Close(app, CloseBy::done);
-    const MessageBoxWindow warning = app.WaitForBox("Question");
+    kDone.close(app);
+    const Box warning = app.WaitForBox("Question");
     EXPECT_EQ(warning.text, kCloseWarning);
     AnswerLastYesAndExpectExit(app, warning);
 }

@@ -1,5 +1,6 @@
-// What every driver started by run_in_desktop.sh shares: its output goes to a file, its result to
-// a status file, and a watchdog ends it at its deadline however a run hangs.
+// What every driver that run_in_desktop.sh starts shares: with --session=DIR its output goes to
+// DIR\output.txt and its exit status to DIR\status (Wine's explorer, which starts it in a virtual
+// desktop, passes neither on), and a watchdog ends it after 15 minutes however a run hangs.
 #ifndef ORVFLASH_TESTS_E2E_DRIVER_SESSION_H
 #define ORVFLASH_TESTS_E2E_DRIVER_SESSION_H
 
@@ -10,21 +11,9 @@ namespace e2e {
 // Takes "--name=value" into `value`, a Unix path as Wine's drive Z:. False for any other argument.
 bool Option(const char* arg, const char* name, std::string& value);
 
-class DriverSession {
-public:
-    // Takes --output, --status and --deadline; false for any other argument.
-    bool TakeOption(const char* arg);
-    // Sends stdout and stderr to the --output file, unbuffered, and starts the watchdog. False
-    // when the output file cannot be opened.
-    bool Begin();
-    // Writes `status` to the --status file.
-    void End(int status) const;
-
-private:
-    std::string output;
-    std::string statusPath;
-    std::string deadline;
-};
+// False when the output file cannot be opened.
+bool BeginSession(const std::string& folder);
+void EndSession(int status);
 
 }  // namespace e2e
 

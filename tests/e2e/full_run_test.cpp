@@ -8,57 +8,43 @@
 namespace e2e {
 namespace {
 
-// The preparation runs on the window's thread and the programming on a worker of its own.
-void ExpectPreparationAndProgrammingThreads(const std::vector<DeviceCall>& calls) {
-    std::set<std::string> preparation;
-    std::set<std::string> programming;
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        (i < PreparationCalls().size() ? preparation : programming).insert(calls[i].thread);
-    }
-    ASSERT_EQ(preparation.size(), 1u);
-    ASSERT_EQ(programming.size(), 1u);
-    EXPECT_NE(*preparation.begin(), *programming.begin());
-}
-
-void ExpectAllSucceeded(const std::vector<DeviceCall>& calls) {
-    for (const DeviceCall& call : calls) {
-        EXPECT_EQ(call.status, 0) << call.function << " " << call.index;
-    }
-}
-
 // From a user's folder whose name the ANSI code page cannot spell.
 TEST(FullRun, WritesImageAndRestoresDeviceData) {
     Scenario scenario;
     scenario.userFolder = L"\u0141ukasz-\u4e2d";
     Orvflash app(scenario);
-    EXPECT_EQ(app.LogLines(), kWelcome);
+    EXPECT_EQ(app.Log(), kWelcome);
     EXPECT_EQ(app.BarPos(), 0);
 
     app.ClickUpdate();
-    const MessageBoxWindow question = app.WaitForBox("Question");
-    EXPECT_EQ(question.text, SerialQuestion(20481234));
+    const Box question = app.WaitForBox("Question");
+    EXPECT_EQ(question.text, SerialQuestion(kTestSerial));
     EXPECT_EQ(question.owner, nullptr) << "the question leaves the window usable";
     EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_TRUE(question.icon) << "the question mark";
-    EXPECT_EQ(app.LogLines(), LogOf({kIdentifying}));
+    EXPECT_EQ(app.Log(), LogOf({kIdentifying}));
     // Nothing is erased while the user still decides.
     ExpectCalls(app.Trace(), PreparationCalls());
 
     app.Answer(question, IDYES);
     app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
-    EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpdating}, {kFinished}));
     EXPECT_EQ(app.BarRange(), (std::pair<int, int>(0, 200)));
     EXPECT_EQ(app.BarPos(), 200);
-
-    app.ClickDone();
-    ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
+    FinishRun(app, {kIdentifying, kUpdating});
     const Bytes flash = app.Flash();
     ExpectFlash(flash, FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_EQ(VersionOf(flash), 5);
     const std::vector<DeviceCall> calls = app.Trace();
     ExpectCalls(calls, CompleteRunCalls(layout::kImageLimit));
-    ExpectAllSucceeded(calls);
-    ExpectPreparationAndProgrammingThreads(calls);
+    // The preparation runs on the window's thread and the programming on a worker of its own.
+    std::set<std::string> preparation, programming;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].status, 0) << calls[i].function << " " << calls[i].index;
+        (i < PreparationCalls().size() ? preparation : programming).insert(calls[i].thread);
+    }
+    ASSERT_EQ(preparation.size(), 1u);
+    ASSERT_EQ(programming.size(), 1u);
+    EXPECT_NE(*preparation.begin(), *programming.begin());
 }
 
 // 1,000 bytes: four pages, the last one a quarter filled, the rest of it written as 0xFF.
@@ -67,11 +53,7 @@ TEST(FullRun, ShortImageIsWrittenInWholePages) {
     scenario.image = Pattern(1000, 9);
     Orvflash app(scenario);
     ConfirmUpdate(app);
-    app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
-    EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpdating}, {kFinished}));
-    app.ClickDone();
-    ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
-
+    FinishRun(app, {kIdentifying, kUpdating});
     const Bytes flash = app.Flash();
     ExpectFlash(flash, FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_EQ(flash[999], app.Image()[999]);
@@ -82,22 +64,18 @@ TEST(FullRun, ShortImageIsWrittenInWholePages) {
 // A device already at version 5 or later is asked about twice and keeps its own version.
 TEST(FullRun, NewerDeviceIsUpdatedOnlyAfterTwoYesAnswers) {
     Scenario scenario;
-    scenario.flash = DeviceFlash(20481234, 7);
+    scenario.flash = DeviceFlash(kTestSerial, 7);
     Orvflash app(scenario);
-
     app.ClickUpdate();
-    const MessageBoxWindow upToDate = app.WaitForBox("Question");
+    const Box upToDate = app.WaitForBox("Question");
     EXPECT_EQ(upToDate.text, kUpToDateQuestion);
-    EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpToDate}));
+    EXPECT_EQ(app.Log(), LogOf({kIdentifying, kUpToDate}));
     app.Answer(upToDate, IDYES);
-    const MessageBoxWindow serial = app.WaitForBox("Question");
-    EXPECT_EQ(serial.text, SerialQuestion(20481234));
+    const Box serial = app.WaitForBox("Question");
+    EXPECT_EQ(serial.text, SerialQuestion(kTestSerial));
     app.Answer(serial, IDYES);
 
-    app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
-    EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpToDate, kUpdating}, {kFinished}));
-    app.ClickDone();
-    ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
+    FinishRun(app, {kIdentifying, kUpToDate, kUpdating});
     const Bytes flash = app.Flash();
     ExpectFlash(flash, FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_EQ(VersionOf(flash), 7);
@@ -105,16 +83,15 @@ TEST(FullRun, NewerDeviceIsUpdatedOnlyAfterTwoYesAnswers) {
 
 TEST(FullRun, DeviceAtVersionFiveDeclinedKeepsEverything) {
     Scenario scenario;
-    scenario.flash = DeviceFlash(20481234, 5);
+    scenario.flash = DeviceFlash(kTestSerial, 5);
     Orvflash app(scenario);
-
     app.ClickUpdate();
-    const MessageBoxWindow upToDate = app.WaitForBox("Question");
+    const Box upToDate = app.WaitForBox("Question");
     EXPECT_EQ(upToDate.text, kUpToDateQuestion);
     app.Answer(upToDate, IDNO);
     app.Sync();
     EXPECT_FALSE(app.BoxOpen("Question")) << "no serial question after No";
-    EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpToDate}));
+    EXPECT_EQ(app.Log(), LogOf({kIdentifying, kUpToDate}));
 
     app.ClickDone();
     ExpectClosesWithoutAsking(app);
@@ -128,7 +105,7 @@ TEST(FullRun, SerialAboveTwoToThe31IsShownNegative) {
     scenario.flash = DeviceFlash(int32_t(3000000000u), 4);
     Orvflash app(scenario);
     app.ClickUpdate();
-    const MessageBoxWindow question = app.WaitForBox("Question");
+    const Box question = app.WaitForBox("Question");
     EXPECT_EQ(question.text, SerialQuestion(-1294967296));
     app.Answer(question, IDNO);
 }

@@ -2,19 +2,17 @@
 // leave the Kavix as one complete run would have, its own data included.
 #include <gtest/gtest.h>
 
-#include "desktop.h"
 #include "scenario_steps.h"
 
 namespace e2e {
 namespace {
 
-using Variables = std::vector<std::pair<std::string, std::string>>;
-
 // One copy of the Kavix with `serial`, named by its serial number and content.
 void ExpectOneCopyOf(int32_t serial) {
-    const std::vector<std::string> copies = Orvflash::SavedCopies();
+    const std::vector<std::filesystem::path> copies = Orvflash::SavedCopies();
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_EQ(copies[0].rfind("Kavix-" + std::to_string(serial) + "-", 0), 0u) << copies[0];
+    const std::string name = copies[0].filename().string();
+    EXPECT_EQ(name.rfind("Kavix-" + std::to_string(serial) + "-", 0), 0u) << name;
 }
 
 // How the first start ends before its update has finished; or, for a second start of the program
@@ -24,7 +22,7 @@ enum class Cut { powerLoss, unplugged, confirmedClose, secondStart };
 struct Interruption {
     const char* name;
     Cut cut;
-    Variables sim;
+    Variables faults;
     // Questions the next start asks besides the serial one: a block whose serial reads erased or
     // damaged could be another Kavix's, and the user is asked.
     int extraQuestions = 0;
@@ -34,17 +32,16 @@ void PrintTo(const Interruption& interruption, std::ostream* out) {
     *out << interruption.name;
 }
 
-void Interrupt(const Orvflash& app, const Interruption& interruption) {
-    if (interruption.cut == Cut::powerLoss) {
+void Interrupt(const Orvflash& app, Cut cut) {
+    if (cut == Cut::powerLoss) {
         AnswerYesToUpdate(app);  // the process may be gone before its log could be read
-    } else {
-        ConfirmUpdate(app);
+        ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
+        EXPECT_EQ(app.ExitCode(), 3u) << "ended by the simulator";
+        ExpectOneCopyOf(kTestSerial);
+        return;
     }
-    switch (interruption.cut) {
-        case Cut::powerLoss:
-            ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
-            EXPECT_EQ(app.ExitCode(), 3u) << "ended by the simulator";
-            break;
+    ConfirmUpdate(app);
+    switch (cut) {
         case Cut::unplugged:
             ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kWriteError}), kRunTimeoutMs);
             app.ClickDone();
@@ -52,14 +49,14 @@ void Interrupt(const Orvflash& app, const Interruption& interruption) {
             break;
         case Cut::confirmedClose: {
             app.WaitForBarBeyond(11);
-            Close(app, CloseBy::done);
-            const MessageBoxWindow warning = app.WaitForBox("Question");
+            kDone.close(app);
+            const Box warning = app.WaitForBox("Question");
             EXPECT_EQ(warning.text, kCloseWarning);
             Click(GetDlgItem(warning.window, IDYES));
             ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
             break;
         }
-        case Cut::secondStart:
+        default:  // the second start
             app.WaitForBarBeyond(11);
             // Minimised, so that the second start has it to restore.
             ShowWindow(app.Window(), SW_MINIMIZE);
@@ -69,13 +66,10 @@ void Interrupt(const Orvflash& app, const Interruption& interruption) {
                 << "the running window is restored";
             EXPECT_EQ(GetForegroundWindow(), app.Window()) << "the running window is in front";
             // The first goes on undisturbed to the end.
-            app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
-            EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpdating}, {kFinished}));
-            app.ClickDone();
-            ExpectClosesWithoutAsking(app);
+            FinishRun(app, {kIdentifying, kUpdating});
             return;
     }
-    ExpectOneCopyOf(20481234);
+    ExpectOneCopyOf(kTestSerial);
 }
 
 // Updates, as a user does after a start, answering Yes to the serial question and to
@@ -85,20 +79,15 @@ void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<s
     app.ClickUpdate();
     int serialAsked = 0;
     int othersAsked = 0;
-    for (;;) {
-        if (!WaitUntil([&] { return app.HasLogLine(kUpdating) || app.BoxOpen("Question"); },
-                       kStepTimeoutMs)) {
-            throw DriverError("neither a question nor programming; the log holds:\n" + app.Log());
-        }
-        if (app.HasLogLine(kUpdating)) {
+    // Bounded, so that a program that never stops asking cannot hold the run up; the counts are
+    // checked below.
+    for (int asked = 0; asked < extraQuestions + 3; ++asked) {
+        WaitUntil([&] { return Has(app.Log(), kUpdating) || app.BoxOpen("Question"); },
+                  kStepTimeoutMs);
+        if (!app.BoxOpen("Question")) {
             break;
         }
-        // The counts are checked below; this only keeps a program that never stops asking from
-        // holding the run up.
-        if (serialAsked + othersAsked > extraQuestions + 2) {
-            throw DriverError("question after question; the log holds:\n" + app.Log());
-        }
-        const MessageBoxWindow question = app.WaitForBox("Question");
+        const Box question = app.WaitForBox("Question");
         if (question.text == SerialQuestion(serial)) {
             ++serialAsked;
         } else {
@@ -111,23 +100,20 @@ void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<s
     }
     EXPECT_EQ(serialAsked, 1) << "the serial question";
     EXPECT_EQ(othersAsked, extraQuestions) << "questions besides the serial one";
-    app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
-    EXPECT_EQ(app.LogLines(), LogOf(log, {kFinished}));
-    app.ClickDone();
-    ExpectClosesWithoutAsking(app);
+    FinishRun(app, log);
 }
 
 class InterruptedRun : public ::testing::TestWithParam<Interruption> {};
 
 TEST_P(InterruptedRun, NextStartFinishesWithTheDevicesOwnData) {
     Scenario scenario;
-    scenario.sim = GetParam().sim;
+    scenario.faults = GetParam().faults;
     Orvflash app(scenario);
-    Interrupt(app, GetParam());
+    Interrupt(app, GetParam().cut);
     if (GetParam().cut != Cut::secondStart) {
         ASSERT_NE(FirstDifference(app.Flash(), app.InitialFlash()), "") << "the update had begun";
-        app.StartAgain({});
-        UpdateToTheEnd(app, 20481234, {kIdentifying, kRecovered, kUpdating},
+        app.StartAgain();
+        UpdateToTheEnd(app, kTestSerial, {kIdentifying, kRecovered, kUpdating},
                        GetParam().extraQuestions);
     }
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
@@ -156,26 +142,24 @@ INSTANTIATE_TEST_SUITE_P(
             "ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}, 1},
         Interruption{
             "SecondStartWhileProgramming", Cut::secondStart, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}),
-    [](const ::testing::TestParamInfo<Interruption>& info) {
-        return std::string(info.param.name);
-    });
+    ::testing::PrintToStringParamName());
 
 // The copy of an interrupted Kavix is never given to another one, and still finishes its own.
 TEST(InterruptedRunOtherKavix, KeepsItsOwnDataAndTheCopyWaitsForItsDevice) {
     Scenario scenario;
-    scenario.sim = {{"ORV_SIM_EXIT_AT_PAGE", "1000"}};
+    scenario.faults = {{"ORV_SIM_EXIT_AT_PAGE", "1000"}};
     Orvflash app(scenario);
-    Interrupt(app, Interruption{"", Cut::powerLoss, scenario.sim, 1});
+    Interrupt(app, Cut::powerLoss);
     const Bytes interrupted = app.Flash();
 
     const Bytes other = DeviceFlash(7654321, 4);
-    app.StartAgain({}, other);
+    app.StartAgain(other);
     UpdateToTheEnd(app, 7654321, {kIdentifying, kUpdating});
     ExpectFlash(app.Flash(), FlashAfterRun(other, app.Image()));
-    ExpectOneCopyOf(20481234);
+    ExpectOneCopyOf(kTestSerial);
 
-    app.StartAgain({}, interrupted);
-    UpdateToTheEnd(app, 20481234, {kIdentifying, kRecovered, kUpdating}, 1);
+    app.StartAgain(interrupted);
+    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kRecovered, kUpdating}, 1);
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_TRUE(Orvflash::SavedCopies().empty());
 }

@@ -7,41 +7,29 @@
 namespace e2e {
 namespace {
 
-void ExpectWarning(const Orvflash& app) {
-    const MessageBoxWindow warning = app.WaitForBox("Warning");
-    EXPECT_EQ(warning.text, kAlreadyStarted);
-    EXPECT_EQ(warning.owner, app.Window());
-    app.Answer(warning, IDOK);
-}
-
 // During the question, during programming and after it, Update only warns; the run goes on and
 // ends as if nothing had happened.
 TEST(Programming, LaterUpdateClicksOnlyWarn) {
     Orvflash app(SlowProgramming("2"));
     app.ClickUpdate();
-    const MessageBoxWindow question = app.WaitForBox("Question");
-    app.ClickUpdate();
-    ExpectWarning(app);
+    const Box question = app.WaitForBox("Question");
+    ExpectAlreadyStartedWarning(app);
     ASSERT_TRUE(IsWindow(question.window)) << "the warning took the question with it";
     app.Answer(question, IDYES);
     app.WaitForLogLine(kUpdating);
 
     app.WaitForBarBeyond(0);
     app.ClickUpdate();
-    const MessageBoxWindow warning = app.WaitForBox("Warning");
+    const Box warning = app.WaitForBox("Warning");
     app.WaitForBarBeyond(app.BarPos());  // programming goes on under the warning
     app.Answer(warning, IDOK);
 
     app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
-    app.ClickUpdate();
-    ExpectWarning(app);
+    ExpectAlreadyStartedWarning(app);
     app.Sync();
     EXPECT_FALSE(app.BoxOpen("Question"));
-    EXPECT_EQ(app.LogLines(), LogOf({kIdentifying, kUpdating}, {kFinished}));
     EXPECT_EQ(app.BarPos(), 200);
-
-    app.ClickDone();
-    ExpectClosesWithoutAsking(app);
+    FinishRun(app, {kIdentifying, kUpdating});
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
     ExpectCalls(app.Trace(), CompleteRunCalls(layout::kImageLimit));
 }
@@ -50,7 +38,7 @@ TEST(Programming, ImageFileIsHeldFromUpdateClickUntilExit) {
     Orvflash app(Scenario{});
     EXPECT_EQ(OpenError(app.ImagePath()), 0u) << "not held before the click";
     app.ClickUpdate();
-    const MessageBoxWindow question = app.WaitForBox("Question");
+    const Box question = app.WaitForBox("Question");
     EXPECT_EQ(OpenError(app.ImagePath()), DWORD(ERROR_SHARING_VIOLATION));
     app.Answer(question, IDYES);
     app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
@@ -65,7 +53,7 @@ TEST(Programming, EndOfSessionIsRefusedOnlyWhileProgramming) {
     Orvflash app(SlowProgramming("2"));
     EXPECT_TRUE(app.QueryEndSession()) << "before the run";
     app.ClickUpdate();
-    const MessageBoxWindow question = app.WaitForBox("Question");
+    const Box question = app.WaitForBox("Question");
     EXPECT_TRUE(app.QueryEndSession()) << "during the serial question";
     app.Answer(question, IDYES);
     app.WaitForLogLine(kUpdating);
@@ -74,9 +62,7 @@ TEST(Programming, EndOfSessionIsRefusedOnlyWhileProgramming) {
     app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
     EXPECT_TRUE(app.QueryEndSession()) << "after the run";
     EXPECT_TRUE(app.Running());
-
-    app.ClickDone();
-    ExpectClosesWithoutAsking(app);
+    FinishRun(app, {kIdentifying, kUpdating});
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
 }
 

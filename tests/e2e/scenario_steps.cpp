@@ -2,19 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "desktop.h"
-
 namespace e2e {
 
 Scenario SlowProgramming(const char* writeDelayMs) {
     Scenario scenario;
-    scenario.sim = {{"ORV_SIM_WRITE_DELAY_MS", writeDelayMs}};
+    scenario.faults = {{"ORV_SIM_WRITE_DELAY_MS", writeDelayMs}};
     return scenario;
 }
 
 void AnswerYesToUpdate(const Orvflash& app, int32_t serial) {
     app.ClickUpdate();
-    const MessageBoxWindow question = app.WaitForBox("Question");
+    const Box question = app.WaitForBox("Question");
     EXPECT_EQ(question.text, SerialQuestion(serial));
     app.Answer(question, IDYES);
 }
@@ -24,9 +22,19 @@ void ConfirmUpdate(const Orvflash& app, int32_t serial) {
     app.WaitForLogLine(kUpdating);
 }
 
+void ExpectAlreadyStartedWarning(const Orvflash& app) {
+    app.ClickUpdate();
+    const Box warning = app.WaitForBox("Warning");
+    EXPECT_EQ(warning.text, kAlreadyStarted);
+    EXPECT_EQ(warning.owner, app.Window());
+    EXPECT_EQ(warning.buttons, std::vector<int>{IDOK});
+    EXPECT_FALSE(warning.icon);
+    app.Answer(warning, IDOK);
+}
+
 void ExpectLog(const Orvflash& app, const Lines& expected, DWORD timeoutMs) {
-    WaitUntil([&] { return app.LogLines() == expected; }, timeoutMs);
-    EXPECT_EQ(app.LogLines(), expected);
+    WaitUntil([&] { return app.Log() == expected; }, timeoutMs);
+    EXPECT_EQ(app.Log(), expected);
     EXPECT_TRUE(app.LogEndInView()) << "the log is not scrolled to its end";
 }
 
@@ -50,6 +58,13 @@ void ExpectClosesWithoutAsking(const Orvflash& app) {
     EXPECT_FALSE(app.Running()) << "the program did not end";
 }
 
+void FinishRun(const Orvflash& app, std::initializer_list<std::string> log, const CloseBy& how) {
+    app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
+    EXPECT_EQ(app.Log(), LogOf(log, {kFinished}));
+    how.close(app);
+    ExpectClosesWithoutAsking(app);
+}
+
 DWORD OpenError(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -59,51 +74,6 @@ DWORD OpenError(const std::string& path) {
     }
     CloseHandle(file);
     return 0;
-}
-
-std::vector<DeviceCall> CallsWithStatus(const std::vector<std::string>& names,
-                                        bool (*failed)(std::size_t, const std::string&)) {
-    std::vector<DeviceCall> calls;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        DeviceCall call;
-        const std::size_t space = names[i].find(' ');
-        call.function = names[i].substr(0, space);
-        call.index = space == std::string::npos ? -1 : std::stol(names[i].substr(space + 1));
-        call.status = failed(i, names[i]) ? 1 : 0;
-        calls.push_back(call);
-    }
-    return calls;
-}
-
-void Close(const Orvflash& app, CloseBy how) {
-    switch (how) {
-        case CloseBy::done:
-            app.ClickDone();
-            break;
-        case CloseBy::escape:
-            app.PressEscape();
-            break;
-        case CloseBy::wmClose:
-            app.PostClose();
-            break;
-        case CloseBy::systemMenu:
-            app.PostSystemCommand(SC_CLOSE);
-            break;
-    }
-}
-
-std::ostream& operator<<(std::ostream& out, CloseBy how) {
-    switch (how) {
-        case CloseBy::done:
-            return out << "Done";
-        case CloseBy::escape:
-            return out << "Escape";
-        case CloseBy::wmClose:
-            return out << "WmClose";
-        case CloseBy::systemMenu:
-            return out << "SystemMenu";
-    }
-    return out;
 }
 
 }  // namespace e2e

@@ -2,15 +2,13 @@
 #ifndef ORVFLASH_TESTS_E2E_SCENARIO_STEPS_H
 #define ORVFLASH_TESTS_E2E_SCENARIO_STEPS_H
 
-#include <windows.h>
-
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "expected_calls.h"
 #include "expected_flash.h"
-#include "expected_text.h"
 #include "orvflash_process.h"
 
 namespace e2e {
@@ -19,37 +17,43 @@ namespace e2e {
 Scenario SlowProgramming(const char* writeDelayMs);
 
 // Clicks Update, checks the serial question and answers Yes.
-void AnswerYesToUpdate(const Orvflash& app, int32_t serial = 20481234);
+void AnswerYesToUpdate(const Orvflash& app, int32_t serial = kTestSerial);
 // Then waits for programming to begin.
-void ConfirmUpdate(const Orvflash& app, int32_t serial = 20481234);
+void ConfirmUpdate(const Orvflash& app, int32_t serial = kTestSerial);
+
+// Clicks Update once more and checks the warning that the update has begun.
+void ExpectAlreadyStartedWarning(const Orvflash& app);
 
 // Waits until the log reads `expected` and then checks that it does.
 void ExpectLog(const Orvflash& app, const Lines& expected, DWORD timeoutMs = kStepTimeoutMs);
-
-// Byte for byte, naming the first difference.
 void ExpectFlash(const Bytes& actual, const Bytes& expected);
-
-// The trace holds exactly these calls, in this order.
 void ExpectCalls(const std::vector<DeviceCall>& calls, const std::vector<std::string>& expected);
-
 // Waits for the process to end, failing if it asks anything on the way.
 void ExpectClosesWithoutAsking(const Orvflash& app);
 
-// The error that opening `path` for reading, with every kind of sharing allowed, meets; 0 if
-// it opens.
-DWORD OpenError(const std::string& path);
-
-// The calls named, each with status 0 except those that `failed` picks by 0-based position or
-// name.
-std::vector<DeviceCall> CallsWithStatus(const std::vector<std::string>& names,
-                                        bool (*failed)(std::size_t position,
-                                                       const std::string& name));
-
 // The ways a user closes the window.
-// systemMenu: the system menu's Close, as Alt+F4 is too.
-enum class CloseBy { done, escape, wmClose, systemMenu };
-void Close(const Orvflash& app, CloseBy how);
-std::ostream& operator<<(std::ostream& out, CloseBy how);
+struct CloseBy {
+    const char* name;
+    void (*close)(const Orvflash& app);
+};
+inline void PrintTo(const CloseBy& how, std::ostream* out) {
+    *out << how.name;
+}
+inline constexpr CloseBy kDone{"Done", [](const Orvflash& app) { app.ClickDone(); }};
+inline constexpr CloseBy kEscape{"Escape", [](const Orvflash& app) { app.PressEscape(); }};
+inline constexpr CloseBy kWmClose{"WmClose", [](const Orvflash& app) { app.Post(WM_CLOSE); }};
+// The system menu's Close, as Alt+F4 is too.
+inline constexpr CloseBy kSystemMenu{
+    "SystemMenu", [](const Orvflash& app) { app.Post(WM_SYSCOMMAND, SC_CLOSE); }};
+
+// Waits for the run to end with `log` after the welcome text and the closing lines, then closes
+// the window `how` and checks that it ends without asking.
+void FinishRun(const Orvflash& app, std::initializer_list<std::string> log,
+               const CloseBy& how = kDone);
+
+// The error that opening `path` for reading, with every kind of sharing allowed, meets; 0 if it
+// opens.
+DWORD OpenError(const std::string& path);
 
 }  // namespace e2e
 
