@@ -2,14 +2,25 @@
 #include <fstream>
 #include <thread>
 
-#include "sim_fixture.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
-using namespace orv_sim;
-using namespace kavix_test;
+#include "device_fixture.h"
 
-using Trace = SimTest;
+using Trace = DeviceTest;
 
 namespace {
+
+unsigned long ThisThreadId() {
+#ifdef _WIN32
+    return GetCurrentThreadId();
+#else
+    return static_cast<unsigned long>(gettid());
+#endif
+}
 
 std::string Line(const char* function, const char* index, orvStatus status,
                  unsigned long thread = ThisThreadId()) {
@@ -20,12 +31,12 @@ std::string Line(const char* function, const char* index, orvStatus status,
 }  // namespace
 
 TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
-    WriteBytes(tracePath.string(), {'x', '\n'});
-    SetVariable("ORV_SIM_TRACE", tracePath.string());
+    WriteBytes(kavix.TracePath(), {'x', '\n'});
+    SetVariable("ORV_SIM_TRACE", kavix.TracePath());
     std::vector<std::string> expected = {"x", Line("orvOpenDevice", "-", kBadConfig)};
     auto lines = [this] {
         std::vector<std::string> all;
-        std::ifstream in(tracePath);
+        std::ifstream in(kavix.TracePath());
         for (std::string line; std::getline(in, line);) {
             all.push_back(line);
         }
@@ -65,7 +76,7 @@ TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
 }
 
 TEST_F(Trace, UnwritableTraceFailsTheOpen) {
-    SetVariable("ORV_SIM_TRACE", (folder / "missing" / "trace.txt").string());
+    SetVariable("ORV_SIM_TRACE", (kavix.Folder() / "missing" / "trace.txt").string());
     int32_t handle = -1;
     EXPECT_EQ(orvOpenDevice(&handle), kIoError);
     EXPECT_EQ(handle, -1);

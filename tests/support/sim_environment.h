@@ -7,8 +7,7 @@
 
 namespace kavix_test {
 
-// Sets a variable for this process and the programs it starts (on Windows an empty value unsets
-// it; the simulator takes an empty variable as unset either way).
+// Sets a variable for this process and the programs it starts; an empty value unsets it.
 void SetVariable(const char* name, const std::string& value);
 
 // Unsets every ORV_SIM_ variable, whatever the caller's environment brought: a stray fault or delay

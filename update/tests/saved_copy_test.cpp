@@ -1,13 +1,8 @@
 // The copy of the device's data on disk: saved before the erase, removed after success, and used
 // by a later start when the device shows an update that did not finish.
-#include <cstring>
-
 #include "crc32.h"
-#include "kavix_layout.h"
 #include "saved_copies.h"
 #include "update_fixture.h"
-
-using namespace flash_map;
 
 namespace {
 
@@ -19,52 +14,32 @@ Bytes BlockOf(const Bytes& flash) {
 // end. Torn and partly erased pages hold some of their bits, as a cut leaves them.
 enum class PageState { copy, writtenBack, erased, foreign, torn, partlyErased };
 
+constexpr int kBlockPages = kDataBlockSize / kPageSize;
+
 Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageState>> runs) {
     Bytes writtenBack = copy;
     RaiseFirmwareVersion(writtenBack.data());
-    const Bytes foreign = Pattern(copy.size(), 34);
-    const Bytes someBits = Pattern(copy.size(), 35);
+    const auto withSomeBits = [](Bytes bytes) {
+        const Bytes someBits = Pattern(bytes.size(), 35);
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            bytes[i] |= someBits[i];
+        }
+        return bytes;
+    };
+    const Bytes states[] = {copy,
+                            writtenBack,
+                            Bytes(copy.size(), 0xFF),
+                            Pattern(copy.size(), 34),
+                            withSomeBits(writtenBack),
+                            withSomeBits(copy)};  // as PageState
     Bytes block(copy.size(), 0xFF);
     int page = 0;
     for (const auto& [end, state] : runs) {
-        for (; page < end; ++page) {
-            for (int i = page * kPageSize; i < (page + 1) * kPageSize; ++i) {
-                switch (state) {
-                    case PageState::copy:
-                        block[i] = copy[i];
-                        break;
-                    case PageState::writtenBack:
-                        block[i] = writtenBack[i];
-                        break;
-                    case PageState::erased:
-                        break;
-                    case PageState::foreign:
-                        block[i] = foreign[i];
-                        break;
-                    case PageState::torn:
-                        block[i] = writtenBack[i] | someBits[i];
-                        break;
-                    case PageState::partlyErased:
-                        block[i] = copy[i] | someBits[i];
-                        break;
-                }
-            }
-        }
+        std::copy_n(states[int(state)].begin() + page * kPageSize, (end - page) * kPageSize,
+                    block.begin() + page * kPageSize);
+        page = end;
     }
     return block;
-}
-
-constexpr int kBlockPages = kDataBlockSize / kPageSize;
-
-// A later start of the program on the same device: a window and a run of its own, with `store`
-// for the copies. Clicks Update and waits for the worker, if one started.
-void ClickInNewStart(FakeWindow& window, std::unique_ptr<SavedCopyStore> store) {
-    UpdateRun run(window, std::make_unique<StdFirmwareFile>(), std::move(store));
-    window.run = &run;
-    run.Reset();
-    run.OnBnClickedUpdate();
-    window.JoinWorker();
-    window.run = nullptr;
 }
 
 std::string CopyName(const Bytes& block) {
@@ -151,7 +126,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
     // The flash after the erase, `imageBytes` of the image and `restoredPages` written back.
     const auto cutShort = [&](std::size_t imageBytes, int restoredPages) {
         Bytes flash = original;
-        std::fill(flash.begin(), flash.begin() + layout::kMiB, 0xFF);
+        std::fill_n(flash.begin(), layout::kMiB, 0xFF);
         std::copy_n(image.begin(), imageBytes, flash.begin());
         std::copy_n(finished.begin() + kDataBlockOffset, restoredPages * kPageSize,
                     flash.begin() + kDataBlockOffset);
@@ -178,7 +153,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         std::filesystem::copy_file(device.Folder() / "copies" / CopyName(copy),
                                    device.Folder() / "copies" / "Kavix-1 - Copy.copy");
         FakeWindow second;
-        ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
+        ClickInNewStart(second);
 
         Lines log = {kIdentifying};
         if (c.recovered) {
@@ -186,7 +161,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         }
         EXPECT_EQ(second.Log(), Concat(log, kFinishedLines));
         EXPECT_EQ(second.Questions(), c.questions);
-        EXPECT_EQ(device.ReadFlash(), finished);
+        EXPECT_EQ(device.Flash(), finished);
         EXPECT_TRUE(copies->Names().empty());
     }
 }
@@ -211,7 +186,7 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
                      "continue.",
                      kAdvice, ""}));
     EXPECT_EQ(device.Calls().size(), 2u + 8);
-    EXPECT_EQ(device.ReadFlash(), erasedFlash);
+    EXPECT_EQ(device.Flash(), erasedFlash);
     EXPECT_EQ(copies->Names().size(), 2u);
 }
 
@@ -219,7 +194,7 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
 // both updates the device with its own data and keeps both copies.
 TEST_F(UpdateRunTest, LabelDecidesBetweenCopiesOfSeveralKavix) {
     Bytes erasedFlash = DeviceFlash(1, 4);
-    std::fill(erasedFlash.begin(), erasedFlash.begin() + layout::kMiB, 0xFF);
+    std::fill_n(erasedFlash.begin(), layout::kMiB, 0xFF);
     const Bytes image = Pattern(256, 31);
     for (const int answers : {1, 2}) {
         SCOPED_TRACE(answers);
@@ -230,16 +205,16 @@ TEST_F(UpdateRunTest, LabelDecidesBetweenCopiesOfSeveralKavix) {
         FakeWindow second;
         second.answers =
             answers == 1 ? std::deque<int>{kAnswerYes} : std::deque<int>{kAnswerNo, kAnswerNo};
-        ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
+        ClickInNewStart(second);
         if (answers == 1) {
             EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(1, -1), SerialQuestion(1)}));
-            EXPECT_EQ(device.ReadFlash(), FlashAfterRun(DeviceFlash(1, 4), image));
+            EXPECT_EQ(device.Flash(), FlashAfterRun(DeviceFlash(1, 4), image));
             EXPECT_EQ(copies->Names(),
                       std::vector<std::string>{CopyName(BlockOf(DeviceFlash(2, 4)))});
         } else {
             EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(1, -1), LabelQuestion(2, -1),
                                                  kUpToDateQuestion, SerialQuestion(-1)}));
-            EXPECT_EQ(device.ReadFlash(), FlashAfterRun(erasedFlash, image));
+            EXPECT_EQ(device.Flash(), FlashAfterRun(erasedFlash, image));
             EXPECT_EQ(copies->Names().size(), 2u);
         }
         std::filesystem::remove_all(device.Folder() / "copies");
@@ -259,8 +234,8 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     std::filesystem::rename(torn, torn.string() + ".tmp");
     device.WriteImage(image);
     Click();
-    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(own, image));
+    EXPECT_EQ(window.Log(), kFinishedRun);
+    EXPECT_EQ(device.Flash(), FlashAfterRun(own, image));
     // The foreign copy is neither used nor removed.
     EXPECT_EQ(copies->Names(), std::vector<std::string>{CopyName(foreign)});
 
@@ -268,17 +243,17 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
     device.WriteFlash(own);
     FakeWindow second;
-    ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
+    ClickInNewStart(second);
     EXPECT_EQ(second.Log(), Concat({kIdentifying}, CopyUnreadable(torn.filename().string())));
     EXPECT_EQ(second.workerStarts, 0);
-    EXPECT_EQ(device.ReadFlash(), own);
+    EXPECT_EQ(device.Flash(), own);
 }
 
 TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
-    const Bytes before = device.ReadFlash();
+    const Bytes before = device.Flash();
     device.WriteImage(Pattern(256, 33));
     // After a failure the copy stays, holding the block as read (version 4, not yet raised).
-    SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "50");
+    device.SetFault("ORV_SIM_UNPLUG_AFTER", "50");
     Click();
     const Bytes block = BlockOf(before);
     Bytes kept(kDataBlockSize);
@@ -287,14 +262,14 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
 
     // A store that cannot save stops the run before the erase.
     device.WriteFlash(before);
-    SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "");
+    device.SetFault("ORV_SIM_UNPLUG_AFTER", "");
     FakeWindow second;
     auto folder = std::make_unique<StdSavedCopyFolder>(device.Folder() / "other");
     folder->failWrite = true;
-    ClickInNewStart(second, std::move(folder));
+    ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(folder));
     EXPECT_EQ(
         second.Log(),
         (Lines{kIdentifying, "Unable to save a copy of the device data, unable to continue.", ""}));
     EXPECT_EQ(second.workerStarts, 0);
-    EXPECT_EQ(device.ReadFlash(), before);
+    EXPECT_EQ(device.Flash(), before);
 }

@@ -2,21 +2,18 @@
 // tells the user.
 #include "update_fixture.h"
 
-using namespace flash_map;
-
 TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
-    const Bytes before = device.ReadFlash();
+    const Bytes before = device.Flash();
     const Bytes image = Pattern(100 * 256, 1);
     device.WriteImage(image);
-
     Click();
 
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
-    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
+    EXPECT_EQ(device.Flash(), FlashAfterRun(before, image));
+    EXPECT_EQ(window.Log(), kFinishedRun);
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
     EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
     EXPECT_TRUE(window.Warnings().empty());
-    EXPECT_EQ(run->serialNumber, 20481234);
+    EXPECT_EQ(run->serialNumber, kTestSerial);
     EXPECT_TRUE(run->updateStarted);
     EXPECT_FALSE(run->IsUpdating());
 
@@ -24,8 +21,7 @@ TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
     const auto calls = device.Calls();
     EXPECT_EQ(FirstDifference(CallNames(calls), CompleteRunCalls(image.size())), "");
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        const auto& first = calls[i < 10 ? 0 : 10].thread;
-        ASSERT_EQ(calls[i].thread, first) << i;
+        ASSERT_EQ(calls[i].thread, calls[i < 10 ? 0 : 10].thread) << i;
         ASSERT_EQ(calls[i].status, 0) << i;
     }
     EXPECT_NE(calls[0].thread, calls[10].thread);
@@ -48,61 +44,59 @@ TEST_F(UpdateRunTest, ProgressMovesAtThrottledPages) {
     ASSERT_EQ(moves.size(), expectedWrites.size());
     for (std::size_t i = 0; i < moves.size(); ++i) {
         EXPECT_EQ(moves[i].writesBefore, expectedWrites[i]) << i;
-        const int expectedPosition = i + 1 == moves.size() ? 200 : int(i) * 11;
-        EXPECT_EQ(moves[i].position, expectedPosition) << i;
+        EXPECT_EQ(moves[i].position, i + 1 == moves.size() ? 200 : int(i) * 11) << i;
     }
 }
 
-TEST_F(UpdateRunTest, FullSizeImageKeepsBarAtMost198BeforeTheEnd) {
-    const Bytes before = device.ReadFlash();
-    const Bytes image = Pattern(kImageSize, 3);
+// The pages that each length needs, the last padded with 0xFF, how often the bar moves and where
+// it stands before its last move: a full image keeps it at 198.
+struct ImageSize {
+    int length, moves, beforeEnd;
+};
+
+class ImageSizeTest : public UpdateRunTest, public ::testing::WithParamInterface<ImageSize> {};
+
+TEST_P(ImageSizeTest, WritesThePagesTheLengthNeeds) {
+    const ImageSize size = GetParam();
+    const Bytes before = device.Flash();
+    const Bytes image = Pattern(std::size_t(size.length), 4);
     device.WriteImage(image);
     Click();
 
+    EXPECT_EQ(device.WriteCalls(0, kDataBlockFirstPage), (size.length + 255) / 256);
+    EXPECT_EQ(device.Flash(), FlashAfterRun(before, image));
+    EXPECT_EQ(window.Log(), kFinishedRun);
     const auto moves = window.Moves();
-    ASSERT_EQ(moves.size(), 1u + 9 + 9 + 1);
-    EXPECT_EQ(moves[moves.size() - 2].position, 198);
+    ASSERT_EQ(moves.size(), std::size_t(size.moves));
+    EXPECT_EQ(moves[moves.size() - 2].position, size.beforeEnd);
     EXPECT_EQ(moves.back().position, 200);
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
-}
-
-class ImageSizeTest : public UpdateRunTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(ImageSizeTest, WritesThePagesTheLengthNeedsPaddedWithFF) {
-    const int length = GetParam();
-    const Bytes before = device.ReadFlash();
-    const Bytes image = Pattern(std::size_t(length), 4);
-    device.WriteImage(image);
-    Click();
-
-    int imagePages = 0;
-    for (const auto& call : device.Calls()) {
-        imagePages += call.function == "orvWriteFlash" && call.index < 2048;
-    }
-    EXPECT_EQ(imagePages, (length + 255) / 256);
-    // Padding of the last page and the rest of the image region read as erased.
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
-    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, ImageSizeTest,
-                         ::testing::Values(1, 255, 256, 257, kImageSize - 1, kImageSize));
+                         ::testing::Values(ImageSize{1, 11, 99}, ImageSize{255, 11, 99},
+                                           ImageSize{256, 11, 99}, ImageSize{257, 11, 99},
+                                           ImageSize{kImageSize - 1, 20, 198},
+                                           ImageSize{kImageSize, 20, 198}),
+                         [](const ::testing::TestParamInfo<ImageSize>& info) {
+                             return std::to_string(info.param.length);
+                         });
 
-class VersionTest : public UpdateRunTest,
-                    public ::testing::WithParamInterface<std::pair<uint16_t, uint16_t>> {};
+using Versions = std::pair<uint16_t, uint16_t>;  // found, restored
+
+class VersionTest : public UpdateRunTest, public ::testing::WithParamInterface<Versions> {};
 
 TEST_P(VersionTest, RaisesOnlyOlderVersionsAndAsksWhenUpToDate) {
     const auto [found, restored] = GetParam();
-    device.WriteFlash(DeviceFlash(20481234, found));
-    const Bytes before = device.ReadFlash();
+    device.WriteFlash(DeviceFlash(kTestSerial, found));
+    const Bytes before = device.Flash();
     device.WriteImage(Pattern(1000, 5));
     Click();
 
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, Pattern(1000, 5)));
-    EXPECT_EQ(VersionOf(device.ReadFlash()), restored);
+    EXPECT_EQ(device.Flash(), FlashAfterRun(before, Pattern(1000, 5)));
+    EXPECT_EQ(VersionOf(device.Flash()), restored);
     if (found < 5) {
         EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
-        EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
+        EXPECT_EQ(window.Log(), kFinishedRun);
     } else {
         EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, kSerialQuestion}));
         EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
@@ -110,36 +104,32 @@ TEST_P(VersionTest, RaisesOnlyOlderVersionsAndAsksWhenUpToDate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionTest,
-                         ::testing::Values(std::make_pair(uint16_t(0), uint16_t(5)),
-                                           std::make_pair(uint16_t(3), uint16_t(5)),
-                                           std::make_pair(uint16_t(4), uint16_t(5)),
-                                           std::make_pair(uint16_t(5), uint16_t(5)),
-                                           std::make_pair(uint16_t(7), uint16_t(7)),
-                                           std::make_pair(uint16_t(0x105), uint16_t(0x105))));
+                         ::testing::Values(Versions{0, 5}, Versions{3, 5}, Versions{4, 5},
+                                           Versions{5, 5}, Versions{7, 7}, Versions{0x105, 0x105}));
 
 TEST_F(UpdateRunTest, ErasedDataBlockKeeps65535AndShowsSerialMinusOne) {
     Bytes flash = DeviceFlash(0, 0);
-    std::fill(flash.begin() + kDataBlockOffset, flash.begin() + kDataBlockOffset + kDataBlockSize,
-              0xFF);
+    std::fill_n(flash.begin() + kDataBlockOffset, kDataBlockSize, 0xFF);
     device.WriteFlash(flash);
     device.WriteImage(Pattern(512, 6));
     Click();
 
     EXPECT_EQ(run->serialNumber, -1);
     EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, SerialQuestion(-1)}));
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(flash, Pattern(512, 6)));
-    EXPECT_EQ(VersionOf(device.ReadFlash()), 0xFFFF);
+    EXPECT_EQ(device.Flash(), FlashAfterRun(flash, Pattern(512, 6)));
+    EXPECT_EQ(VersionOf(device.Flash()), 0xFFFF);
 }
 
-// Every abort before the last Yes leaves the flash as it was and makes no further device call.
+// Every abort before the last Yes leaves the flash as it was, makes no further device call and
+// keeps no image. A fault is an ORV_SIM_ variable, a call of the image file ("file") or the
+// worker's start ("worker").
 struct AbortCase {
     const char* name;
-    std::vector<std::pair<const char*, const char*>> faults;
-    bool writeImage;
-    long imageLength;
+    std::pair<std::string, const char*> fault;
     std::vector<int> answers;
-    Lines log;
     std::vector<std::string> calls;
+    Lines log;
+    long imageLength = 256;  // -1: no image file
 };
 
 void PrintTo(const AbortCase& c, std::ostream* os) {
@@ -150,16 +140,19 @@ class AbortTest : public UpdateRunTest, public ::testing::WithParamInterface<Abo
 
 TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     const AbortCase& c = GetParam();
-    for (const auto& [name, value] : c.faults) {
-        SimDevice::SetFault(name, value);
+    if (c.fault.first == "file") {
+        file->fault = c.fault.second;
+    } else if (c.fault.first == "worker") {
+        window.failWorkerStart = true;
+    } else if (!c.fault.first.empty()) {
+        device.SetFault(c.fault.first.c_str(), c.fault.second);
     }
-    device.WriteFlash(DeviceFlash(20481234, c.answers.size() > 1 ? 5 : 4));
-    const Bytes before = device.ReadFlash();
-    if (c.writeImage) {
+    device.WriteFlash(DeviceFlash(kTestSerial, c.answers.size() > 1 ? 5 : 4));
+    const Bytes before = device.Flash();
+    if (c.imageLength >= 0) {
         device.WriteImage(Pattern(std::size_t(c.imageLength), 8));
     }
     window.answers.assign(c.answers.begin(), c.answers.end());
-
     Click();
 
     EXPECT_EQ(window.Log(), c.log);
@@ -168,87 +161,67 @@ TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
     EXPECT_TRUE(run->updateStarted);
-    EXPECT_EQ(device.ReadFlash(), before);
+    EXPECT_EQ(run->imageData, nullptr);
+    EXPECT_EQ(device.Flash(), before);
 
     // Stopped: the run cannot be retried in this program instance.
     Click();
-    EXPECT_EQ(window.Warnings().size(), 1u);
+    EXPECT_EQ(window.Warnings(), Lines{kAlreadyStarted});
     EXPECT_EQ(window.Log(), c.log);
     EXPECT_EQ(CallNames(device.Calls()), c.calls);
 }
 
 const std::vector<std::string> kIdentified = {"orvOpenDevice", "orvGetDeviceType"};
 const std::vector<std::string> kSaved = PreparationCalls();
-// Open, type, and the reads of sectors 8 to 12.
-const std::vector<std::string> kReadsTo12(kSaved.begin(), kSaved.begin() + 7);
+const Lines kUnreadableImage = {"Error reading update file, unable to continue.", ""};
 
-INSTANTIATE_TEST_SUITE_P(
-    Aborts, AbortTest,
-    ::testing::Values(AbortCase{"MissingImage", {}, false, 0, {}, kMissingImage, {}},
-                      AbortCase{"ImageTooLarge", {}, true, kImageSize + 1, {}, kImageTooLarge, {}},
-                      AbortCase{"EmptyImage", {}, true, 0, {}, kEmptyImage, {}},
-                      AbortCase{"OpenFails",
-                                {{"ORV_SIM_OPEN_FAIL", "1"}},
-                                true,
-                                256,
-                                {},
-                                Concat({kIdentifying}, kOpenFailed),
-                                {"orvOpenDevice"}},
-                      AbortCase{"NotAKavix",
-                                {{"ORV_SIM_TYPE", "2"}},
-                                true,
-                                256,
-                                {},
-                                Concat({kIdentifying}, kNotAKavix),
-                                kIdentified},
-                      AbortCase{"TypeCallStoresNothing",
-                                {{"ORV_SIM_TYPE_STORES_NOTHING", "1"}},
-                                true,
-                                256,
-                                {},
-                                Concat({kIdentifying}, kNotAKavix),
-                                kIdentified},
-                      AbortCase{"ReadFailsAtSector12",
-                                {{"ORV_SIM_READ_FAIL_SECTOR", "12"}},
-                                true,
-                                256,
-                                {},
-                                Concat({kIdentifying}, kReadFailed),
-                                kReadsTo12},
-                      AbortCase{
-                          "NoToSerialNumber", {}, true, 256, {kAnswerNo}, {kIdentifying}, kSaved},
-                      AbortCase{"QuestionBoxFailed", {}, true, 256, {0}, {kIdentifying}, kSaved},
-                      AbortCase{"NoToUpToDate",
-                                {},
-                                true,
-                                256,
-                                {kAnswerNo, kAnswerYes},
-                                {kIdentifying, kUpToDate},
-                                kSaved},
-                      AbortCase{"YesToUpToDateNoToSerialNumber",
-                                {},
-                                true,
-                                256,
-                                {kAnswerYes, kAnswerNo},
-                                {kIdentifying, kUpToDate},
-                                kSaved}),
-    [](const ::testing::TestParamInfo<AbortCase>& info) { return std::string(info.param.name); });
-
-TEST_F(UpdateRunTest, ReadFailureStopsAfterFiveReads) {
-    SimDevice::SetFault("ORV_SIM_READ_FAIL_SECTOR", "12");
-    device.WriteImage(Pattern(256, 9));
-    Click();
-    std::vector<long> sectors;
-    for (const auto& call : device.Calls()) {
-        if (call.function == "orvReadFlash") {
-            sectors.push_back(call.index);
-        }
-    }
-    EXPECT_EQ(sectors, (std::vector<long>{8, 9, 10, 11, 12}));
+Lines Identified(const Lines& lines) {
+    return Concat({kIdentifying}, lines);
 }
 
+const AbortCase kAborts[] = {
+    {"MissingImage", {}, {}, {}, kMissingImage, -1},
+    {"ImageTooLarge", {}, {}, {}, kImageTooLarge, kImageSize + 1},
+    {"EmptyImage", {}, {}, {}, kEmptyImage, 0},
+    // The image is read whole before the device is touched.
+    {"SeekToEndFails", {"file", "SeekToEnd"}, {}, {}, kUnreadableImage, 5 * 256},
+    {"SeekToBeginFails", {"file", "SeekToBegin"}, {}, {}, kUnreadableImage, 5 * 256},
+    {"ReadFails", {"file", "Read"}, {}, {}, kUnreadableImage, 5 * 256},
+    {"ShortRead", {"file", "ShortRead"}, {}, {}, kUnreadableImage, 5 * 256},
+    {"OpenFails", {"ORV_SIM_OPEN_FAIL", "1"}, {}, {"orvOpenDevice"}, Identified(kOpenFailed)},
+    {"NotAKavix", {"ORV_SIM_TYPE", "2"}, {}, kIdentified, Identified(kNotAKavix)},
+    {"TypeCallStoresNothing",
+     {"ORV_SIM_TYPE_STORES_NOTHING", "1"},
+     {},
+     kIdentified,
+     Identified(kNotAKavix)},
+    {"ReadFailsAtSector12",
+     {"ORV_SIM_READ_FAIL_SECTOR", "12"},
+     {},
+     {"orvOpenDevice", "orvGetDeviceType", "orvReadFlash 8", "orvReadFlash 9", "orvReadFlash 10",
+      "orvReadFlash 11", "orvReadFlash 12"},
+     Identified(kReadFailed)},
+    {"NoToSerialNumber", {}, {kAnswerNo}, kSaved, {kIdentifying}},
+    {"QuestionBoxFailed", {}, {0}, kSaved, {kIdentifying}},
+    {"NoToUpToDate", {}, {kAnswerNo, kAnswerYes}, kSaved, {kIdentifying, kUpToDate}},
+    {"YesToUpToDateNoToSerialNumber",
+     {},
+     {kAnswerYes, kAnswerNo},
+     kSaved,
+     {kIdentifying, kUpToDate}},
+    {"WorkerStartFails",
+     {"worker", ""},
+     {},
+     kSaved,
+     {kIdentifying, "Unable to start the update, close program and try again.", ""}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Aborts, AbortTest, ::testing::ValuesIn(kAborts),
+                         [](const ::testing::TestParamInfo<AbortCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
-    const std::string warning = kAlreadyStarted;
     device.WriteImage(Pattern(256, 10));
     // During programming: the worker asks for a second click from its own thread's log line.
     window.onLog = [this](const std::string& line) {
@@ -260,8 +233,8 @@ TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
     window.onLog = nullptr;
     Click();
 
-    EXPECT_EQ(window.Warnings(), (Lines{warning, warning}));
+    EXPECT_EQ(window.Warnings(), (Lines{kAlreadyStarted, kAlreadyStarted}));
     EXPECT_EQ(window.workerStarts, 1);
-    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
+    EXPECT_EQ(window.Log(), kFinishedRun);
     EXPECT_EQ(device.Calls().size(), CompleteRunCalls(256).size());
 }
