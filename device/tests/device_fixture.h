@@ -30,6 +30,13 @@ protected:
         EXPECT_EQ(orvOpenDevice(&handle), kOk);
         return handle;
     }
+    // Opens expecting a refusal, which stores no handle.
+    orvStatus RefusedOpen() {
+        int32_t handle = -1;
+        const orvStatus status = orvOpenDevice(&handle);
+        EXPECT_EQ(handle, -1);
+        return status;
+    }
     Bytes Flash() const { return kavix.Flash(); }
 
     SimulatedKavix kavix{DeviceFlash(), false};

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <type_traits>
+#include <vector>
 
 #include "device_fixture.h"
 #include "expected_flash.h"
@@ -54,9 +55,7 @@ TEST_F(Device, FailedOpenStoresNoHandleCreatesNoImageAndClosesTheDevice) {
     int32_t earlier = Open();
     fs::remove(flashPath);
     SetVariable("ORV_SIM_OPEN_FAIL", "1");
-    int32_t handle = -1;
-    EXPECT_EQ(orvOpenDevice(&handle), kInjectedFault);
-    EXPECT_EQ(handle, -1);
+    EXPECT_EQ(RefusedOpen(), kInjectedFault);
     EXPECT_FALSE(fs::exists(flashPath));
     EXPECT_EQ(orvClearFlash(earlier), kNotOpen);
 }
@@ -79,48 +78,41 @@ TEST_F(Device, TypeIsReadAgainAtEachOpen) {
 TEST_F(Device, BadValueFailsTheOpenAndRangeEndsDoNot) {
     const struct {
         const char* variable;
-        const char* value;
-        bool valid;
+        std::vector<const char*> bad, good;
     } settings[] = {
-        {"ORV_SIM_TYPE", "1x", false},
-        {"ORV_SIM_TYPE", " 1", false},
-        {"ORV_SIM_TYPE", "-", false},
-        {"ORV_SIM_TYPE", "2147483648", false},
-        {"ORV_SIM_TYPE", "-2147483648", true},
-        {"ORV_SIM_SERIAL", "0x12", false},
-        {"ORV_SIM_SERIAL", "99999999999999999999", false},
-        {"ORV_SIM_OPEN_FAIL", "2", false},
-        {"ORV_SIM_ERASE_FAIL", "yes", false},
-        {"ORV_SIM_READ_FAIL_SECTOR", "32", false},
-        {"ORV_SIM_READ_FAIL_SECTOR", "31", true},
-        {"ORV_SIM_WRITE_FAIL_PAGE", "-1", false},
-        {"ORV_SIM_WRITE_FAIL_PAGE", "8191", true},
-        {"ORV_SIM_UNPLUG_AFTER", "-1", false},
-        {"ORV_SIM_UNPLUG_AFTER", "+1", false},
-        {"ORV_SIM_EXIT_AT_PAGE", "8192", false},
-        {"ORV_SIM_TEAR_AT_PAGE", "8192", false},
-        {"ORV_SIM_CUT_ERASE_AT_SECTOR", "16", false},
-        {"ORV_SIM_CUT_ERASE_AT_SECTOR", "15", true},
-        {"ORV_SIM_CUT_ERASE_ALL", "2", false},
-        {"ORV_SIM_CUT_SEED", "-2147483648", true},
-        {"ORV_SIM_READ_DELAY_MS", "-5", false},
-        {"ORV_SIM_ERASE_DELAY_MS", "00", true},
+        {"ORV_SIM_TYPE", {"1x", " 1", "-", "2147483648"}, {"-2147483648"}},
+        {"ORV_SIM_SERIAL", {"0x12", "99999999999999999999"}, {}},
+        {"ORV_SIM_OPEN_FAIL", {"2"}, {}},
+        {"ORV_SIM_ERASE_FAIL", {"yes"}, {}},
+        {"ORV_SIM_READ_FAIL_SECTOR", {"32"}, {"31"}},
+        {"ORV_SIM_WRITE_FAIL_PAGE", {"-1"}, {"8191"}},
+        {"ORV_SIM_UNPLUG_AFTER", {"-1", "+1"}, {}},
+        {"ORV_SIM_EXIT_AT_PAGE", {"8192"}, {}},
+        {"ORV_SIM_TEAR_AT_PAGE", {"8192"}, {}},
+        {"ORV_SIM_CUT_ERASE_AT_SECTOR", {"16"}, {"15"}},
+        {"ORV_SIM_CUT_ERASE_ALL", {"2"}, {}},
+        {"ORV_SIM_CUT_SEED", {}, {"-2147483648"}},
+        {"ORV_SIM_READ_DELAY_MS", {"-5"}, {}},
+        {"ORV_SIM_ERASE_DELAY_MS", {}, {"00"}},
     };
     for (const auto& setting : settings) {
-        SetVariable(setting.variable, setting.value);
-        int32_t handle = -1;
-        EXPECT_EQ(orvOpenDevice(&handle), setting.valid ? kOk : kBadConfig)
-            << setting.variable << "=\"" << setting.value << '"';
-        EXPECT_EQ(handle != -1, setting.valid);
-        EXPECT_EQ(fs::exists(flashPath), setting.valid);
-        fs::remove(flashPath);
+        for (const bool valid : {false, true}) {
+            for (const char* value : valid ? setting.good : setting.bad) {
+                SetVariable(setting.variable, value);
+                int32_t handle = -1;
+                EXPECT_EQ(orvOpenDevice(&handle), valid ? kOk : kBadConfig)
+                    << setting.variable << "=\"" << value << '"';
+                EXPECT_EQ(handle != -1, valid);
+                EXPECT_EQ(fs::exists(flashPath), valid);
+                fs::remove(flashPath);
+            }
+        }
         SetVariable(setting.variable, "");
     }
     // One erase cannot be cut both ways.
     SetVariable("ORV_SIM_CUT_ERASE_AT_SECTOR", "3");
     SetVariable("ORV_SIM_CUT_ERASE_ALL", "1");
-    int32_t handle = -1;
-    EXPECT_EQ(orvOpenDevice(&handle), kBadConfig);
+    EXPECT_EQ(RefusedOpen(), kBadConfig);
 }
 
 TEST_F(Device, InjectedFaultsHitTheirCallOnlyAndChangeNothing) {
@@ -164,9 +156,7 @@ TEST_F(Device, UnpluggedAfterTheGivenNumberOfCallsCountingTheOpen) {
     // Plugged in again the count starts over; with no calls left even the open fails.
     EXPECT_EQ(orvClearFlash(Open()), kOk);
     SetVariable("ORV_SIM_UNPLUG_AFTER", "0");
-    handle = -1;
-    EXPECT_EQ(orvOpenDevice(&handle), kUnplugged);
-    EXPECT_EQ(handle, -1);
+    EXPECT_EQ(RefusedOpen(), kUnplugged);
 }
 
 #ifndef _WIN32

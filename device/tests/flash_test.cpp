@@ -60,9 +60,7 @@ TEST_F(FlashImage, SerialVariableShapesOnlyANewImage) {
 TEST_F(FlashImage, ImageOfTheWrongSizeIsRefusedAndKept) {
     for (std::size_t size : {std::size_t(0), kFlash - 1, kFlash + 1}) {
         kavix.WriteFlash(Pattern(size, 2));
-        int32_t handle = -1;
-        EXPECT_EQ(orvOpenDevice(&handle), kBadFlashFile) << size;
-        EXPECT_EQ(handle, -1);
+        EXPECT_EQ(RefusedOpen(), kBadFlashFile) << size;
         EXPECT_EQ(Flash(), Pattern(size, 2));
     }
 }

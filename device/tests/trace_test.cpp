@@ -43,13 +43,12 @@ TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
         return all;
     };
     SetVariable("ORV_SIM_TYPE", "bad");
-    int32_t handle = 0;
-    orvOpenDevice(&handle);
+    EXPECT_EQ(RefusedOpen(), kBadConfig);
     EXPECT_EQ(lines(), expected);
 
     SetVariable("ORV_SIM_TYPE", "");
     SetVariable("ORV_SIM_WRITE_FAIL_PAGE", "2048");
-    handle = Open();
+    const int32_t handle = Open();
     Bytes buffer(kSector, 0);
     int32_t type = 0;
     orvGetDeviceType(handle, &type);
@@ -63,21 +62,15 @@ TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
         orvWriteFlash(handle + 1, 8191, buffer.data());
     }).join();
     EXPECT_NE(worker, ThisThreadId());
-    expected.insert(expected.end(), {
-                                        Line("orvOpenDevice", "-", kOk),
-                                        Line("orvGetDeviceType", "-", kOk),
-                                        Line("orvReadFlash", "31", kOk),
-                                        Line("orvReadFlash", "-1", kBadIndex),
-                                        Line("orvClearFlash", "-", kOk),
-                                        Line("orvWriteFlash", "2048", kInjectedFault),
-                                        Line("orvWriteFlash", "8191", kBadHandle, worker),
-                                    });
+    expected.insert(expected.end(),
+                    {Line("orvOpenDevice", "-", kOk), Line("orvGetDeviceType", "-", kOk),
+                     Line("orvReadFlash", "31", kOk), Line("orvReadFlash", "-1", kBadIndex),
+                     Line("orvClearFlash", "-", kOk), Line("orvWriteFlash", "2048", kInjectedFault),
+                     Line("orvWriteFlash", "8191", kBadHandle, worker)});
     EXPECT_EQ(lines(), expected);
 }
 
 TEST_F(Trace, UnwritableTraceFailsTheOpen) {
     SetVariable("ORV_SIM_TRACE", (kavix.Folder() / "missing" / "trace.txt").string());
-    int32_t handle = -1;
-    EXPECT_EQ(orvOpenDevice(&handle), kIoError);
-    EXPECT_EQ(handle, -1);
+    EXPECT_EQ(RefusedOpen(), kIoError);
 }

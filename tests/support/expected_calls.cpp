@@ -15,6 +15,8 @@ std::vector<std::string> CallNames(const std::vector<kavix_test::DeviceCall>& ca
 
 namespace {
 
+using namespace layout;
+
 void AddCalls(std::vector<std::string>& names, const char* function, std::size_t first,
               std::size_t end) {
     for (std::size_t index = first; index < end; ++index) {
@@ -22,17 +24,11 @@ void AddCalls(std::vector<std::string>& names, const char* function, std::size_t
     }
 }
 
-// The sectors that the first `pages` pages fall in.
-std::size_t SectorsOf(std::size_t pages) {
-    return (pages * layout::kPage + layout::kSector - 1) / layout::kSector;
-}
-
 }  // namespace
 
 std::vector<std::string> PreparationCalls() {
     std::vector<std::string> names = {"orvOpenDevice", "orvGetDeviceType"};
-    AddCalls(names, "orvReadFlash", flash_map::kDataBlockFirstSector,
-             flash_map::kDataBlockFirstSector + flash_map::kDataBlockSectors);
+    AddCalls(names, "orvReadFlash", kDataBlock / kSector, kMiB / kSector);
     return names;
 }
 
@@ -45,18 +41,19 @@ std::vector<std::string> AttemptedRunCalls(std::size_t imageLength) {
 }
 
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
+    const std::size_t imagePages = ImagePages(imageLength), dataSector = kDataBlock / kSector;
+    const auto sectorsOf = [](std::size_t pages) {
+        return (pages * kPage + kSector - 1) / kSector;
+    };
+    // The worker reads the first data sector again, to know the device before the erase; after the
+    // writes it reads back the sectors that the image and the restored pages fall in.
     std::vector<std::string> names = PreparationCalls();
-    // The worker reads the first data sector again, to know the device before the erase.
-    AddCalls(names, "orvReadFlash", flash_map::kDataBlockFirstSector,
-             flash_map::kDataBlockFirstSector + 1);
+    AddCalls(names, "orvReadFlash", dataSector, dataSector + 1);
     names.push_back("orvClearFlash");
-    const std::size_t imagePages = std::size_t(layout::ImagePages(imageLength));
     AddCalls(names, "orvWriteFlash", 0, imagePages);
-    AddCalls(names, "orvWriteFlash", layout::kFirstDataPage, layout::kRestoredEndPage);
-    // Then it reads back the sectors that the image and the restored pages fall in.
-    AddCalls(names, "orvReadFlash", 0, SectorsOf(imagePages));
-    AddCalls(names, "orvReadFlash", layout::kDataBlock / layout::kSector,
-             SectorsOf(layout::kRestoredEndPage));
+    AddCalls(names, "orvWriteFlash", kFirstDataPage, kRestoredEndPage);
+    AddCalls(names, "orvReadFlash", 0, sectorsOf(imagePages));
+    AddCalls(names, "orvReadFlash", dataSector, sectorsOf(kRestoredEndPage));
     return names;
 }
 

@@ -55,14 +55,10 @@ void SetVariable(const char* name, const std::string& value) {
 #endif
 }
 
-void ClearSimVariables() {
+void UseSimulatedKavix(const std::string& flash, const std::string& trace) {
     for (const std::string& entry : Environment(true)) {
         SetVariable(entry.substr(0, entry.find('=')).c_str(), "");
     }
-}
-
-void UseSimulatedKavix(const std::string& flash, const std::string& trace) {
-    ClearSimVariables();
     SetVariable("ORV_SIM_FLASH", flash);
     SetVariable("ORV_SIM_TRACE", trace);
 }

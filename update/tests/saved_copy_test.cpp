@@ -67,16 +67,6 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
     using S = PageState;
     using M = saved_copies::Match;
     const Bytes copy = BlockOf(DeviceFlash());
-    const auto withSerial = [&](uint32_t serial) {
-        Bytes block = copy;
-        SetSerialNumber(block.data(), int32_t(serial));
-        return block;
-    };
-    const auto withVersion = [&](uint16_t version) {
-        Bytes block = copy;
-        SetVersion(block.data(), version);
-        return block;
-    };
     const struct {
         const char* name;
         Bytes block;
@@ -90,16 +80,16 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
          BlockWith(copy, {{900, S::writtenBack}, {901, S::torn}, {kBlockPages, S::erased}}),
          M::cut},
         {"copy and erased", BlockWith(copy, {{1, S::copy}, {kBlockPages, S::erased}}), M::cut},
-        {"version bits partly erased", withVersion(6), M::cut},
+        {"version bits partly erased", BlockOf(DeviceFlash(kTestSerial, 6)), M::cut},
         // The serial number is gone with the cut: only the label tells.
         {"erased", BlockWith(copy, {{kBlockPages, S::erased}}), M::unlabelled},
         {"partly erased", BlockWith(copy, {{kBlockPages, S::partlyErased}}), M::unlabelled},
         {"first page torn", BlockWith(copy, {{1, S::torn}, {kBlockPages, S::erased}}),
          M::unlabelled},
-        {"serial byte erased", withSerial(uint32_t(kTestSerial) | 0xFF), M::unlabelled},
+        {"serial byte erased", BlockOf(DeviceFlash(kTestSerial | 0xFF)), M::unlabelled},
         // Another Kavix of the batch whose serial number holds the copy's bits: no cut touches
         // the serial number alone.
-        {"twin", withSerial(uint32_t(kTestSerial) | 1), M::foreign},
+        {"twin", BlockOf(DeviceFlash(kTestSerial | 1)), M::foreign},
         {"foreign", BlockWith(copy, {{kBlockPages, S::foreign}}), M::foreign},
         {"one foreign page",
          BlockWith(copy, {{300, S::writtenBack}, {301, S::foreign}, {kBlockPages, S::erased}}),
@@ -107,7 +97,7 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
         {"foreign first page", BlockWith(copy, {{1, S::foreign}, {kBlockPages, S::erased}}),
          M::foreign},
         // 4 to 2 clears a bit that neither the copy nor the version written back has clear.
-        {"version lowered", withVersion(2), M::foreign},
+        {"version lowered", BlockOf(DeviceFlash(kTestSerial, 2)), M::foreign},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(saved_copies::Compare(copy.data(), c.block.data()), c.match) << c.name;

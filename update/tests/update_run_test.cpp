@@ -25,16 +25,11 @@ TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
         ASSERT_EQ(calls[i].status, 0) << i;
     }
     EXPECT_NE(calls[0].thread, calls[10].thread);
-}
 
-TEST_F(UpdateRunTest, ProgressMovesAtThrottledPages) {
-    device.WriteImage(Pattern(100 * 256, 2));
-    Click();
-
+    // The bar, throttled at 15: it moves after image pages 16, 33, 50, 67, 84; then every 162
+    // restored pages, after restored indices 161, 323, ..., 1457; then to 200.
     EXPECT_EQ(window.rangeLow, 0);
     EXPECT_EQ(window.rangeHigh, 200);
-    // Threshold 15: moves after image pages 16, 33, 50, 67, 84; then every 162 restored pages,
-    // after restored indices 161, 323, ..., 1457; then 200.
     std::vector<int> expectedWrites = {0, 17, 34, 51, 68, 85};
     for (int k = 1; k <= 9; ++k) {
         expectedWrites.push_back(100 + 162 * k);
@@ -48,77 +43,71 @@ TEST_F(UpdateRunTest, ProgressMovesAtThrottledPages) {
     }
 }
 
-// The pages that each length needs, the last padded with 0xFF, how often the bar moves and where
-// it stands before its last move: a full image keeps it at 198.
-struct ImageSize {
-    int length, moves, beforeEnd;
+// Complete runs: the pages the image needs, the last padded with 0xFF, and the data block written
+// back, its version raised to 5 if older, after a question when it is not; how often the bar moves
+// and where it stands before its last move (a full image keeps it at 198).
+struct CompleteRun {
+    const char* name;
+    int length;
+    uint16_t found, restored;  // found 0xFFFF: the whole data block is erased
+    int moves, beforeEnd;
 };
 
-class ImageSizeTest : public UpdateRunTest, public ::testing::WithParamInterface<ImageSize> {};
+void PrintTo(const CompleteRun& c, std::ostream* os) {
+    *os << c.name;
+}
 
-TEST_P(ImageSizeTest, WritesThePagesTheLengthNeeds) {
-    const ImageSize size = GetParam();
-    const Bytes before = device.Flash();
-    const Bytes image = Pattern(std::size_t(size.length), 4);
+class CompleteRunTest : public UpdateRunTest, public ::testing::WithParamInterface<CompleteRun> {};
+
+TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
+    const CompleteRun& c = GetParam();
+    Bytes flash = DeviceFlash(kTestSerial, c.found);
+    if (c.found == 0xFFFF) {
+        std::fill_n(flash.begin() + kDataBlockOffset, kDataBlockSize, 0xFF);
+    }
+    device.WriteFlash(flash);
+    const Bytes image = Pattern(std::size_t(c.length), 4);
     device.WriteImage(image);
     Click();
 
-    EXPECT_EQ(device.WriteCalls(0, kDataBlockFirstPage), (size.length + 255) / 256);
-    EXPECT_EQ(device.Flash(), FlashAfterRun(before, image));
-    EXPECT_EQ(window.Log(), kFinishedRun);
+    EXPECT_EQ(device.Flash(), FlashAfterRun(flash, image));
+    EXPECT_EQ(VersionOf(device.Flash()), c.restored);
+    EXPECT_EQ(device.WriteCalls(0, kDataBlockFirstPage), (c.length + 255) / 256);
+    EXPECT_EQ(run->serialNumber, c.found == 0xFFFF ? -1 : kTestSerial);
+    const Lines asked = {SerialQuestion(run->serialNumber)};
+    if (c.found < 5) {
+        EXPECT_EQ(window.Questions(), asked);
+        EXPECT_EQ(window.Log(), kFinishedRun);
+    } else {
+        EXPECT_EQ(window.Questions(), Concat({kUpToDateQuestion}, asked));
+        EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
+    }
     const auto moves = window.Moves();
-    ASSERT_EQ(moves.size(), std::size_t(size.moves));
-    EXPECT_EQ(moves[moves.size() - 2].position, size.beforeEnd);
+    ASSERT_EQ(moves.size(), std::size_t(c.moves));
+    EXPECT_EQ(moves[moves.size() - 2].position, c.beforeEnd);
     EXPECT_EQ(moves.back().position, 200);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, ImageSizeTest,
-                         ::testing::Values(ImageSize{1, 11, 99}, ImageSize{255, 11, 99},
-                                           ImageSize{256, 11, 99}, ImageSize{257, 11, 99},
-                                           ImageSize{kImageSize - 1, 20, 198},
-                                           ImageSize{kImageSize, 20, 198}),
-                         [](const ::testing::TestParamInfo<ImageSize>& info) {
-                             return std::to_string(info.param.length);
+const CompleteRun kCompleteRuns[] = {
+    {"Length1", 1, 4, 5, 11, 99},
+    {"Length255", 255, 4, 5, 11, 99},
+    {"Length256", 256, 4, 5, 11, 99},
+    {"Length257", 257, 4, 5, 11, 99},
+    {"FullLengthLessOne", kImageSize - 1, 4, 5, 20, 198},
+    {"FullLength", kImageSize, 4, 5, 20, 198},
+    {"Version0", 1000, 0, 5, 11, 99},
+    {"Version3", 1000, 3, 5, 11, 99},
+    {"Version4", 1000, 4, 5, 11, 99},
+    {"Version5", 1000, 5, 5, 11, 99},
+    {"Version7", 1000, 7, 7, 11, 99},
+    {"Version0x105", 1000, 0x105, 0x105, 11, 99},
+    {"ErasedDataBlock", 512, 0xFFFF, 0xFFFF, 11, 99},
+};
+
+INSTANTIATE_TEST_SUITE_P(, CompleteRunTest, ::testing::ValuesIn(kCompleteRuns),
+                         [](const ::testing::TestParamInfo<CompleteRun>& info) {
+                             return std::string(info.param.name);
                          });
-
-using Versions = std::pair<uint16_t, uint16_t>;  // found, restored
-
-class VersionTest : public UpdateRunTest, public ::testing::WithParamInterface<Versions> {};
-
-TEST_P(VersionTest, RaisesOnlyOlderVersionsAndAsksWhenUpToDate) {
-    const auto [found, restored] = GetParam();
-    device.WriteFlash(DeviceFlash(kTestSerial, found));
-    const Bytes before = device.Flash();
-    device.WriteImage(Pattern(1000, 5));
-    Click();
-
-    EXPECT_EQ(device.Flash(), FlashAfterRun(before, Pattern(1000, 5)));
-    EXPECT_EQ(VersionOf(device.Flash()), restored);
-    if (found < 5) {
-        EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
-        EXPECT_EQ(window.Log(), kFinishedRun);
-    } else {
-        EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, kSerialQuestion}));
-        EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Versions, VersionTest,
-                         ::testing::Values(Versions{0, 5}, Versions{3, 5}, Versions{4, 5},
-                                           Versions{5, 5}, Versions{7, 7}, Versions{0x105, 0x105}));
-
-TEST_F(UpdateRunTest, ErasedDataBlockKeeps65535AndShowsSerialMinusOne) {
-    Bytes flash = DeviceFlash(0, 0);
-    std::fill_n(flash.begin() + kDataBlockOffset, kDataBlockSize, 0xFF);
-    device.WriteFlash(flash);
-    device.WriteImage(Pattern(512, 6));
-    Click();
-
-    EXPECT_EQ(run->serialNumber, -1);
-    EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, SerialQuestion(-1)}));
-    EXPECT_EQ(device.Flash(), FlashAfterRun(flash, Pattern(512, 6)));
-    EXPECT_EQ(VersionOf(device.Flash()), 0xFFFF);
-}
 
 // Every abort before the last Yes leaves the flash as it was, makes no further device call and
 // keeps no image. A fault is an ORV_SIM_ variable, a call of the image file ("file") or the
