@@ -25,35 +25,6 @@ unsigned long Setting(const char* name, unsigned long otherwise) {
     return value != nullptr && *value != 0 ? std::strtoul(value, nullptr, 10) : otherwise;
 }
 
-// The image file, in memory.
-class MemoryImage : public FirmwareFile {
-public:
-    explicit MemoryImage(const Bytes& image) : image(image) {}
-    bool Open(const char*) override { return true; }
-    bool SeekToEnd() override {
-        at = image.size();
-        return true;
-    }
-    bool SeekToBegin() override {
-        at = 0;
-        return true;
-    }
-    bool GetPosition(uint64_t* position) override {
-        *position = at;
-        return true;
-    }
-    bool Read(void* buffer, uint32_t count, uint32_t* bytesRead) override {
-        *bytesRead = uint32_t(std::min<std::size_t>(count, image.size() - at));
-        std::copy_n(image.begin() + long(at), *bytesRead, static_cast<unsigned char*>(buffer));
-        at += *bytesRead;
-        return true;
-    }
-
-private:
-    const Bytes& image;
-    std::size_t at = 0;
-};
-
 struct Kavix {
     Bytes flash;
     int32_t serial = 0;
@@ -100,7 +71,7 @@ bool Has(const Lines& log, const std::string& line) {
 
 // One start of the program and one click on Update, the user answering as the label on the device
 // attached tells: the copy of `own` is written back only onto `own`.
-Lines Start(CutMachine& machine, const Bytes& image, const Kavix& own, bool ownAttached) {
+Lines Start(CutMachine& machine, Bytes& image, const Kavix& own, bool ownAttached) {
     FakeWindow window;
     const std::string ownCopy =
         "An update of the Kavix with serial number " + std::to_string(own.serial) + " did";
@@ -110,7 +81,9 @@ Lines Start(CutMachine& machine, const Bytes& image, const Kavix& own, bool ownA
                                                                                      : kAnswerNo);
         }
     };
-    ClickInNewStart(window, std::make_unique<MemoryImage>(image), machine.Disk());
+    // The image file, in memory.
+    std::FILE* file = fmemopen(image.data(), image.size(), "rb");
+    ClickInNewStart(window, std::make_unique<StdFirmwareFile>(file), machine.Disk());
     return window.Log();
 }
 

@@ -145,10 +145,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         FakeWindow second;
         ClickInNewStart(second);
 
-        Lines log = {kIdentifying};
-        if (c.recovered) {
-            log.push_back(kRecovered);
-        }
+        const Lines log = c.recovered ? Lines{kIdentifying, kRecovered} : Lines{kIdentifying};
         EXPECT_EQ(second.Log(), Concat(log, kFinishedLines));
         EXPECT_EQ(second.Questions(), c.questions);
         EXPECT_EQ(device.Flash(), finished);
@@ -167,7 +164,7 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
               erasedFlash.begin() + layout::kMiB, 0xFF);
     device.WriteFlash(erasedFlash);
     device.WriteImage(Pattern(256, 31));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(1, 4)).data()));
+    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
     ASSERT_TRUE(saved_copies::Save(*copies, other.data()));
     Click();
     EXPECT_EQ(window.Log(),

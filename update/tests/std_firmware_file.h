@@ -14,13 +14,17 @@ public:
     // end after 600 bytes.
     std::string fault;
 
+    // On `opened`, if given, rather than on the file that the run names.
+    explicit StdFirmwareFile(std::FILE* opened = nullptr) : file(opened) {}
     ~StdFirmwareFile() override {
         if (file != nullptr) {
             std::fclose(file);
         }
     }
 
-    bool Open(const char* name) override { return (file = std::fopen(name, "rb")) != nullptr; }
+    bool Open(const char* name) override {
+        return file != nullptr || (file = std::fopen(name, "rb")) != nullptr;
+    }
     bool SeekToEnd() override { return fault != "SeekToEnd" && std::fseek(file, 0, SEEK_END) == 0; }
     bool SeekToBegin() override {
         return fault != "SeekToBegin" && std::fseek(file, 0, SEEK_SET) == 0;

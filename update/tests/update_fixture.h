@@ -21,7 +21,6 @@
 #include "update_run.h"
 
 using namespace flash_map;
-using kavix_test::DeviceCall;
 
 inline const Lines kFinishedLines = Concat({kUpdating}, kFinished);
 inline const Lines kFinishedRun = Concat({kIdentifying}, kFinishedLines);
