@@ -57,6 +57,11 @@ protected:
         run->OnBnClickedUpdate();
         window.JoinWorker();
     }
+    // The state a run leaves.
+    int32_t SerialNumber() const { return run->serialNumber; }
+    bool Started() const { return run->updateStarted; }
+    bool HoldsImage() const { return run->imageData != nullptr; }
+
     // A later start of the program on the same device, with the same image and copies.
     void ClickInNewStart(FakeWindow& later) {
         ::ClickInNewStart(later, std::make_unique<StdFirmwareFile>(), CopyFolder());

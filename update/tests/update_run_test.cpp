@@ -13,8 +13,8 @@ TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
     EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
     EXPECT_TRUE(window.Warnings().empty());
-    EXPECT_EQ(run->serialNumber, kTestSerial);
-    EXPECT_TRUE(run->updateStarted);
+    EXPECT_EQ(SerialNumber(), kTestSerial);
+    EXPECT_TRUE(Started());
     EXPECT_FALSE(run->IsUpdating());
 
     // Open, type, eight reads on the clicking thread; the rest on the worker, every call a success.
@@ -73,8 +73,9 @@ TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
     EXPECT_EQ(device.Flash(), FlashAfterRun(flash, image));
     EXPECT_EQ(VersionOf(device.Flash()), c.restored);
     EXPECT_EQ(device.WriteCalls(0, kDataBlockFirstPage), (c.length + 255) / 256);
-    EXPECT_EQ(run->serialNumber, c.found == 0xFFFF ? -1 : kTestSerial);
-    const Lines asked = {SerialQuestion(run->serialNumber)};
+    const int32_t serial = c.found == 0xFFFF ? -1 : kTestSerial;
+    EXPECT_EQ(SerialNumber(), serial);
+    const Lines asked = {SerialQuestion(serial)};
     if (c.found < 5) {
         EXPECT_EQ(window.Questions(), asked);
         EXPECT_EQ(window.Log(), kFinishedRun);
@@ -149,8 +150,8 @@ TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     EXPECT_EQ(window.workerStarts, 0);
     EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
-    EXPECT_TRUE(run->updateStarted);
-    EXPECT_EQ(run->imageData, nullptr);
+    EXPECT_TRUE(Started());
+    EXPECT_FALSE(HoldsImage());
     EXPECT_EQ(device.Flash(), before);
 
     // Stopped: the run cannot be retried in this program instance.
