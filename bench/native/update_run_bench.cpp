@@ -19,14 +19,18 @@
 #include "expected_text.h"
 #include "fake_window.h"
 #include "flash_map.h"
+#include "pattern.h"
 #include "results_file.h"
-#include "sim_device.h"
+#include "simulated_kavix.h"
 #include "spread.h"
 #include "std_firmware_file.h"
 #include "std_saved_copy_folder.h"
 #include "update_run.h"
 
 namespace {
+
+using kavix_test::DeviceCall;
+using SimDevice = kavix_test::SimulatedKavix;
 
 constexpr int32_t kImagePages = flash_map::kImageSize / flash_map::kPageSize;
 const std::size_t kRunCalls = CompleteRunCalls(flash_map::kImageSize).size();

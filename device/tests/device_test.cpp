@@ -4,14 +4,12 @@
 #include <chrono>
 #include <functional>
 #include <type_traits>
+#include <vector>
 
+#include "device_fixture.h"
 #include "expected_flash.h"
-#include "sim_fixture.h"
 
-using namespace orv_sim;
-using namespace kavix_test;
-
-using Device = SimTest;
+using Device = DeviceTest;
 
 #if defined(_WIN32) && defined(__i386__)
 // On 32-bit Windows the convention is part of the type: a library built otherwise would unbalance
@@ -57,75 +55,64 @@ TEST_F(Device, FailedOpenStoresNoHandleCreatesNoImageAndClosesTheDevice) {
     int32_t earlier = Open();
     fs::remove(flashPath);
     SetVariable("ORV_SIM_OPEN_FAIL", "1");
-    int32_t handle = -1;
-    EXPECT_EQ(orvOpenDevice(&handle), kInjectedFault);
-    EXPECT_EQ(handle, -1);
+    EXPECT_EQ(RefusedOpen(), kInjectedFault);
     EXPECT_FALSE(fs::exists(flashPath));
     EXPECT_EQ(orvClearFlash(earlier), kNotOpen);
 }
 
 TEST_F(Device, TypeIsReadAgainAtEachOpen) {
-    int32_t type = 0;
-    EXPECT_EQ(orvGetDeviceType(Open(), &type), kOk);
-    EXPECT_EQ(type, 1);
-    SetVariable("ORV_SIM_TYPE", "-7");
-    EXPECT_EQ(orvGetDeviceType(Open(), &type), kOk);
-    EXPECT_EQ(type, -7);
-    SetVariable("ORV_SIM_TYPE_STORES_NOTHING", "1");
-    type = 42;
-    EXPECT_EQ(orvGetDeviceType(Open(), &type), kOk);
-    EXPECT_EQ(type, 42);
-    SetVariable("ORV_SIM_TYPE_STORES_NOTHING", "");
-    SetVariable("ORV_SIM_TYPE", "");
-    EXPECT_EQ(orvGetDeviceType(Open(), &type), kOk);
-    EXPECT_EQ(type, 1);
+    const struct {
+        const char* type;
+        const char* storesNothing;
+        int32_t before, after;
+    } opens[] = {{"", "", 0, 1}, {"-7", "", 0, -7}, {"-7", "1", 42, 42}, {"", "", 42, 1}};
+    for (const auto& open : opens) {
+        SetVariable("ORV_SIM_TYPE", open.type);
+        SetVariable("ORV_SIM_TYPE_STORES_NOTHING", open.storesNothing);
+        int32_t type = open.before;
+        EXPECT_EQ(orvGetDeviceType(Open(), &type), kOk);
+        EXPECT_EQ(type, open.after) << open.type << "," << open.storesNothing;
+    }
 }
 
 TEST_F(Device, BadValueFailsTheOpenAndRangeEndsDoNot) {
     const struct {
         const char* variable;
-        const char* value;
-        bool valid;
+        std::vector<const char*> bad, good;
     } settings[] = {
-        {"ORV_SIM_TYPE", "1x", false},
-        {"ORV_SIM_TYPE", " 1", false},
-        {"ORV_SIM_TYPE", "-", false},
-        {"ORV_SIM_TYPE", "2147483648", false},
-        {"ORV_SIM_TYPE", "-2147483648", true},
-        {"ORV_SIM_SERIAL", "0x12", false},
-        {"ORV_SIM_SERIAL", "99999999999999999999", false},
-        {"ORV_SIM_OPEN_FAIL", "2", false},
-        {"ORV_SIM_ERASE_FAIL", "yes", false},
-        {"ORV_SIM_READ_FAIL_SECTOR", "32", false},
-        {"ORV_SIM_READ_FAIL_SECTOR", "31", true},
-        {"ORV_SIM_WRITE_FAIL_PAGE", "-1", false},
-        {"ORV_SIM_WRITE_FAIL_PAGE", "8191", true},
-        {"ORV_SIM_UNPLUG_AFTER", "-1", false},
-        {"ORV_SIM_UNPLUG_AFTER", "+1", false},
-        {"ORV_SIM_EXIT_AT_PAGE", "8192", false},
-        {"ORV_SIM_TEAR_AT_PAGE", "8192", false},
-        {"ORV_SIM_CUT_ERASE_AT_SECTOR", "16", false},
-        {"ORV_SIM_CUT_ERASE_AT_SECTOR", "15", true},
-        {"ORV_SIM_CUT_ERASE_ALL", "2", false},
-        {"ORV_SIM_CUT_SEED", "-2147483648", true},
-        {"ORV_SIM_READ_DELAY_MS", "-5", false},
-        {"ORV_SIM_ERASE_DELAY_MS", "00", true},
+        {"ORV_SIM_TYPE", {"1x", " 1", "-", "2147483648"}, {"-2147483648"}},
+        {"ORV_SIM_SERIAL", {"0x12", "99999999999999999999"}, {}},
+        {"ORV_SIM_OPEN_FAIL", {"2"}, {}},
+        {"ORV_SIM_ERASE_FAIL", {"yes"}, {}},
+        {"ORV_SIM_READ_FAIL_SECTOR", {"32"}, {"31"}},
+        {"ORV_SIM_WRITE_FAIL_PAGE", {"-1"}, {"8191"}},
+        {"ORV_SIM_UNPLUG_AFTER", {"-1", "+1"}, {}},
+        {"ORV_SIM_EXIT_AT_PAGE", {"8192"}, {}},
+        {"ORV_SIM_TEAR_AT_PAGE", {"8192"}, {}},
+        {"ORV_SIM_CUT_ERASE_AT_SECTOR", {"16"}, {"15"}},
+        {"ORV_SIM_CUT_ERASE_ALL", {"2"}, {}},
+        {"ORV_SIM_CUT_SEED", {}, {"-2147483648"}},
+        {"ORV_SIM_READ_DELAY_MS", {"-5"}, {}},
+        {"ORV_SIM_ERASE_DELAY_MS", {}, {"00"}},
     };
     for (const auto& setting : settings) {
-        SetVariable(setting.variable, setting.value);
-        int32_t handle = -1;
-        EXPECT_EQ(orvOpenDevice(&handle), setting.valid ? kOk : kBadConfig)
-            << setting.variable << "=\"" << setting.value << '"';
-        EXPECT_EQ(handle != -1, setting.valid);
-        EXPECT_EQ(fs::exists(flashPath), setting.valid);
-        fs::remove(flashPath);
+        for (const bool valid : {false, true}) {
+            for (const char* value : valid ? setting.good : setting.bad) {
+                SetVariable(setting.variable, value);
+                int32_t handle = -1;
+                EXPECT_EQ(orvOpenDevice(&handle), valid ? kOk : kBadConfig)
+                    << setting.variable << "=\"" << value << '"';
+                EXPECT_EQ(handle != -1, valid);
+                EXPECT_EQ(fs::exists(flashPath), valid);
+                fs::remove(flashPath);
+            }
+        }
         SetVariable(setting.variable, "");
     }
     // One erase cannot be cut both ways.
     SetVariable("ORV_SIM_CUT_ERASE_AT_SECTOR", "3");
     SetVariable("ORV_SIM_CUT_ERASE_ALL", "1");
-    int32_t handle = -1;
-    EXPECT_EQ(orvOpenDevice(&handle), kBadConfig);
+    EXPECT_EQ(RefusedOpen(), kBadConfig);
 }
 
 TEST_F(Device, InjectedFaultsHitTheirCallOnlyAndChangeNothing) {
@@ -169,23 +156,21 @@ TEST_F(Device, UnpluggedAfterTheGivenNumberOfCallsCountingTheOpen) {
     // Plugged in again the count starts over; with no calls left even the open fails.
     EXPECT_EQ(orvClearFlash(Open()), kOk);
     SetVariable("ORV_SIM_UNPLUG_AFTER", "0");
-    handle = -1;
-    EXPECT_EQ(orvOpenDevice(&handle), kUnplugged);
-    EXPECT_EQ(handle, -1);
+    EXPECT_EQ(RefusedOpen(), kUnplugged);
 }
 
 #ifndef _WIN32
 namespace {
 
 // A power loss in the middle of a call, and how far the call got: [0, doneEnd) as the whole call
-// leaves it, [doneEnd, cutEnd) partly done in every unit (page or sector), the rest as before.
+// leaves it, [doneEnd, cutEnd) partly done in every sector erased or page written, the rest as
+// before.
 struct PowerLoss {
     const char* variable;
     const char* value;
     bool erase;  // the call cut: orvClearFlash, else writes of zeros to pages 4 and 5
     std::size_t doneEnd;
     std::size_t cutEnd;
-    std::size_t unit;
 };
 
 void PrintTo(const PowerLoss& loss, std::ostream* out) {
@@ -215,7 +200,7 @@ std::size_t Bits(const Bytes& a, const Bytes& b, std::size_t offset, std::size_t
 
 }  // namespace
 
-class DevicePowerLoss : public SimTest, public ::testing::WithParamInterface<PowerLoss> {};
+class DevicePowerLoss : public DeviceTest, public ::testing::WithParamInterface<PowerLoss> {};
 
 // The process ends in the middle of its call, as by a power loss, and the flash holds as much of
 // the call as NOR flash would: a page or sector partly done has some of its bits turned and the
@@ -223,7 +208,8 @@ class DevicePowerLoss : public SimTest, public ::testing::WithParamInterface<Pow
 // with the variable set ends so.
 TEST_P(DevicePowerLoss, EndsOneProcessWithTheFlashAsFarAsTheCallGot) {
     const PowerLoss& loss = GetParam();
-    const fs::path claim = flashPath.string() + ".exit-claimed";
+    const std::size_t unit = loss.erase ? kSector : kPage;
+    const std::string claim = flashPath + ".exit-claimed";
     Open();
     const Bytes before = Flash();
     Bytes whole = before;
@@ -238,7 +224,7 @@ TEST_P(DevicePowerLoss, EndsOneProcessWithTheFlashAsFarAsTheCallGot) {
     Bytes cut[3];
     for (int run = 0; run < 3; ++run) {
         SetVariable("ORV_SIM_CUT_SEED", run < 2 ? "" : "1");
-        WriteBytes(flashPath.string(), before);
+        kavix.WriteFlash(before);
         fs::remove(claim);
         EXPECT_EXIT(Call(loss.erase), ::testing::ExitedWithCode(3), "");
         cut[run] = Flash();
@@ -247,14 +233,13 @@ TEST_P(DevicePowerLoss, EndsOneProcessWithTheFlashAsFarAsTheCallGot) {
     EXPECT_EQ(cut[0] != cut[2], loss.cutEnd > loss.doneEnd) << "the seed picks the bits";
 
     EXPECT_EQ(FirstDifference(Slice(cut[0], 0, loss.doneEnd), Slice(whole, 0, loss.doneEnd)), "");
-    for (std::size_t unit = loss.doneEnd; unit < loss.cutEnd; unit += loss.unit) {
-        const std::size_t toTurn = Bits(before, whole, unit, loss.unit);
-        EXPECT_EQ(Bits(cut[0], whole, unit, loss.unit) + Bits(cut[0], before, unit, loss.unit),
-                  toTurn)
-            << "a bit the call does not turn was turned, at " << unit;
-        const std::size_t turned = Bits(cut[0], before, unit, loss.unit);
-        EXPECT_GT(turned, toTurn / 4) << unit;
-        EXPECT_LT(turned, toTurn * 3 / 4) << unit;
+    for (std::size_t at = loss.doneEnd; at < loss.cutEnd; at += unit) {
+        const std::size_t toTurn = Bits(before, whole, at, unit);
+        const std::size_t turned = Bits(cut[0], before, at, unit);
+        EXPECT_EQ(Bits(cut[0], whole, at, unit) + turned, toTurn)
+            << "a bit the call does not turn was turned, at " << at;
+        EXPECT_GT(turned, toTurn / 4) << at;
+        EXPECT_LT(turned, toTurn * 3 / 4) << at;
     }
     EXPECT_EQ(FirstDifference(Slice(cut[0], loss.cutEnd, kFlash - loss.cutEnd),
                               Slice(before, loss.cutEnd, kFlash - loss.cutEnd)),
@@ -267,12 +252,12 @@ TEST_P(DevicePowerLoss, EndsOneProcessWithTheFlashAsFarAsTheCallGot) {
 
 INSTANTIATE_TEST_SUITE_P(
     , DevicePowerLoss,
-    ::testing::Values(PowerLoss{"ORV_SIM_EXIT_AT_PAGE", "5", false, 5 * kPage, 5 * kPage, kPage},
-                      PowerLoss{"ORV_SIM_TEAR_AT_PAGE", "5", false, 5 * kPage, 6 * kPage, kPage},
-                      PowerLoss{"ORV_SIM_CUT_ERASE_AT_SECTOR", "0", true, 0, kSector, kSector},
-                      PowerLoss{"ORV_SIM_CUT_ERASE_AT_SECTOR", "9", true, 9 * kSector, 10 * kSector,
-                                kSector},
-                      PowerLoss{"ORV_SIM_CUT_ERASE_ALL", "1", true, 0, kMiB, kSector}),
+    ::testing::Values(PowerLoss{"ORV_SIM_EXIT_AT_PAGE", "5", false, 5 * kPage, 5 * kPage},
+                      PowerLoss{"ORV_SIM_TEAR_AT_PAGE", "5", false, 5 * kPage, 6 * kPage},
+                      PowerLoss{"ORV_SIM_CUT_ERASE_AT_SECTOR", "0", true, 0, kSector},
+                      PowerLoss{"ORV_SIM_CUT_ERASE_AT_SECTOR", "9", true, 9 * kSector,
+                                10 * kSector},
+                      PowerLoss{"ORV_SIM_CUT_ERASE_ALL", "1", true, 0, kMiB}),
     [](const ::testing::TestParamInfo<PowerLoss>& info) {
         return std::string(info.param.variable + 8) + "_" + info.param.value;
     });

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <set>
 
-#include "sim_fixture.h"
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
-using namespace orv_sim;
-using namespace kavix_test;
+#include "device_fixture.h"
 
 namespace {
 
@@ -22,14 +23,14 @@ fs::path LibraryFolder() {
 
 }  // namespace
 
-using FlashImage = SimTest;
+using FlashImage = DeviceTest;
 
 TEST_F(FlashImage, MissingImageBecomesAFactoryFreshKavix) {
     Open();
     Bytes flash = Flash();
     ASSERT_EQ(flash.size(), kFlash);
     EXPECT_EQ(std::string(flash.begin(), flash.begin() + 17), "KAVIX FIRMWARE V4");
-    EXPECT_EQ(Slice(flash, 0x80000, 4), (Bytes{0xD2, 0x84, 0x38, 0x01}));  // 20481234
+    EXPECT_EQ(Slice(flash, 0x80000, 4), (Bytes{0xD2, 0x84, 0x38, 0x01}));  // kTestSerial
     EXPECT_EQ(Slice(flash, 0x8000A, 2), (Bytes{4, 0}));
     // No 0xFF below 1 MiB, so every byte an update leaves erased shows.
     EXPECT_EQ(std::count(flash.begin(), flash.begin() + kMiB, 0xFF), 0);
@@ -58,10 +59,8 @@ TEST_F(FlashImage, SerialVariableShapesOnlyANewImage) {
 
 TEST_F(FlashImage, ImageOfTheWrongSizeIsRefusedAndKept) {
     for (std::size_t size : {std::size_t(0), kFlash - 1, kFlash + 1}) {
-        WriteBytes(flashPath.string(), Pattern(size, 2));
-        int32_t handle = -1;
-        EXPECT_EQ(orvOpenDevice(&handle), kBadFlashFile) << size;
-        EXPECT_EQ(handle, -1);
+        kavix.WriteFlash(Pattern(size, 2));
+        EXPECT_EQ(RefusedOpen(), kBadFlashFile) << size;
         EXPECT_EQ(Flash(), Pattern(size, 2));
     }
 }
@@ -79,7 +78,7 @@ TEST_F(FlashImage, DefaultImageLivesBesideTheLibrary) {
 // A user's folder may be named with characters that the ANSI code page cannot spell: the image is
 // found there beside a copy of the library, and by the variable's path.
 TEST_F(FlashImage, ImageIsFoundInAFolderNamedOutsideTheAnsiCodePage) {
-    const fs::path user = folder / L"Kavix-\u0141ukasz \u00e9\u4e2d";
+    const fs::path user = kavix.Folder() / L"Kavix-\u0141ukasz \u00e9\u4e2d";
     fs::create_directories(user);
     wchar_t library[MAX_PATH];
     DWORD length = GetModuleFileNameW(GetModuleHandleA("orv_api.dll"), library, MAX_PATH);
@@ -101,11 +100,10 @@ TEST_F(FlashImage, ImageIsFoundInAFolderNamedOutsideTheAnsiCodePage) {
 }
 #endif
 
-class FlashAccess : public SimTest {
+class FlashAccess : public DeviceTest {
 protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        WriteBytes(flashPath.string(), image);
+    FlashAccess() {
+        kavix.WriteFlash(image);
         handle = Open();
     }
 

@@ -2,14 +2,25 @@
 #include <fstream>
 #include <thread>
 
-#include "sim_fixture.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
-using namespace orv_sim;
-using namespace kavix_test;
+#include "device_fixture.h"
 
-using Trace = SimTest;
+using Trace = DeviceTest;
 
 namespace {
+
+unsigned long ThisThreadId() {
+#ifdef _WIN32
+    return GetCurrentThreadId();
+#else
+    return static_cast<unsigned long>(gettid());
+#endif
+}
 
 std::string Line(const char* function, const char* index, orvStatus status,
                  unsigned long thread = ThisThreadId()) {
@@ -20,25 +31,24 @@ std::string Line(const char* function, const char* index, orvStatus status,
 }  // namespace
 
 TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
-    WriteBytes(tracePath.string(), {'x', '\n'});
-    SetVariable("ORV_SIM_TRACE", tracePath.string());
+    WriteBytes(kavix.TracePath(), {'x', '\n'});
+    SetVariable("ORV_SIM_TRACE", kavix.TracePath());
     std::vector<std::string> expected = {"x", Line("orvOpenDevice", "-", kBadConfig)};
     auto lines = [this] {
         std::vector<std::string> all;
-        std::ifstream in(tracePath);
+        std::ifstream in(kavix.TracePath());
         for (std::string line; std::getline(in, line);) {
             all.push_back(line);
         }
         return all;
     };
     SetVariable("ORV_SIM_TYPE", "bad");
-    int32_t handle = 0;
-    orvOpenDevice(&handle);
+    EXPECT_EQ(RefusedOpen(), kBadConfig);
     EXPECT_EQ(lines(), expected);
 
     SetVariable("ORV_SIM_TYPE", "");
     SetVariable("ORV_SIM_WRITE_FAIL_PAGE", "2048");
-    handle = Open();
+    const int32_t handle = Open();
     Bytes buffer(kSector, 0);
     int32_t type = 0;
     orvGetDeviceType(handle, &type);
@@ -52,21 +62,15 @@ TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
         orvWriteFlash(handle + 1, 8191, buffer.data());
     }).join();
     EXPECT_NE(worker, ThisThreadId());
-    expected.insert(expected.end(), {
-                                        Line("orvOpenDevice", "-", kOk),
-                                        Line("orvGetDeviceType", "-", kOk),
-                                        Line("orvReadFlash", "31", kOk),
-                                        Line("orvReadFlash", "-1", kBadIndex),
-                                        Line("orvClearFlash", "-", kOk),
-                                        Line("orvWriteFlash", "2048", kInjectedFault),
-                                        Line("orvWriteFlash", "8191", kBadHandle, worker),
-                                    });
+    expected.insert(expected.end(),
+                    {Line("orvOpenDevice", "-", kOk), Line("orvGetDeviceType", "-", kOk),
+                     Line("orvReadFlash", "31", kOk), Line("orvReadFlash", "-1", kBadIndex),
+                     Line("orvClearFlash", "-", kOk), Line("orvWriteFlash", "2048", kInjectedFault),
+                     Line("orvWriteFlash", "8191", kBadHandle, worker)});
     EXPECT_EQ(lines(), expected);
 }
 
 TEST_F(Trace, UnwritableTraceFailsTheOpen) {
-    SetVariable("ORV_SIM_TRACE", (folder / "missing" / "trace.txt").string());
-    int32_t handle = -1;
-    EXPECT_EQ(orvOpenDevice(&handle), kIoError);
-    EXPECT_EQ(handle, -1);
+    SetVariable("ORV_SIM_TRACE", (kavix.Folder() / "missing" / "trace.txt").string());
+    EXPECT_EQ(RefusedOpen(), kIoError);
 }

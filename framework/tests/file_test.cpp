@@ -4,32 +4,25 @@
 
 #include <string>
 
+#include "bytes.h"
+#include "scratch_folder.h"
+
 namespace {
 
-// A temporary file holding bytes 0, 1, ... 255, 0, 1 ... of the given size.
+// A file holding the bytes 0, 1, ... 255, 0, 1 ... of the given size.
 class CFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char dir[MAX_PATH];
-        char name[MAX_PATH];
-        ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, dir));
-        ASSERT_NE(0u, ::GetTempFileNameA(dir, "orv", 0, name));
-        path_ = name;
-        HANDLE h = ::CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        std::string bytes(kSize, '\0');
+        Bytes bytes(kSize);
         for (int i = 0; i < kSize; ++i) {
-            bytes[i] = static_cast<char>(i & 0xFF);
+            bytes[i] = static_cast<unsigned char>(i);
         }
-        DWORD written = 0;
-        ASSERT_TRUE(::WriteFile(h, bytes.data(), kSize, &written, nullptr));
-        ::CloseHandle(h);
+        ASSERT_TRUE(WriteBytes(path_, bytes));
     }
-    void TearDown() override { ::DeleteFileA(path_.c_str()); }
 
     static constexpr int kSize = 1000;
-    std::string path_;
+    ScratchFolder folder_{"orv-cfile"};
+    std::string path_ = folder_.File("bytes.bin");
 };
 
 TEST_F(CFileTest, MissingFileFails) {

@@ -13,11 +13,22 @@ std::vector<std::string> CallNames(const std::vector<kavix_test::DeviceCall>& ca
     return names;
 }
 
+namespace {
+
+using namespace layout;
+
+void AddCalls(std::vector<std::string>& names, const char* function, std::size_t first,
+              std::size_t end) {
+    for (std::size_t index = first; index < end; ++index) {
+        names.push_back(function + (" " + std::to_string(index)));
+    }
+}
+
+}  // namespace
+
 std::vector<std::string> PreparationCalls() {
     std::vector<std::string> names = {"orvOpenDevice", "orvGetDeviceType"};
-    for (int k = 0; k < flash_map::kDataBlockSectors; ++k) {
-        names.push_back("orvReadFlash " + std::to_string(flash_map::kDataBlockFirstSector + k));
-    }
+    AddCalls(names, "orvReadFlash", kDataBlock / kSector, kMiB / kSector);
     return names;
 }
 
@@ -30,26 +41,19 @@ std::vector<std::string> AttemptedRunCalls(std::size_t imageLength) {
 }
 
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
-    const auto read = [](std::size_t sector) { return "orvReadFlash " + std::to_string(sector); };
+    const std::size_t imagePages = ImagePages(imageLength), dataSector = kDataBlock / kSector;
+    const auto sectorsOf = [](std::size_t pages) {
+        return (pages * kPage + kSector - 1) / kSector;
+    };
+    // The worker reads the first data sector again, to know the device before the erase; after the
+    // writes it reads back the sectors that the image and the restored pages fall in.
     std::vector<std::string> names = PreparationCalls();
-    // The worker reads the first data sector again, to know the device before the erase.
-    names.push_back(read(flash_map::kDataBlockFirstSector));
+    AddCalls(names, "orvReadFlash", dataSector, dataSector + 1);
     names.push_back("orvClearFlash");
-    const int imagePages = layout::ImagePages(imageLength);
-    for (int page = 0; page < imagePages; ++page) {
-        names.push_back("orvWriteFlash " + std::to_string(page));
-    }
-    for (int page = layout::kFirstDataPage; page < layout::kRestoredEndPage; ++page) {
-        names.push_back("orvWriteFlash " + std::to_string(page));
-    }
-    // Then it reads back the sectors that the image and the restored pages fall in.
-    for (std::size_t sector = 0; sector * layout::kSector < imagePages * layout::kPage; ++sector) {
-        names.push_back(read(sector));
-    }
-    for (std::size_t sector = layout::kDataBlock / layout::kSector;
-         sector * layout::kSector < layout::kRestoredEndPage * layout::kPage; ++sector) {
-        names.push_back(read(sector));
-    }
+    AddCalls(names, "orvWriteFlash", 0, imagePages);
+    AddCalls(names, "orvWriteFlash", kFirstDataPage, kRestoredEndPage);
+    AddCalls(names, "orvReadFlash", 0, sectorsOf(imagePages));
+    AddCalls(names, "orvReadFlash", dataSector, sectorsOf(kRestoredEndPage));
     return names;
 }
 

@@ -32,12 +32,10 @@ void PageSource(const Bytes& before, const Bytes& image, int page, unsigned char
 Bytes FlashAfterRun(const Bytes& before, const Bytes& image) {
     Bytes after = before;
     std::fill_n(after.begin(), kMiB, 0xFF);
-    const int imagePages = ImagePages(image.size());
-    for (int page = 0; page < imagePages; ++page) {
-        PageSource(before, image, page, &after[std::size_t(page) * kPage]);
-    }
-    for (int page = kFirstDataPage; page < kRestoredEndPage; ++page) {
-        PageSource(before, image, page, &after[std::size_t(page) * kPage]);
+    for (int page = 0; page < kRestoredEndPage; ++page) {
+        if (page < ImagePages(image.size()) || page >= kFirstDataPage) {
+            PageSource(before, image, page, &after[std::size_t(page) * kPage]);
+        }
     }
     return after;
 }

@@ -7,16 +7,12 @@
 
 namespace kavix_test {
 
-// Sets a variable for this process and the programs it starts (on Windows an empty value unsets
-// it; the simulator takes an empty variable as unset either way).
+// Sets a variable for this process and the programs it starts; an empty value unsets it.
 void SetVariable(const char* name, const std::string& value);
 
-// Unsets every ORV_SIM_ variable, whatever the caller's environment brought: a stray fault or delay
-// would change what a test sees.
-void ClearSimVariables();
-
 // A simulated Kavix on `flash`, with its calls traced to `trace` (none if empty), and no other
-// ORV_SIM_ variable.
+// ORV_SIM_ variable, whatever the caller's environment brought: a stray fault or delay would change
+// what a test sees.
 void UseSimulatedKavix(const std::string& flash, const std::string& trace);
 
 // This process's environment as NAME=value entries, without the ORV_SIM_ variables, for a program

@@ -35,10 +35,11 @@ std::vector<DeviceCall> SimulatedKavix::Calls() const {
     return ReadTrace(TracePath());
 }
 
-int SimulatedKavix::WriteCalls() const {
+int SimulatedKavix::WriteCalls(long firstPage, long endPage) const {
     int writes = 0;
     for (const DeviceCall& call : Calls()) {
-        writes += call.function == "orvWriteFlash";
+        writes +=
+            call.function == "orvWriteFlash" && call.index >= firstPage && call.index < endPage;
     }
     return writes;
 }

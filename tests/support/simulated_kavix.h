@@ -4,6 +4,7 @@
 #ifndef ORVFLASH_TESTS_SUPPORT_SIMULATED_KAVIX_H
 #define ORVFLASH_TESTS_SUPPORT_SIMULATED_KAVIX_H
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -37,7 +38,8 @@ public:
     static void SetFault(const char* name, const std::string& value);
 
     std::vector<DeviceCall> Calls() const;
-    int WriteCalls() const;
+    // The traced page writes, of the pages [firstPage, endPage).
+    int WriteCalls(long firstPage = 0, long endPage = LONG_MAX) const;
 
 private:
     ScratchFolder folder{"orvflash-test"};

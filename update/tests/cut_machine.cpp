@@ -145,10 +145,51 @@ class CutMachine::MemoryDisk : public SavedCopyStore {
 public:
     explicit MemoryDisk(CutMachine& machine) : machine(machine), files(machine.files) {}
 
-    bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override;
-    bool Names(std::vector<std::string>& names) override;
-    bool Read(const std::string& name, const Consumer& consume) override;
-    void Remove(const std::string& name) override;
+    bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override {
+        bool cut = false;
+        if (!machine.Admit(cut)) {
+            return false;
+        }
+        Bytes& temporary = files[name + ".tmp"];
+        temporary.clear();
+        for (const ByteSpan& part : parts) {
+            temporary.insert(temporary.end(), part.data, part.data + part.size);
+        }
+        if (cut) {
+            temporary.resize(machine.random() % temporary.size());
+            return false;
+        }
+        files[name] = std::move(temporary);
+        files.erase(name + ".tmp");
+        return true;
+    }
+    bool Names(std::vector<std::string>& names) override {
+        names.clear();
+        for (const auto& file : files) {
+            names.push_back(file.first);
+        }
+        return true;
+    }
+    bool Read(const std::string& name, const Consumer& consume) override {
+        const auto file = files.find(name);
+        if (file == files.end()) {
+            return false;
+        }
+        for (std::size_t at = 0; at < file->second.size(); at += 0x10000) {
+            if (!consume(file->second.data() + at,
+                         std::min<std::size_t>(0x10000, file->second.size() - at))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    void Remove(const std::string& name) override {
+        bool cut = false;
+        // A file being removed as the power goes is removed or not.
+        if (machine.Admit(cut) && (!cut || machine.random() % 2 == 0)) {
+            files.erase(name);
+        }
+    }
 
 private:
     CutMachine& machine;
@@ -157,53 +198,4 @@ private:
 
 std::unique_ptr<SavedCopyStore> CutMachine::Disk() {
     return std::make_unique<MemoryDisk>(*this);
-}
-
-bool CutMachine::MemoryDisk::Write(const std::string& name, std::initializer_list<ByteSpan> parts) {
-    bool cut = false;
-    if (!machine.Admit(cut)) {
-        return false;
-    }
-    Bytes& temporary = files[name + ".tmp"];
-    temporary.clear();
-    for (const ByteSpan& part : parts) {
-        temporary.insert(temporary.end(), part.data, part.data + part.size);
-    }
-    if (cut) {
-        temporary.resize(machine.random() % temporary.size());
-        return false;
-    }
-    files[name] = std::move(temporary);
-    files.erase(name + ".tmp");
-    return true;
-}
-
-bool CutMachine::MemoryDisk::Names(std::vector<std::string>& names) {
-    names.clear();
-    for (const auto& file : files) {
-        names.push_back(file.first);
-    }
-    return true;
-}
-
-bool CutMachine::MemoryDisk::Read(const std::string& name, const Consumer& consume) {
-    const auto file = files.find(name);
-    if (file == files.end()) {
-        return false;
-    }
-    for (std::size_t at = 0; at < file->second.size(); at += 0x10000) {
-        if (!consume(file->second.data() + at,
-                     std::min<std::size_t>(0x10000, file->second.size() - at))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void CutMachine::MemoryDisk::Remove(const std::string& name) {
-    bool cut = false;
-    // A file being removed as the power goes is removed or not.
-    if (machine.Admit(cut) && (!cut || machine.random() % 2 == 0)) {
-        files.erase(name);
-    }
 }

@@ -3,24 +3,14 @@
 // after the cut. Every trial must end with the flash as one complete run on the device attached
 // leaves it, or stopped before the erase with the copy kept. ORV_CAMPAIGN_SEED and
 // ORV_CAMPAIGN_TRIALS reproduce a trial: the seed of each failure is printed.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 
 #include "cut_machine.h"
-#include "device_flash.h"
-#include "expected_flash.h"
-#include "expected_text.h"
-#include "fake_window.h"
-#include "flash_map.h"
-#include "kavix_layout.h"
 #include "saved_copies.h"
-#include "update_run.h"
-
-using namespace flash_map;
+#include "update_fixture.h"
 
 namespace {
 
@@ -34,35 +24,6 @@ unsigned long Setting(const char* name, unsigned long otherwise) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != 0 ? std::strtoul(value, nullptr, 10) : otherwise;
 }
-
-// The image file, in memory.
-class MemoryImage : public FirmwareFile {
-public:
-    explicit MemoryImage(const Bytes& image) : image(image) {}
-    bool Open(const char*) override { return true; }
-    bool SeekToEnd() override {
-        at = image.size();
-        return true;
-    }
-    bool SeekToBegin() override {
-        at = 0;
-        return true;
-    }
-    bool GetPosition(uint64_t* position) override {
-        *position = at;
-        return true;
-    }
-    bool Read(void* buffer, uint32_t count, uint32_t* bytesRead) override {
-        *bytesRead = uint32_t(std::min<std::size_t>(count, image.size() - at));
-        std::copy_n(image.begin() + long(at), *bytesRead, static_cast<unsigned char*>(buffer));
-        at += *bytesRead;
-        return true;
-    }
-
-private:
-    const Bytes& image;
-    std::size_t at = 0;
-};
 
 struct Kavix {
     Bytes flash;
@@ -110,10 +71,8 @@ bool Has(const Lines& log, const std::string& line) {
 
 // One start of the program and one click on Update, the user answering as the label on the device
 // attached tells: the copy of `own` is written back only onto `own`.
-Lines Start(CutMachine& machine, const Bytes& image, const Kavix& own, bool ownAttached) {
+Lines Start(CutMachine& machine, Bytes& image, const Kavix& own, bool ownAttached) {
     FakeWindow window;
-    UpdateRun run(window, std::make_unique<MemoryImage>(image), machine.Disk());
-    window.run = &run;
     const std::string ownCopy =
         "An update of the Kavix with serial number " + std::to_string(own.serial) + " did";
     window.onQuestion = [&](const std::string& question) {
@@ -122,9 +81,9 @@ Lines Start(CutMachine& machine, const Bytes& image, const Kavix& own, bool ownA
                                                                                      : kAnswerNo);
         }
     };
-    run.Reset();
-    window.ClickUpdate();
-    window.JoinWorker();
+    // The image file, in memory.
+    std::FILE* file = fmemopen(image.data(), image.size(), "rb");
+    ClickInNewStart(window, std::make_unique<StdFirmwareFile>(file), machine.Disk());
     return window.Log();
 }
 
@@ -132,13 +91,6 @@ bool HoldsCopyOf(CutMachine& machine, const Kavix& kavix) {
     const unsigned char* block = kavix.flash.data() + layout::kDataBlock;
     const std::string name = saved_copies::FileName(kavix.serial, saved_copies::Checksum(block));
     return machine.files.count(name) + machine.files.count(name + ".tmp") > 0;
-}
-
-void ExpectCompleteRun(const Bytes& flash, const Kavix& kavix, const Bytes& image) {
-    const Bytes expected = FlashAfterRun(kavix.flash, image);
-    if (flash != expected) {
-        FAIL() << FirstDifference(flash, expected);
-    }
 }
 
 struct Tally {
@@ -186,7 +138,7 @@ void Trial(unsigned long seed, Tally& tally) {
         }
         // Never a success that the device does not hold.
         if (Has(log, kFinishedUpdating)) {
-            ASSERT_NO_FATAL_FAILURE(ExpectCompleteRun(machine.flash, current, image));
+            ASSERT_EQ(FirstDifference(machine.flash, FlashAfterRun(current.flash, image)), "");
             current.flash = machine.flash;
         }
     }
@@ -208,7 +160,7 @@ void Trial(unsigned long seed, Tally& tally) {
     if (finished) {
         ++tally.finished;
         tally.recovered += Has(log, kRecovered);
-        ASSERT_NO_FATAL_FAILURE(ExpectCompleteRun(machine.flash, attached, image));
+        ASSERT_EQ(FirstDifference(machine.flash, FlashAfterRun(attached.flash, image)), "");
     } else {
         ++tally.stopped;
         ASSERT_EQ(machine.flash, before) << "stopped after the erase";

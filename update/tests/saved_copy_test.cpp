@@ -1,13 +1,8 @@
 // The copy of the device's data on disk: saved before the erase, removed after success, and used
 // by a later start when the device shows an update that did not finish.
-#include <cstring>
-
 #include "crc32.h"
-#include "kavix_layout.h"
 #include "saved_copies.h"
 #include "update_fixture.h"
-
-using namespace flash_map;
 
 namespace {
 
@@ -19,52 +14,32 @@ Bytes BlockOf(const Bytes& flash) {
 // end. Torn and partly erased pages hold some of their bits, as a cut leaves them.
 enum class PageState { copy, writtenBack, erased, foreign, torn, partlyErased };
 
+constexpr int kBlockPages = kDataBlockSize / kPageSize;
+
 Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageState>> runs) {
     Bytes writtenBack = copy;
     RaiseFirmwareVersion(writtenBack.data());
-    const Bytes foreign = Pattern(copy.size(), 34);
-    const Bytes someBits = Pattern(copy.size(), 35);
+    const auto withSomeBits = [](Bytes bytes) {
+        const Bytes someBits = Pattern(bytes.size(), 35);
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            bytes[i] |= someBits[i];
+        }
+        return bytes;
+    };
+    const Bytes states[] = {copy,
+                            writtenBack,
+                            Bytes(copy.size(), 0xFF),
+                            Pattern(copy.size(), 34),
+                            withSomeBits(writtenBack),
+                            withSomeBits(copy)};  // as PageState
     Bytes block(copy.size(), 0xFF);
     int page = 0;
     for (const auto& [end, state] : runs) {
-        for (; page < end; ++page) {
-            for (int i = page * kPageSize; i < (page + 1) * kPageSize; ++i) {
-                switch (state) {
-                    case PageState::copy:
-                        block[i] = copy[i];
-                        break;
-                    case PageState::writtenBack:
-                        block[i] = writtenBack[i];
-                        break;
-                    case PageState::erased:
-                        break;
-                    case PageState::foreign:
-                        block[i] = foreign[i];
-                        break;
-                    case PageState::torn:
-                        block[i] = writtenBack[i] | someBits[i];
-                        break;
-                    case PageState::partlyErased:
-                        block[i] = copy[i] | someBits[i];
-                        break;
-                }
-            }
-        }
+        std::copy_n(states[int(state)].begin() + page * kPageSize, (end - page) * kPageSize,
+                    block.begin() + page * kPageSize);
+        page = end;
     }
     return block;
-}
-
-constexpr int kBlockPages = kDataBlockSize / kPageSize;
-
-// A later start of the program on the same device: a window and a run of its own, with `store`
-// for the copies. Clicks Update and waits for the worker, if one started.
-void ClickInNewStart(FakeWindow& window, std::unique_ptr<SavedCopyStore> store) {
-    UpdateRun run(window, std::make_unique<StdFirmwareFile>(), std::move(store));
-    window.run = &run;
-    run.Reset();
-    window.ClickUpdate();
-    window.JoinWorker();
-    window.run = nullptr;
 }
 
 std::string CopyName(const Bytes& block) {
@@ -92,16 +67,6 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
     using S = PageState;
     using M = saved_copies::Match;
     const Bytes copy = BlockOf(DeviceFlash());
-    const auto withSerial = [&](uint32_t serial) {
-        Bytes block = copy;
-        SetSerialNumber(block.data(), int32_t(serial));
-        return block;
-    };
-    const auto withVersion = [&](uint16_t version) {
-        Bytes block = copy;
-        SetVersion(block.data(), version);
-        return block;
-    };
     const struct {
         const char* name;
         Bytes block;
@@ -115,16 +80,16 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
          BlockWith(copy, {{900, S::writtenBack}, {901, S::torn}, {kBlockPages, S::erased}}),
          M::cut},
         {"copy and erased", BlockWith(copy, {{1, S::copy}, {kBlockPages, S::erased}}), M::cut},
-        {"version bits partly erased", withVersion(6), M::cut},
+        {"version bits partly erased", BlockOf(DeviceFlash(kTestSerial, 6)), M::cut},
         // The serial number is gone with the cut: only the label tells.
         {"erased", BlockWith(copy, {{kBlockPages, S::erased}}), M::unlabelled},
         {"partly erased", BlockWith(copy, {{kBlockPages, S::partlyErased}}), M::unlabelled},
         {"first page torn", BlockWith(copy, {{1, S::torn}, {kBlockPages, S::erased}}),
          M::unlabelled},
-        {"serial byte erased", withSerial(uint32_t(kTestSerial) | 0xFF), M::unlabelled},
+        {"serial byte erased", BlockOf(DeviceFlash(kTestSerial | 0xFF)), M::unlabelled},
         // Another Kavix of the batch whose serial number holds the copy's bits: no cut touches
         // the serial number alone.
-        {"twin", withSerial(uint32_t(kTestSerial) | 1), M::foreign},
+        {"twin", BlockOf(DeviceFlash(kTestSerial | 1)), M::foreign},
         {"foreign", BlockWith(copy, {{kBlockPages, S::foreign}}), M::foreign},
         {"one foreign page",
          BlockWith(copy, {{300, S::writtenBack}, {301, S::foreign}, {kBlockPages, S::erased}}),
@@ -132,7 +97,7 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
         {"foreign first page", BlockWith(copy, {{1, S::foreign}, {kBlockPages, S::erased}}),
          M::foreign},
         // 4 to 2 clears a bit that neither the copy nor the version written back has clear.
-        {"version lowered", withVersion(2), M::foreign},
+        {"version lowered", BlockOf(DeviceFlash(kTestSerial, 2)), M::foreign},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(saved_copies::Compare(copy.data(), c.block.data()), c.match) << c.name;
@@ -151,7 +116,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
     // The flash after the erase, `imageBytes` of the image and `restoredPages` written back.
     const auto cutShort = [&](std::size_t imageBytes, int restoredPages) {
         Bytes flash = original;
-        std::fill(flash.begin(), flash.begin() + layout::kMiB, 0xFF);
+        std::fill_n(flash.begin(), layout::kMiB, 0xFF);
         std::copy_n(image.begin(), imageBytes, flash.begin());
         std::copy_n(finished.begin() + kDataBlockOffset, restoredPages * kPageSize,
                     flash.begin() + kDataBlockOffset);
@@ -178,15 +143,12 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         std::filesystem::copy_file(device.Folder() / "copies" / CopyName(copy),
                                    device.Folder() / "copies" / "Kavix-1 - Copy.copy");
         FakeWindow second;
-        ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
+        ClickInNewStart(second);
 
-        Lines log = {kIdentifying};
-        if (c.recovered) {
-            log.push_back(kRecovered);
-        }
+        const Lines log = c.recovered ? Lines{kIdentifying, kRecovered} : Lines{kIdentifying};
         EXPECT_EQ(second.Log(), Concat(log, kFinishedLines));
         EXPECT_EQ(second.Questions(), c.questions);
-        EXPECT_EQ(device.ReadFlash(), finished);
+        EXPECT_EQ(device.Flash(), finished);
         EXPECT_TRUE(copies->Names().empty());
     }
 }
@@ -202,7 +164,7 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
               erasedFlash.begin() + layout::kMiB, 0xFF);
     device.WriteFlash(erasedFlash);
     device.WriteImage(Pattern(256, 31));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(1, 4)).data()));
+    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
     ASSERT_TRUE(saved_copies::Save(*copies, other.data()));
     Click();
     EXPECT_EQ(window.Log(),
@@ -211,7 +173,7 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
                      "continue.",
                      kAdvice, ""}));
     EXPECT_EQ(device.Calls().size(), 2u + 8);
-    EXPECT_EQ(device.ReadFlash(), erasedFlash);
+    EXPECT_EQ(device.Flash(), erasedFlash);
     EXPECT_EQ(copies->Names().size(), 2u);
 }
 
@@ -219,7 +181,7 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
 // both updates the device with its own data and keeps both copies.
 TEST_F(UpdateRunTest, LabelDecidesBetweenCopiesOfSeveralKavix) {
     Bytes erasedFlash = DeviceFlash(1, 4);
-    std::fill(erasedFlash.begin(), erasedFlash.begin() + layout::kMiB, 0xFF);
+    std::fill_n(erasedFlash.begin(), layout::kMiB, 0xFF);
     const Bytes image = Pattern(256, 31);
     for (const int answers : {1, 2}) {
         SCOPED_TRACE(answers);
@@ -230,16 +192,16 @@ TEST_F(UpdateRunTest, LabelDecidesBetweenCopiesOfSeveralKavix) {
         FakeWindow second;
         second.answers =
             answers == 1 ? std::deque<int>{kAnswerYes} : std::deque<int>{kAnswerNo, kAnswerNo};
-        ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
+        ClickInNewStart(second);
         if (answers == 1) {
             EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(1, -1), SerialQuestion(1)}));
-            EXPECT_EQ(device.ReadFlash(), FlashAfterRun(DeviceFlash(1, 4), image));
+            EXPECT_EQ(device.Flash(), FlashAfterRun(DeviceFlash(1, 4), image));
             EXPECT_EQ(copies->Names(),
                       std::vector<std::string>{CopyName(BlockOf(DeviceFlash(2, 4)))});
         } else {
             EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(1, -1), LabelQuestion(2, -1),
                                                  kUpToDateQuestion, SerialQuestion(-1)}));
-            EXPECT_EQ(device.ReadFlash(), FlashAfterRun(erasedFlash, image));
+            EXPECT_EQ(device.Flash(), FlashAfterRun(erasedFlash, image));
             EXPECT_EQ(copies->Names().size(), 2u);
         }
         std::filesystem::remove_all(device.Folder() / "copies");
@@ -259,8 +221,8 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     std::filesystem::rename(torn, torn.string() + ".tmp");
     device.WriteImage(image);
     Click();
-    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(own, image));
+    EXPECT_EQ(window.Log(), kFinishedRun);
+    EXPECT_EQ(device.Flash(), FlashAfterRun(own, image));
     // The foreign copy is neither used nor removed.
     EXPECT_EQ(copies->Names(), std::vector<std::string>{CopyName(foreign)});
 
@@ -268,17 +230,17 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
     device.WriteFlash(own);
     FakeWindow second;
-    ClickInNewStart(second, std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies"));
+    ClickInNewStart(second);
     EXPECT_EQ(second.Log(), Concat({kIdentifying}, CopyUnreadable(torn.filename().string())));
     EXPECT_EQ(second.workerStarts, 0);
-    EXPECT_EQ(device.ReadFlash(), own);
+    EXPECT_EQ(device.Flash(), own);
 }
 
 TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
-    const Bytes before = device.ReadFlash();
+    const Bytes before = device.Flash();
     device.WriteImage(Pattern(256, 33));
     // After a failure the copy stays, holding the block as read (version 4, not yet raised).
-    SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "50");
+    device.SetFault("ORV_SIM_UNPLUG_AFTER", "50");
     Click();
     const Bytes block = BlockOf(before);
     Bytes kept(kDataBlockSize);
@@ -287,14 +249,14 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
 
     // A store that cannot save stops the run before the erase.
     device.WriteFlash(before);
-    SimDevice::SetFault("ORV_SIM_UNPLUG_AFTER", "");
+    device.SetFault("ORV_SIM_UNPLUG_AFTER", "");
     FakeWindow second;
     auto folder = std::make_unique<StdSavedCopyFolder>(device.Folder() / "other");
     folder->failWrite = true;
-    ClickInNewStart(second, std::move(folder));
+    ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(folder));
     EXPECT_EQ(
         second.Log(),
         (Lines{kIdentifying, "Unable to save a copy of the device data, unable to continue.", ""}));
     EXPECT_EQ(second.workerStarts, 0);
-    EXPECT_EQ(device.ReadFlash(), before);
+    EXPECT_EQ(device.Flash(), before);
 }

@@ -2,6 +2,7 @@
 #ifndef ORVFLASH_UPDATE_TESTS_STD_SAVED_COPY_FOLDER_H
 #define ORVFLASH_UPDATE_TESTS_STD_SAVED_COPY_FOLDER_H
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -38,9 +39,11 @@ public:
         }
         return !error || error == std::errc::no_such_file_or_directory;
     }
+    // In order of name.
     std::vector<std::string> Names() {
         std::vector<std::string> names;
         Names(names);
+        std::sort(names.begin(), names.end());
         return names;
     }
     bool Read(const std::string& name, const Consumer& consume) override {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,20 +13,37 @@
 #include "expected_text.h"
 #include "fake_window.h"
 #include "flash_map.h"
-#include "sim_device.h"
+#include "kavix_layout.h"
+#include "pattern.h"
+#include "simulated_kavix.h"
 #include "std_firmware_file.h"
 #include "std_saved_copy_folder.h"
 #include "update_run.h"
 
+using namespace flash_map;
+
 inline const Lines kFinishedLines = Concat({kUpdating}, kFinished);
+inline const Lines kFinishedRun = Concat({kIdentifying}, kFinishedLines);
 inline const std::string kSerialQuestion = SerialQuestion(kTestSerial);
+
+// A start of the program with `window`, and a click on Update; waits for the worker, if one
+// started.
+inline void ClickInNewStart(FakeWindow& window, std::unique_ptr<FirmwareFile> file,
+                            std::unique_ptr<SavedCopyStore> store) {
+    UpdateRun run(window, std::move(file), std::move(store));
+    window.run = &run;
+    run.Reset();
+    window.ClickUpdate();
+    window.JoinWorker();
+    window.run = nullptr;
+}
 
 class UpdateRunTest : public ::testing::Test {
 protected:
     UpdateRunTest() {
         auto owned = std::make_unique<StdFirmwareFile>();
         file = owned.get();
-        auto folder = std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies");
+        auto folder = CopyFolder();
         copies = folder.get();
         run = std::make_unique<UpdateRun>(window, std::move(owned), std::move(folder));
         window.run = run.get();
@@ -39,13 +57,20 @@ protected:
         window.ClickUpdate();
         window.JoinWorker();
     }
-
     // The state a run leaves.
     int32_t SerialNumber() const { return run->serialNumber; }
     bool Started() const { return run->updateStarted; }
     bool HoldsImage() const { return run->imageData != nullptr; }
 
-    SimDevice device;
+    // A later start of the program on the same device, with the same image and copies.
+    void ClickInNewStart(FakeWindow& later) {
+        ::ClickInNewStart(later, std::make_unique<StdFirmwareFile>(), CopyFolder());
+    }
+    std::unique_ptr<StdSavedCopyFolder> CopyFolder() const {
+        return std::make_unique<StdSavedCopyFolder>(device.Folder() / "copies");
+    }
+
+    kavix_test::SimulatedKavix device;
     FakeWindow window;
     StdFirmwareFile* file = nullptr;
     StdSavedCopyFolder* copies = nullptr;

@@ -2,21 +2,18 @@
 // tells the user.
 #include "update_fixture.h"
 
-using namespace flash_map;
-
 TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
-    const Bytes before = device.ReadFlash();
+    const Bytes before = device.Flash();
     const Bytes image = Pattern(100 * 256, 1);
     device.WriteImage(image);
-
     Click();
 
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
-    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
+    EXPECT_EQ(device.Flash(), FlashAfterRun(before, image));
+    EXPECT_EQ(window.Log(), kFinishedRun);
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
     EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
     EXPECT_TRUE(window.Warnings().empty());
-    EXPECT_EQ(SerialNumber(), 20481234);
+    EXPECT_EQ(SerialNumber(), kTestSerial);
     EXPECT_TRUE(Started());
     EXPECT_FALSE(run->IsUpdating());
 
@@ -24,21 +21,15 @@ TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
     const auto calls = device.Calls();
     EXPECT_EQ(FirstDifference(CallNames(calls), CompleteRunCalls(image.size())), "");
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        const auto& first = calls[i < 10 ? 0 : 10].thread;
-        ASSERT_EQ(calls[i].thread, first) << i;
+        ASSERT_EQ(calls[i].thread, calls[i < 10 ? 0 : 10].thread) << i;
         ASSERT_EQ(calls[i].status, 0) << i;
     }
     EXPECT_NE(calls[0].thread, calls[10].thread);
-}
 
-TEST_F(UpdateRunTest, ProgressMovesAtThrottledPages) {
-    device.WriteImage(Pattern(100 * 256, 2));
-    Click();
-
+    // The bar, throttled at 15: it moves after image pages 16, 33, 50, 67, 84; then every 162
+    // restored pages, after restored indices 161, 323, ..., 1457; then to 200.
     EXPECT_EQ(window.rangeLow, 0);
     EXPECT_EQ(window.rangeHigh, 200);
-    // Threshold 15: moves after image pages 16, 33, 50, 67, 84; then every 162 restored pages,
-    // after restored indices 161, 323, ..., 1457; then 200.
     std::vector<int> expectedWrites = {0, 17, 34, 51, 68, 85};
     for (int k = 1; k <= 9; ++k) {
         expectedWrites.push_back(100 + 162 * k);
@@ -48,98 +39,87 @@ TEST_F(UpdateRunTest, ProgressMovesAtThrottledPages) {
     ASSERT_EQ(moves.size(), expectedWrites.size());
     for (std::size_t i = 0; i < moves.size(); ++i) {
         EXPECT_EQ(moves[i].writesBefore, expectedWrites[i]) << i;
-        const int expectedPosition = i + 1 == moves.size() ? 200 : int(i) * 11;
-        EXPECT_EQ(moves[i].position, expectedPosition) << i;
+        EXPECT_EQ(moves[i].position, i + 1 == moves.size() ? 200 : int(i) * 11) << i;
     }
 }
 
-TEST_F(UpdateRunTest, FullSizeImageKeepsBarAtMost198BeforeTheEnd) {
-    const Bytes before = device.ReadFlash();
-    const Bytes image = Pattern(kImageSize, 3);
-    device.WriteImage(image);
-    Click();
+// Complete runs: the pages the image needs, the last padded with 0xFF, and the data block written
+// back, its version raised to 5 if older, after a question when it is not; how often the bar moves
+// and where it stands before its last move (a full image keeps it at 198).
+struct CompleteRun {
+    const char* name;
+    int length;
+    uint16_t found, restored;  // found 0xFFFF: the whole data block is erased
+    int moves, beforeEnd;
+};
 
-    const auto moves = window.Moves();
-    ASSERT_EQ(moves.size(), 1u + 9 + 9 + 1);
-    EXPECT_EQ(moves[moves.size() - 2].position, 198);
-    EXPECT_EQ(moves.back().position, 200);
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
+void PrintTo(const CompleteRun& c, std::ostream* os) {
+    *os << c.name;
 }
 
-class ImageSizeTest : public UpdateRunTest, public ::testing::WithParamInterface<int> {};
+class CompleteRunTest : public UpdateRunTest, public ::testing::WithParamInterface<CompleteRun> {};
 
-TEST_P(ImageSizeTest, WritesThePagesTheLengthNeedsPaddedWithFF) {
-    const int length = GetParam();
-    const Bytes before = device.ReadFlash();
-    const Bytes image = Pattern(std::size_t(length), 4);
-    device.WriteImage(image);
-    Click();
-
-    int imagePages = 0;
-    for (const auto& call : device.Calls()) {
-        imagePages += call.function == "orvWriteFlash" && call.index < 2048;
+TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
+    const CompleteRun& c = GetParam();
+    Bytes flash = DeviceFlash(kTestSerial, c.found);
+    if (c.found == 0xFFFF) {
+        std::fill_n(flash.begin() + kDataBlockOffset, kDataBlockSize, 0xFF);
     }
-    EXPECT_EQ(imagePages, (length + 255) / 256);
-    // Padding of the last page and the rest of the image region read as erased.
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, image));
-    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
-}
-
-INSTANTIATE_TEST_SUITE_P(Lengths, ImageSizeTest,
-                         ::testing::Values(1, 255, 256, 257, kImageSize - 1, kImageSize));
-
-class VersionTest : public UpdateRunTest,
-                    public ::testing::WithParamInterface<std::pair<uint16_t, uint16_t>> {};
-
-TEST_P(VersionTest, RaisesOnlyOlderVersionsAndAsksWhenUpToDate) {
-    const auto [found, restored] = GetParam();
-    device.WriteFlash(DeviceFlash(20481234, found));
-    const Bytes before = device.ReadFlash();
-    device.WriteImage(Pattern(1000, 5));
+    device.WriteFlash(flash);
+    const Bytes image = Pattern(std::size_t(c.length), 4);
+    device.WriteImage(image);
     Click();
 
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(before, Pattern(1000, 5)));
-    EXPECT_EQ(VersionOf(device.ReadFlash()), restored);
-    if (found < 5) {
-        EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
-        EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
+    EXPECT_EQ(device.Flash(), FlashAfterRun(flash, image));
+    EXPECT_EQ(VersionOf(device.Flash()), c.restored);
+    EXPECT_EQ(device.WriteCalls(0, kDataBlockFirstPage), (c.length + 255) / 256);
+    const int32_t serial = c.found == 0xFFFF ? -1 : kTestSerial;
+    EXPECT_EQ(SerialNumber(), serial);
+    const Lines asked = {SerialQuestion(serial)};
+    if (c.found < 5) {
+        EXPECT_EQ(window.Questions(), asked);
+        EXPECT_EQ(window.Log(), kFinishedRun);
     } else {
-        EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, kSerialQuestion}));
+        EXPECT_EQ(window.Questions(), Concat({kUpToDateQuestion}, asked));
         EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
     }
+    const auto moves = window.Moves();
+    ASSERT_EQ(moves.size(), std::size_t(c.moves));
+    EXPECT_EQ(moves[moves.size() - 2].position, c.beforeEnd);
+    EXPECT_EQ(moves.back().position, 200);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, VersionTest,
-                         ::testing::Values(std::make_pair(uint16_t(0), uint16_t(5)),
-                                           std::make_pair(uint16_t(3), uint16_t(5)),
-                                           std::make_pair(uint16_t(4), uint16_t(5)),
-                                           std::make_pair(uint16_t(5), uint16_t(5)),
-                                           std::make_pair(uint16_t(7), uint16_t(7)),
-                                           std::make_pair(uint16_t(0x105), uint16_t(0x105))));
+const CompleteRun kCompleteRuns[] = {
+    {"Length1", 1, 4, 5, 11, 99},
+    {"Length255", 255, 4, 5, 11, 99},
+    {"Length256", 256, 4, 5, 11, 99},
+    {"Length257", 257, 4, 5, 11, 99},
+    {"FullLengthLessOne", kImageSize - 1, 4, 5, 20, 198},
+    {"FullLength", kImageSize, 4, 5, 20, 198},
+    {"Version0", 1000, 0, 5, 11, 99},
+    {"Version3", 1000, 3, 5, 11, 99},
+    {"Version4", 1000, 4, 5, 11, 99},
+    {"Version5", 1000, 5, 5, 11, 99},
+    {"Version7", 1000, 7, 7, 11, 99},
+    {"Version0x105", 1000, 0x105, 0x105, 11, 99},
+    {"ErasedDataBlock", 512, 0xFFFF, 0xFFFF, 11, 99},
+};
 
-TEST_F(UpdateRunTest, ErasedDataBlockKeeps65535AndShowsSerialMinusOne) {
-    Bytes flash = DeviceFlash(0, 0);
-    std::fill(flash.begin() + kDataBlockOffset, flash.begin() + kDataBlockOffset + kDataBlockSize,
-              0xFF);
-    device.WriteFlash(flash);
-    device.WriteImage(Pattern(512, 6));
-    Click();
+INSTANTIATE_TEST_SUITE_P(, CompleteRunTest, ::testing::ValuesIn(kCompleteRuns),
+                         [](const ::testing::TestParamInfo<CompleteRun>& info) {
+                             return std::string(info.param.name);
+                         });
 
-    EXPECT_EQ(SerialNumber(), -1);
-    EXPECT_EQ(window.Questions(), (Lines{kUpToDateQuestion, SerialQuestion(-1)}));
-    EXPECT_EQ(device.ReadFlash(), FlashAfterRun(flash, Pattern(512, 6)));
-    EXPECT_EQ(VersionOf(device.ReadFlash()), 0xFFFF);
-}
-
-// Every abort before the last Yes leaves the flash as it was and makes no further device call.
+// Every abort before the last Yes leaves the flash as it was, makes no further device call and
+// keeps no image. A fault is an ORV_SIM_ variable, a call of the image file ("file") or the
+// worker's start ("worker").
 struct AbortCase {
     const char* name;
-    std::vector<std::pair<const char*, const char*>> faults;
-    bool writeImage;
-    long imageLength;
+    std::pair<std::string, const char*> fault;
     std::vector<int> answers;
-    Lines log;
     std::vector<std::string> calls;
+    Lines log;
+    long imageLength = 256;  // -1: no image file
 };
 
 void PrintTo(const AbortCase& c, std::ostream* os) {
@@ -150,16 +130,19 @@ class AbortTest : public UpdateRunTest, public ::testing::WithParamInterface<Abo
 
 TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     const AbortCase& c = GetParam();
-    for (const auto& [name, value] : c.faults) {
-        SimDevice::SetFault(name, value);
+    if (c.fault.first == "file") {
+        file->fault = c.fault.second;
+    } else if (c.fault.first == "worker") {
+        window.failWorkerStart = true;
+    } else if (!c.fault.first.empty()) {
+        device.SetFault(c.fault.first.c_str(), c.fault.second);
     }
-    device.WriteFlash(DeviceFlash(20481234, c.answers.size() > 1 ? 5 : 4));
-    const Bytes before = device.ReadFlash();
-    if (c.writeImage) {
+    device.WriteFlash(DeviceFlash(kTestSerial, c.answers.size() > 1 ? 5 : 4));
+    const Bytes before = device.Flash();
+    if (c.imageLength >= 0) {
         device.WriteImage(Pattern(std::size_t(c.imageLength), 8));
     }
     window.answers.assign(c.answers.begin(), c.answers.end());
-
     Click();
 
     EXPECT_EQ(window.Log(), c.log);
@@ -168,87 +151,67 @@ TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
     EXPECT_TRUE(Started());
-    EXPECT_EQ(device.ReadFlash(), before);
+    EXPECT_FALSE(HoldsImage());
+    EXPECT_EQ(device.Flash(), before);
 
     // Stopped: the run cannot be retried in this program instance.
     Click();
-    EXPECT_EQ(window.Warnings().size(), 1u);
+    EXPECT_EQ(window.Warnings(), Lines{kAlreadyStarted});
     EXPECT_EQ(window.Log(), c.log);
     EXPECT_EQ(CallNames(device.Calls()), c.calls);
 }
 
 const std::vector<std::string> kIdentified = {"orvOpenDevice", "orvGetDeviceType"};
 const std::vector<std::string> kSaved = PreparationCalls();
-// Open, type, and the reads of sectors 8 to 12.
-const std::vector<std::string> kReadsTo12(kSaved.begin(), kSaved.begin() + 7);
+const Lines kUnreadableImage = {"Error reading update file, unable to continue.", ""};
 
-INSTANTIATE_TEST_SUITE_P(
-    Aborts, AbortTest,
-    ::testing::Values(AbortCase{"MissingImage", {}, false, 0, {}, kMissingImage, {}},
-                      AbortCase{"ImageTooLarge", {}, true, kImageSize + 1, {}, kImageTooLarge, {}},
-                      AbortCase{"EmptyImage", {}, true, 0, {}, kEmptyImage, {}},
-                      AbortCase{"OpenFails",
-                                {{"ORV_SIM_OPEN_FAIL", "1"}},
-                                true,
-                                256,
-                                {},
-                                Concat({kIdentifying}, kOpenFailed),
-                                {"orvOpenDevice"}},
-                      AbortCase{"NotAKavix",
-                                {{"ORV_SIM_TYPE", "2"}},
-                                true,
-                                256,
-                                {},
-                                Concat({kIdentifying}, kNotAKavix),
-                                kIdentified},
-                      AbortCase{"TypeCallStoresNothing",
-                                {{"ORV_SIM_TYPE_STORES_NOTHING", "1"}},
-                                true,
-                                256,
-                                {},
-                                Concat({kIdentifying}, kNotAKavix),
-                                kIdentified},
-                      AbortCase{"ReadFailsAtSector12",
-                                {{"ORV_SIM_READ_FAIL_SECTOR", "12"}},
-                                true,
-                                256,
-                                {},
-                                Concat({kIdentifying}, kReadFailed),
-                                kReadsTo12},
-                      AbortCase{
-                          "NoToSerialNumber", {}, true, 256, {kAnswerNo}, {kIdentifying}, kSaved},
-                      AbortCase{"QuestionBoxFailed", {}, true, 256, {0}, {kIdentifying}, kSaved},
-                      AbortCase{"NoToUpToDate",
-                                {},
-                                true,
-                                256,
-                                {kAnswerNo, kAnswerYes},
-                                {kIdentifying, kUpToDate},
-                                kSaved},
-                      AbortCase{"YesToUpToDateNoToSerialNumber",
-                                {},
-                                true,
-                                256,
-                                {kAnswerYes, kAnswerNo},
-                                {kIdentifying, kUpToDate},
-                                kSaved}),
-    [](const ::testing::TestParamInfo<AbortCase>& info) { return std::string(info.param.name); });
-
-TEST_F(UpdateRunTest, ReadFailureStopsAfterFiveReads) {
-    SimDevice::SetFault("ORV_SIM_READ_FAIL_SECTOR", "12");
-    device.WriteImage(Pattern(256, 9));
-    Click();
-    std::vector<long> sectors;
-    for (const auto& call : device.Calls()) {
-        if (call.function == "orvReadFlash") {
-            sectors.push_back(call.index);
-        }
-    }
-    EXPECT_EQ(sectors, (std::vector<long>{8, 9, 10, 11, 12}));
+Lines Identified(const Lines& lines) {
+    return Concat({kIdentifying}, lines);
 }
 
+const AbortCase kAborts[] = {
+    {"MissingImage", {}, {}, {}, kMissingImage, -1},
+    {"ImageTooLarge", {}, {}, {}, kImageTooLarge, kImageSize + 1},
+    {"EmptyImage", {}, {}, {}, kEmptyImage, 0},
+    // The image is read whole before the device is touched.
+    {"SeekToEndFails", {"file", "SeekToEnd"}, {}, {}, kUnreadableImage, 5 * 256},
+    {"SeekToBeginFails", {"file", "SeekToBegin"}, {}, {}, kUnreadableImage, 5 * 256},
+    {"ReadFails", {"file", "Read"}, {}, {}, kUnreadableImage, 5 * 256},
+    {"ShortRead", {"file", "ShortRead"}, {}, {}, kUnreadableImage, 5 * 256},
+    {"OpenFails", {"ORV_SIM_OPEN_FAIL", "1"}, {}, {"orvOpenDevice"}, Identified(kOpenFailed)},
+    {"NotAKavix", {"ORV_SIM_TYPE", "2"}, {}, kIdentified, Identified(kNotAKavix)},
+    {"TypeCallStoresNothing",
+     {"ORV_SIM_TYPE_STORES_NOTHING", "1"},
+     {},
+     kIdentified,
+     Identified(kNotAKavix)},
+    {"ReadFailsAtSector12",
+     {"ORV_SIM_READ_FAIL_SECTOR", "12"},
+     {},
+     {"orvOpenDevice", "orvGetDeviceType", "orvReadFlash 8", "orvReadFlash 9", "orvReadFlash 10",
+      "orvReadFlash 11", "orvReadFlash 12"},
+     Identified(kReadFailed)},
+    {"NoToSerialNumber", {}, {kAnswerNo}, kSaved, {kIdentifying}},
+    {"QuestionBoxFailed", {}, {0}, kSaved, {kIdentifying}},
+    {"NoToUpToDate", {}, {kAnswerNo, kAnswerYes}, kSaved, {kIdentifying, kUpToDate}},
+    {"YesToUpToDateNoToSerialNumber",
+     {},
+     {kAnswerYes, kAnswerNo},
+     kSaved,
+     {kIdentifying, kUpToDate}},
+    {"WorkerStartFails",
+     {"worker", ""},
+     {},
+     kSaved,
+     {kIdentifying, "Unable to start the update, close program and try again.", ""}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Aborts, AbortTest, ::testing::ValuesIn(kAborts),
+                         [](const ::testing::TestParamInfo<AbortCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
-    const std::string warning = kAlreadyStarted;
     device.WriteImage(Pattern(256, 10));
     // During programming: the worker asks for a second click from its own thread's log line.
     window.onLog = [this](const std::string& line) {
@@ -260,8 +223,8 @@ TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
     window.onLog = nullptr;
     Click();
 
-    EXPECT_EQ(window.Warnings(), (Lines{warning, warning}));
+    EXPECT_EQ(window.Warnings(), (Lines{kAlreadyStarted, kAlreadyStarted}));
     EXPECT_EQ(window.workerStarts, 1);
-    EXPECT_EQ(window.Log(), Concat({kIdentifying}, kFinishedLines));
+    EXPECT_EQ(window.Log(), kFinishedRun);
     EXPECT_EQ(device.Calls().size(), CompleteRunCalls(256).size());
 }

@@ -1,0 +1,46 @@
+// Each test of the simulated Kavix gets one of its own: untraced, with no flash image until the
+// first open and every other ORV_SIM_ variable cleared.
+#ifndef ORV_DEVICE_TESTS_DEVICE_FIXTURE_H
+#define ORV_DEVICE_TESTS_DEVICE_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include "kavix_layout.h"
+#include "orv_api.h"
+#include "pattern.h"
+#include "sim/status.h"
+#include "sim_environment.h"
+#include "simulated_kavix.h"
+
+namespace fs = std::filesystem;
+using namespace kavix_test;
+using namespace orv_sim;
+using layout::kFlash;
+using layout::kMiB;
+using layout::kPage;
+using layout::kSector;
+
+class DeviceTest : public ::testing::Test {
+protected:
+    DeviceTest() { fs::remove(flashPath); }
+
+    // Opens with the variables as set; fails the test when the open fails.
+    int32_t Open() {
+        int32_t handle = 0;
+        EXPECT_EQ(orvOpenDevice(&handle), kOk);
+        return handle;
+    }
+    // Opens expecting a refusal, which stores no handle.
+    orvStatus RefusedOpen() {
+        int32_t handle = -1;
+        const orvStatus status = orvOpenDevice(&handle);
+        EXPECT_EQ(handle, -1);
+        return status;
+    }
+    Bytes Flash() const { return kavix.Flash(); }
+
+    SimulatedKavix kavix{DeviceFlash(), false};
+    const std::string flashPath = kavix.FlashPath();
+};
+
+#endif
