@@ -15,11 +15,6 @@ namespace e2e {
 namespace {
 
 const char kWindowCaption[] = "Quorlan ORV Firmware Updater";
-const char kDialogClass[] = "#32770";
-// Wine and Windows both give a message box's text control this id.
-constexpr int kMessageBoxText = 0xFFFF;
-// Generous: a loaded machine, or Wine setting up fonts for a new prefix, can keep a window busy.
-constexpr UINT kAnswerTimeoutMs = 20000;
 
 fs::path programPath;
 fs::path libraryPath;
@@ -37,33 +32,6 @@ std::string AnsiPath(const fs::path& path) {
         throw DriverError("no name in the ANSI code page for a file of the scenario");
     }
     return narrow;
-}
-
-HWND FindTopWindow(DWORD processId, const char* caption) {
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, kDialogClass, caption)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window)) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
-LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kAnswerTimeoutMs,
-                             &result)) {
-        throw DriverError("a window did not answer message " + std::to_string(message));
-    }
-    return LRESULT(result);
-}
-
-std::string WindowText(HWND window) {
-    std::string text(std::size_t(Send(window, WM_GETTEXTLENGTH)) + 1, '\0');
-    text.resize(std::size_t(Send(window, WM_GETTEXT, text.size(), LPARAM(&text[0]))));
-    return text;
 }
 
 }  // namespace
@@ -159,7 +127,7 @@ void Orvflash::Start() {
         process = StartInJob(processId);
         WaitUntil(
             [&] {
-                window = FindTopWindow(processId, kWindowCaption);
+                window = FindBox(processId, kWindowCaption);
                 return window != nullptr || !Running();
             },
             30000);
@@ -217,7 +185,7 @@ HWND Orvflash::Control(const char* className, int id) const {
 }
 
 Lines Orvflash::Log() const {
-    return LinesOf(WindowText(Control("Edit", IDOK)));
+    return LogLines(Control("Edit", IDOK));
 }
 
 void Orvflash::WaitForLogLine(const std::string& line, DWORD timeoutMs) const {
@@ -282,39 +250,16 @@ void Orvflash::Sync() const {
 }
 
 Box Orvflash::WaitForBox(const char* caption, DWORD timeoutMs) const {
-    Box box;
-    if (!WaitUntil([&] { return (box.window = FindTopWindow(processId, caption)) != nullptr; },
-                   timeoutMs)) {
+    Box box = kavix_test::WaitForBox(processId, caption, timeoutMs);
+    if (box.window == nullptr) {
         throw DriverError(std::string("no box \"") + caption + "\" appeared; the log holds " +
                           ::testing::PrintToString(Log()));
-    }
-    box.owner = GetWindow(box.window, GW_OWNER);
-    // The box may still be filling in its text just after it became visible.
-    WaitUntil(
-        [&] {
-            HWND text = GetDlgItem(box.window, kMessageBoxText);
-            box.text = text ? WindowText(text) : "";
-            return !box.text.empty();
-        },
-        timeoutMs);
-    for (HWND child = GetWindow(box.window, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        char className[16] = {};
-        GetClassNameA(child, className, sizeof className);
-        if (!IsWindowVisible(child)) {
-            continue;
-        } else if (_stricmp(className, "Button") == 0) {
-            box.buttons.push_back(GetDlgCtrlID(child));
-        } else if (_stricmp(className, "Static") == 0 &&
-                   (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            box.icon = box.icon || Send(child, STM_GETICON) != 0;
-        }
     }
     return box;
 }
 
 bool Orvflash::BoxOpen(const char* caption) const {
-    return FindTopWindow(processId, caption) != nullptr;
+    return FindBox(processId, caption) != nullptr;
 }
 
 void Orvflash::Answer(const Box& box, int button) const {

@@ -15,10 +15,10 @@
 #include "bounded_wait.h"
 #include "expected_text.h"
 #include "kavix_layout.h"
-#include "log_view.h"
 #include "pattern.h"
 #include "resource.h"
 #include "simulated_kavix.h"
+#include "window_view.h"
 
 namespace e2e {
 
@@ -28,10 +28,8 @@ using Variables = std::vector<std::pair<std::string, std::string>>;
 constexpr DWORD kStepTimeoutMs = 10000;
 constexpr DWORD kRunTimeoutMs = 120000;
 
-// A wait that ran out, or a window that could not be reached: the scenario cannot go on.
-struct DriverError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+using namespace kavix_test;
+using DriverError = WindowError;
 
 struct Scenario {
     Bytes flash = DeviceFlash();
@@ -41,14 +39,6 @@ struct Scenario {
     // Set: the program runs from a folder of this name, which the ANSI code page cannot spell, and
     // the simulator keeps its flash beside itself there, as a user's copy does.
     const wchar_t* userFolder = nullptr;
-};
-
-struct Box {
-    HWND window = nullptr;
-    HWND owner = nullptr;
-    std::string text;
-    std::vector<int> buttons;  // the ids of the visible ones, in window order
-    bool icon = false;         // a visible icon shows
 };
 
 bool Has(const Lines& lines, const std::string& line);

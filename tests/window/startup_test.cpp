@@ -71,11 +71,12 @@ TEST(UpdaterWindow, StartsWithTheWelcomeTextAnIdleBarAndItsSystemMenu) {
         EXPECT_TRUE(GetMenuState(menu, UINT(about - 1), MF_BYPOSITION) & MF_SEPARATOR);
         for (WPARAM command : {WPARAM(0x0010), WPARAM(0x0013)}) {
             PostMessageA(driver.Window(), WM_SYSCOMMAND, command, 0);
-            HWND about = driver.WaitForBox("About orvflash");
-            ASSERT_NE(about, nullptr) << command;
+            const Box about = driver.WaitForBox("About orvflash");
+            ASSERT_NE(about.window, nullptr) << command;
             EXPECT_FALSE(IsWindowEnabled(driver.Window())) << "not modal to the updater window";
-            EXPECT_NE(FindWindowExA(about, nullptr, "Static", "orvflash, Version 1.0"), nullptr);
-            driver.Press(about, IDOK);
+            EXPECT_NE(FindWindowExA(about.window, nullptr, "Static", "orvflash, Version 1.0"),
+                      nullptr);
+            driver.Press(about.window, IDOK);
             EXPECT_TRUE(IsWindowEnabled(driver.Window()));
         }
         driver.Click(IDOK);

@@ -154,9 +154,9 @@ TEST_P(TaskbarTest, FollowsTheRunOnTheWindowsThread) {
         [&](WindowDriver& driver) {
             shell.expectedWindow = driver.Window();
             driver.Click(IDC_UPDATE);
-            HWND question = driver.WaitForBox("Question");
-            ASSERT_NE(question, nullptr);
-            driver.Press(question, IDYES);
+            const Box question = driver.WaitForBox("Question");
+            ASSERT_NE(question.window, nullptr);
+            driver.Press(question.window, IDYES);
 
             EXPECT_TRUE(WaitUntil([&] { return shell.Calls() == c.calls; }, kWindowWaitMs))
                 << shell.Calls();

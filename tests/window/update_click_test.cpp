@@ -14,12 +14,12 @@ TEST(UpdaterWindow, UpdateRunsToTheEndAndASecondClickOnlyWarns) {
         SendMessageA(driver.Window(), RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
         driver.Click(IDC_UPDATE);
 
-        HWND question = driver.WaitForBox("Question");
-        ASSERT_NE(question, nullptr);
-        EXPECT_EQ(driver.BoxText(question), SerialQuestion(kTestSerial));
+        const Box question = driver.WaitForBox("Question");
+        ASSERT_NE(question.window, nullptr);
+        EXPECT_EQ(question.text, SerialQuestion(kTestSerial));
         // The question has no owner: the window stays usable.
         EXPECT_TRUE(IsWindowEnabled(driver.Window()));
-        driver.Press(question, IDYES);
+        driver.Press(question.window, IDYES);
 
         ASSERT_TRUE(WaitUntil([&] { return driver.LogEndsWith(kFinished); }, kWindowWaitMs));
         EXPECT_EQ(driver.LogLines(), runLog);
@@ -30,11 +30,11 @@ TEST(UpdaterWindow, UpdateRunsToTheEndAndASecondClickOnlyWarns) {
             << driver.LogAnnouncements();
 
         driver.Click(IDC_UPDATE);
-        HWND warning = driver.WaitForBox("Warning");
-        ASSERT_NE(warning, nullptr);
-        EXPECT_EQ(driver.BoxText(warning), kAlreadyStarted);
+        const Box warning = driver.WaitForBox("Warning");
+        ASSERT_NE(warning.window, nullptr);
+        EXPECT_EQ(warning.text, kAlreadyStarted);
         EXPECT_FALSE(IsWindowEnabled(driver.Window())) << "the warning belongs to the window";
-        driver.Press(warning, IDOK);
+        driver.Press(warning.window, IDOK);
         EXPECT_EQ(driver.LogLines(), runLog);
 
         driver.Click(IDOK);

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include "afx_winapp.h"
-#include "log_view.h"
 #include "pattern.h"
 #include "sim_environment.h"
 #include "shell_taskbar_button.h"
@@ -29,22 +28,6 @@ constexpr DWORD kLiveRegionChanged = 0x8019;
 // What the hooks record, on the window's thread, for the driver's thread to read.
 std::mutex recordLock;
 WindowDriver* recording = nullptr;
-
-struct BoxSearch {
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND candidate, LPARAM param) {
-    auto* search = reinterpret_cast<BoxSearch*>(param);
-    char caption[128] = {};
-    GetWindowTextA(candidate, caption, sizeof caption);
-    if (IsWindowVisible(candidate) && std::string(caption) == search->caption) {
-        search->found = candidate;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 }  // namespace
 
@@ -92,7 +75,6 @@ void CALLBACK WindowDriver::RecordLiveRegion(HWINEVENTHOOK, DWORD, HWND control,
 void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarButton* taskbar,
                        SessionGuard* session) {
     WindowDriver driver;
-    driver.windowThread = GetCurrentThreadId();
     {
         std::lock_guard<std::mutex> lock(recordLock);
         recording = &driver;
@@ -110,11 +92,8 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
         const bool shown = WaitUntil(
             [&] {
                 // Window tests run side by side: only this program's window will do.
-                driver.window = FindWindowA("#32770", kCaption);
-                DWORD process = 0;
-                GetWindowThreadProcessId(driver.window, &process);
-                return driver.window != nullptr && process == GetCurrentProcessId() &&
-                       IsWindowVisible(driver.window) && driver.LogControl() != nullptr;
+                driver.window = FindBox(GetCurrentProcessId(), kCaption);
+                return driver.window != nullptr && driver.LogControl() != nullptr;
             },
             kWindowWaitMs);
         EXPECT_TRUE(shown) << "the updater window did not show";
@@ -127,10 +106,8 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
         }
         const bool ended = WaitUntil(
             [&] {
-                BoxSearch search = {"Question", nullptr};
-                EnumThreadWindows(driver.windowThread, FindBox, reinterpret_cast<LPARAM>(&search));
-                if (search.found != nullptr) {
-                    PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+                if (HWND question = FindBox(GetCurrentProcessId(), "Question")) {
+                    PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
                 }
                 return closed.load();
             },
@@ -166,11 +143,7 @@ HWND WindowDriver::LogControl() const {
 }
 
 Lines WindowDriver::LogLines() const {
-    HWND log = LogControl();
-    std::string text(size_t(SendMessageA(log, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
-    LRESULT length = SendMessageA(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(size_t(length));
-    return LinesOf(text);
+    return kavix_test::LogLines(LogControl());
 }
 
 bool WindowDriver::LogEndsWith(const Lines& end) const {
@@ -198,22 +171,8 @@ int WindowDriver::ProgressPos() const {
     return int(SendMessageA(GetDlgItem(window, IDC_PROGRESS), PBM_GETPOS, 0, 0));
 }
 
-HWND WindowDriver::WaitForBox(const char* caption) {
-    BoxSearch search = {caption, nullptr};
-    WaitUntil(
-        [&] {
-            EnumThreadWindows(windowThread, FindBox, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        kWindowWaitMs);
-    return search.found;
-}
-
-std::string WindowDriver::BoxText(HWND box) const {
-    // The message text of a message box is its static control 0xFFFF.
-    char text[1024] = {};
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    return text;
+Box WindowDriver::WaitForBox(const char* caption) {
+    return kavix_test::WaitForBox(GetCurrentProcessId(), caption, kWindowWaitMs);
 }
 
 void WindowDriver::Press(HWND box, int buttonId) {

@@ -22,6 +22,9 @@
 #include "simulated_kavix.h"
 #include "session_guard.h"
 #include "taskbar_button.h"
+#include "window_view.h"
+
+using namespace kavix_test;
 
 // How long a test waits for the window to do what it was asked.
 constexpr unsigned long kWindowWaitMs = 20000;
@@ -60,9 +63,7 @@ public:
     int LiveSetting(HWND control) const { return annotations.LiveSetting(control); }
     std::size_t LogAnnouncements() const;
 
-    // The message box or dialog of the window's thread with this caption, once it shows.
-    HWND WaitForBox(const char* caption);
-    std::string BoxText(HWND box) const;
+    Box WaitForBox(const char* caption);
     // Clicks a button of a box and waits for the box to go.
     void Press(HWND box, int buttonId);
     void Click(int controlId);
@@ -74,7 +75,6 @@ private:
                                           LONG child, DWORD, DWORD);
 
     HWND window = nullptr;
-    DWORD windowThread = 0;
     std::vector<CreatedControl> created;
     std::vector<int> barStates;
     std::vector<HWND> liveRegionChanges;  // of controls as a whole
