@@ -19,7 +19,7 @@
 #include "expected_text.h"
 #include "fake_window.h"
 #include "flash_map.h"
-#include "pattern.h"
+#include "bytes.h"
 #include "results_file.h"
 #include "simulated_kavix.h"
 #include "spread.h"

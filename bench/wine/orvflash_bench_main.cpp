@@ -28,7 +28,7 @@
 #include "process_memory.h"
 #include "responsiveness_probe.h"
 #include "results_file.h"
-#include "sim_environment.h"
+#include "simulated_kavix.h"
 #include "spread.h"
 
 namespace {

@@ -7,9 +7,8 @@
 
 #include "kavix_layout.h"
 #include "orv_api.h"
-#include "pattern.h"
+#include "bytes.h"
 #include "sim/status.h"
-#include "sim_environment.h"
 #include "simulated_kavix.h"
 
 namespace fs = std::filesystem;

@@ -15,7 +15,7 @@
 #include "bounded_wait.h"
 #include "expected_text.h"
 #include "kavix_layout.h"
-#include "pattern.h"
+#include "bytes.h"
 #include "resource.h"
 #include "simulated_kavix.h"
 #include "window_view.h"

@@ -1,7 +1,7 @@
 #include "device_flash.h"
 
 #include "kavix_layout.h"
-#include "pattern.h"
+#include "bytes.h"
 
 Bytes DeviceFlash(int32_t serial, uint16_t version) {
     Bytes flash = Pattern(layout::kFlash, 41);

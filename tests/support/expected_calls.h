@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device_trace.h"
+#include "simulated_kavix.h"
 
 // "orvReadFlash 8" etc., status and thread left out, for comparing call sequences.
 std::vector<std::string> CallNames(const std::vector<kavix_test::DeviceCall>& calls);

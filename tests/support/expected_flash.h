@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bytes.h"
-#include "device_trace.h"
+#include "simulated_kavix.h"
 
 // The flash after a complete successful run with `image`: the lower MiB erased, the image padded
 // with 0xFF, the data block's first 1,556 pages written back with a version below 5 raised to 5.

@@ -11,10 +11,34 @@
 
 #include "bytes.h"
 #include "device_flash.h"
-#include "device_trace.h"
 #include "scratch_folder.h"
 
 namespace kavix_test {
+
+// The simulator's environment, as the tests set it.
+// Sets a variable for this process and the programs it starts; an empty value unsets it.
+void SetVariable(const char* name, const std::string& value);
+
+// A simulated Kavix on `flash`, with its calls traced to `trace` (none if empty), and no other
+// ORV_SIM_ variable, whatever the caller's environment brought: a stray fault or delay would change
+// what a test sees.
+void UseSimulatedKavix(const std::string& flash, const std::string& trace);
+
+// This process's environment as NAME=value entries, without the ORV_SIM_ variables, for a program
+// that is to get only the ones its test sets.
+std::vector<std::string> EnvironmentWithoutSim();
+
+// The trace that the simulated Kavix writes (ORV_SIM_TRACE): one line per call,
+// "function index|- status thread".
+struct DeviceCall {
+    std::string function;
+    long index = -1;  // -1 for "-": the call has none
+    long status = 0;
+    std::string thread;
+};
+
+// The trace file; an absent file is an empty trace.
+std::vector<DeviceCall> ReadTrace(const std::string& path);
 
 class SimulatedKavix {
 public:

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim_environment.h"
+#include "simulated_kavix.h"
 #include "window_driver.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "afx_winapp.h"
-#include "pattern.h"
-#include "sim_environment.h"
+#include "bytes.h"
+#include "simulated_kavix.h"
 #include "shell_taskbar_button.h"
 #include "system_session_guard.h"
 #include "updater_dlg.h"

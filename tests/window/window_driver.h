@@ -17,7 +17,6 @@
 #include "device_flash.h"
 #include "resource.h"
 #include "expected_text.h"
-#include "pattern.h"
 #include "recording_annotations.h"
 #include "simulated_kavix.h"
 #include "session_guard.h"

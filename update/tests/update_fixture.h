@@ -14,7 +14,7 @@
 #include "fake_window.h"
 #include "flash_map.h"
 #include "kavix_layout.h"
-#include "pattern.h"
+#include "bytes.h"
 #include "simulated_kavix.h"
 #include "std_firmware_file.h"
 #include "std_saved_copy_folder.h"
