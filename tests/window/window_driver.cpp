@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include "afx_winapp.h"
-#include "bytes.h"
-#include "simulated_kavix.h"
 #include "shell_taskbar_button.h"
 #include "system_session_guard.h"
 #include "updater_dlg.h"
@@ -138,22 +136,10 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
     recording = nullptr;
 }
 
-HWND WindowDriver::LogControl() const {
-    return FindWindowExA(window, nullptr, "Edit", nullptr);
-}
-
-Lines WindowDriver::LogLines() const {
-    return kavix_test::LogLines(LogControl());
-}
-
 bool WindowDriver::LogEndsWith(const Lines& end) const {
     const Lines lines = LogLines();
     return lines.size() >= end.size() &&
            std::equal(end.begin(), end.end(), lines.end() - long(end.size()));
-}
-
-bool WindowDriver::LogEndInView() const {
-    return LastLineInView(LogControl());
 }
 
 std::size_t WindowDriver::LogAnnouncements() const {
@@ -165,14 +151,6 @@ std::size_t WindowDriver::LogAnnouncements() const {
 std::vector<int> WindowDriver::BarStates() const {
     std::lock_guard<std::mutex> lock(recordLock);
     return barStates;
-}
-
-int WindowDriver::ProgressPos() const {
-    return int(SendMessageA(GetDlgItem(window, IDC_PROGRESS), PBM_GETPOS, 0, 0));
-}
-
-Box WindowDriver::WaitForBox(const char* caption) {
-    return kavix_test::WaitForBox(GetCurrentProcessId(), caption, kWindowWaitMs);
 }
 
 void WindowDriver::Press(HWND box, int buttonId) {

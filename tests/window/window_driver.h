@@ -6,20 +6,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstddef>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "bounded_wait.h"
-#include "bytes.h"
-#include "device_flash.h"
-#include "resource.h"
-#include "expected_text.h"
 #include "recording_annotations.h"
-#include "simulated_kavix.h"
+#include "resource.h"
 #include "session_guard.h"
+#include "simulated_kavix.h"
 #include "taskbar_button.h"
 #include "window_view.h"
 
@@ -46,12 +41,12 @@ public:
                     TaskbarButton* taskbar = nullptr, SessionGuard* session = nullptr);
 
     HWND Window() const { return window; }
-    HWND LogControl() const;
-    Lines LogLines() const;
+    HWND LogControl() const { return FindWindowExA(window, nullptr, "Edit", nullptr); }
+    Lines LogLines() const { return kavix_test::LogLines(LogControl()); }
     bool LogEndsWith(const Lines& end) const;
     // The log's last line is within the control's client area.
-    bool LogEndInView() const;
-    int ProgressPos() const;
+    bool LogEndInView() const { return LastLineInView(LogControl()); }
+    int ProgressPos() const { return int(Send(GetDlgItem(window, IDC_PROGRESS), PBM_GETPOS)); }
     // The states asked of the progress bar, in order. Recorded as they were sent: Wine's bar
     // reports PBST_NORMAL whatever it was told.
     std::vector<int> BarStates() const;
@@ -62,7 +57,9 @@ public:
     int LiveSetting(HWND control) const { return annotations.LiveSetting(control); }
     std::size_t LogAnnouncements() const;
 
-    Box WaitForBox(const char* caption);
+    Box WaitForBox(const char* caption) const {
+        return kavix_test::WaitForBox(GetCurrentProcessId(), caption, kWindowWaitMs);
+    }
     // Clicks a button of a box and waits for the box to go.
     void Press(HWND box, int buttonId);
     void Click(int controlId);
