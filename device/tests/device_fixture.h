@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kavix_layout.h"
+#include "kavix_flash.h"
 #include "orv_api.h"
 #include "bytes.h"
 #include "sim/status.h"

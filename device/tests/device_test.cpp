@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "device_fixture.h"
-#include "expected_flash.h"
+#include "kavix_flash.h"
 
 using Device = DeviceTest;
 

@@ -14,7 +14,7 @@
 
 #include "bounded_wait.h"
 #include "expected_text.h"
-#include "kavix_layout.h"
+#include "kavix_flash.h"
 #include "bytes.h"
 #include "resource.h"
 #include "simulated_kavix.h"

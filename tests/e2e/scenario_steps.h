@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "expected_calls.h"
-#include "expected_flash.h"
+#include "kavix_flash.h"
 #include "orvflash_process.h"
 
 namespace e2e {

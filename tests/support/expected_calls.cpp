@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kavix_layout.h"
+#include "kavix_flash.h"
 
 std::vector<std::string> CallNames(const std::vector<kavix_test::DeviceCall>& calls) {
     std::vector<std::string> names;

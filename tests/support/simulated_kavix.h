@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bytes.h"
-#include "device_flash.h"
+#include "kavix_flash.h"
 #include "scratch_folder.h"
 
 namespace kavix_test {

@@ -1,7 +1,7 @@
 // A whole update run through the real window, answered as a person would.
 #include <gtest/gtest.h>
 
-#include "expected_flash.h"
+#include "kavix_flash.h"
 #include "window_driver.h"
 
 TEST(UpdaterWindow, UpdateRunsToTheEndAndASecondClickOnlyWarns) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "kavix_layout.h"
+#include "kavix_flash.h"
 #include "orv_api.h"
 
 namespace {

@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "expected_calls.h"
-#include "expected_flash.h"
+#include "kavix_flash.h"
 #include "expected_text.h"
 #include "fake_window.h"
 #include "flash_map.h"
-#include "kavix_layout.h"
 #include "bytes.h"
 #include "simulated_kavix.h"
 #include "std_firmware_file.h"

@@ -1,12 +1,34 @@
-#include "expected_flash.h"
+#include "kavix_flash.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "device_flash.h"
-#include "kavix_layout.h"
+#include "simulated_kavix.h"
 
 using namespace layout;
+
+Bytes DeviceFlash(int32_t serial, uint16_t version) {
+    Bytes flash = Pattern(kFlash, 41);
+    SetSerialNumber(flash.data() + kDataBlock, serial);
+    SetVersion(flash.data() + kDataBlock, version);
+    return flash;
+}
+
+uint16_t VersionOf(const Bytes& flash) {
+    return uint16_t(flash[kVersionAt] | flash[kVersionAt + 1] << 8);
+}
+
+void SetSerialNumber(unsigned char* block, int32_t serial) {
+    const uint32_t s = static_cast<uint32_t>(serial);
+    for (int i = 0; i < 4; ++i) {
+        block[flash_map::kSerialNumberOffset + i] = static_cast<unsigned char>(s >> (8 * i));
+    }
+}
+
+void SetVersion(unsigned char* block, uint16_t version) {
+    block[flash_map::kFirmwareVersionOffset] = static_cast<unsigned char>(version & 0xFF);
+    block[flash_map::kFirmwareVersionOffset + 1] = static_cast<unsigned char>(version >> 8);
+}
 
 namespace {
 
