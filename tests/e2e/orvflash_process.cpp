@@ -184,10 +184,6 @@ HWND Orvflash::Control(const char* className, int id) const {
     throw DriverError(std::string("no ") + className + " control " + std::to_string(id));
 }
 
-Lines Orvflash::Log() const {
-    return LogLines(Control("Edit", IDOK));
-}
-
 void Orvflash::WaitForLogLine(const std::string& line, DWORD timeoutMs) const {
     if (!WaitUntil([&] { return Has(Log(), line); }, timeoutMs)) {
         throw DriverError("the log has no line \"" + line + "\"; it holds " +
@@ -197,11 +193,6 @@ void Orvflash::WaitForLogLine(const std::string& line, DWORD timeoutMs) const {
 
 int Orvflash::BarPos() const {
     return int(Send(Control(PROGRESS_CLASSA, IDC_PROGRESS), PBM_GETPOS));
-}
-
-std::pair<int, int> Orvflash::BarRange() const {
-    HWND bar = Control(PROGRESS_CLASSA, IDC_PROGRESS);
-    return {int(Send(bar, PBM_GETRANGE, TRUE)), int(Send(bar, PBM_GETRANGE, FALSE))};
 }
 
 void Orvflash::WaitForBarBeyond(int position, DWORD timeoutMs) const {
@@ -230,10 +221,6 @@ void Orvflash::Post(UINT message, WPARAM wParam) const {
     if (!PostMessageA(window, message, wParam, 0)) {
         throw DriverError("could not post message " + std::to_string(message));
     }
-}
-
-bool Orvflash::QueryEndSession() const {
-    return Send(window, WM_QUERYENDSESSION) != FALSE;
 }
 
 void Orvflash::Sync() const {
