@@ -5,8 +5,6 @@
 
 #include "scenario_steps.h"
 
-#include <commctrl.h>
-
 namespace e2e {
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -48,7 +50,7 @@ public:
     static void Configure(const std::string& program, const std::string& library);
 
     explicit Orvflash(const Scenario& scenario);
-    ~Orvflash();
+    ~Orvflash() { Stop(); }
     // Starts the program again, as a user does after an interruption: on the flash as the last run
     // left it (or `attached`, another Kavix plugged in), with the copies it saved and no faults.
     void StartAgain(const std::optional<Bytes>& attached = std::nullopt);
@@ -63,7 +65,7 @@ public:
     HWND Control(const char* className, int id) const;
     Lines Log() const { return LogLines(Control("Edit", IDOK)); }
     void WaitForLogLine(const std::string& line, DWORD timeoutMs = kStepTimeoutMs) const;
-    int BarPos() const;
+    int BarPos() const { return int(Send(Control(PROGRESS_CLASSA, IDC_PROGRESS), PBM_GETPOS)); }
     void WaitForBarBeyond(int position, DWORD timeoutMs = kStepTimeoutMs) const;
 
     void ClickUpdate() const { Click(Control("Button", IDC_UPDATE)); }
@@ -76,7 +78,7 @@ public:
     void Sync() const;
 
     Box WaitForBox(const char* caption, DWORD timeoutMs = kStepTimeoutMs) const;
-    bool BoxOpen(const char* caption) const;
+    bool BoxOpen(const char* caption) const { return FindBox(processId, caption) != nullptr; }
     // Clicks IDYES, IDNO or IDOK and waits until the box has gone.
     void Answer(const Box& box, int button) const;
 
@@ -97,7 +99,7 @@ public:
 
 private:
     void Start();
-    HANDLE StartInJob(DWORD& id) const;
+    HANDLE StartInJob() const;
     void Stop();
 
     const kavix_test::SimulatedKavix kavix;
