@@ -9,29 +9,6 @@
 namespace e2e {
 namespace {
 
-// The scenarios below end programming long before it finishes.
-const char kWriteDelayMs[] = "5";
-
-// What the program wrote before it ended is on the flash, and nothing else.
-void ExpectStoppedPartWay(const Orvflash& app) {
-    const std::vector<DeviceCall> calls = app.Trace();
-    const std::vector<std::string> names = CallNames(calls);
-    const std::vector<std::string> complete = CompleteRunCalls(layout::kImageLimit);
-    ASSERT_GT(names.size(), PreparationCalls().size() + 1) << "programming had begun";
-    ASSERT_LT(names.size(), complete.size()) << "programming stopped part way";
-    EXPECT_TRUE(std::equal(names.begin(), names.end(), complete.begin()));
-    ExpectFlash(app.Flash(), ReplayTrace(app.InitialFlash(), app.Image(), calls));
-}
-
-// Clicks Yes in the close warning; the process must be gone within 2 s of the click.
-void AnswerLastYesAndExpectExit(const Orvflash& app, const Box& warning) {
-    const DWORD clicked = GetTickCount();
-    Click(GetDlgItem(warning.window, IDYES));
-    EXPECT_TRUE(app.WaitForExit(2000)) << "still running 2 s after the last Yes";
-    ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
-    ::testing::Test::RecordProperty("exit_ms", int(GetTickCount() - clicked));
-}
-
 class CloseWhileIdle : public ::testing::TestWithParam<std::tuple<CloseBy, bool>> {};
 
 TEST_P(CloseWhileIdle, ClosesAtOnce) {
@@ -83,22 +60,11 @@ class CloseDuringProgramming : public ::testing::TestWithParam<std::tuple<CloseB
 TEST_P(CloseDuringProgramming, NoKeepsProgrammingAndYesEndsIt) {
     const CloseBy how = std::get<0>(GetParam());
     const int questions = std::get<1>(GetParam());
-    Orvflash app(SlowProgramming(kWriteDelayMs));
+    Orvflash app(SlowProgramming("5"));  // to be ended long before it finishes
     ConfirmUpdate(app);
     app.WaitForBarBeyond(0);
-    // Closes and answers Yes to the first `yes` questions; returns the next one.
-    const auto closeAndAnswerYes = [&](int yes) {
-        how.close(app);
-        for (int question = 0; question < yes; ++question) {
-            app.Answer(app.WaitForBox("Question"), IDYES);
-        }
-        const Box warning = app.WaitForBox("Question");
-        EXPECT_EQ(warning.text, kCloseWarning);
-        EXPECT_EQ(warning.owner, nullptr);
-        return warning;
-    };
     for (int no = 0; no < questions; ++no) {
-        const Box warning = closeAndAnswerYes(no);
+        const Box warning = CloseToWarning(app, how, no);
         app.WaitForBarBeyond(app.BarPos());  // programming goes on while the user reads
         app.Answer(warning, IDNO);
         app.Sync();
@@ -107,8 +73,15 @@ TEST_P(CloseDuringProgramming, NoKeepsProgrammingAndYesEndsIt) {
         EXPECT_TRUE(app.Running());
         app.WaitForBarBeyond(app.BarPos());
     }
-    AnswerLastYesAndExpectExit(app, closeAndAnswerYes(questions - 1));
-    ExpectStoppedPartWay(app);
+    ConfirmClose(app, CloseToWarning(app, how, questions - 1));
+    // What the program wrote before it ended is on the flash, and nothing else.
+    const std::vector<DeviceCall> calls = app.Trace();
+    const std::vector<std::string> names = CallNames(calls);
+    const std::vector<std::string> complete = CompleteRunCalls(layout::kImageLimit);
+    ASSERT_GT(names.size(), PreparationCalls().size() + 1) << "programming had begun";
+    ASSERT_LT(names.size(), complete.size()) << "programming stopped part way";
+    EXPECT_TRUE(std::equal(names.begin(), names.end(), complete.begin()));
+    ExpectFlash(app.Flash(), ReplayTrace(app.InitialFlash(), app.Image(), calls));
 }
 
 INSTANTIATE_TEST_SUITE_P(, CloseDuringProgramming,
@@ -121,10 +94,7 @@ INSTANTIATE_TEST_SUITE_P(, CloseDuringProgramming,
 TEST(CloseDuringHangingDeviceCall, EndsTheProgramAllTheSame) {
     Orvflash app(SlowProgramming("60000"));
     ConfirmUpdate(app);
-    kDone.close(app);
-    const Box warning = app.WaitForBox("Question");
-    EXPECT_EQ(warning.text, kCloseWarning);
-    AnswerLastYesAndExpectExit(app, warning);
+    ConfirmClose(app, CloseToWarning(app, kDone));
 }
 
 }  // namespace

@@ -1,49 +1,44 @@
 // Runs that end in a failure: the exact words the user gets, and what is left on the Kavix.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "scenario_steps.h"
 
 namespace e2e {
 namespace {
 
-// Stopped before anything is erased: the flash must be exactly as it was.
+// Stopped before anything is erased, by the program or by the user's No: the flash must be exactly
+// as it was.
 struct Refusal {
     const char* name;
-    long imageLength;  // -1: no image file
-    Variables faults;
     Lines log;  // after the welcome text
     std::vector<std::string> calls;
+    Scenario scenario;
+    std::string question = "";  // answered No; none if empty
+    friend void PrintTo(const Refusal& row, std::ostream* out) { *out << row.name; }
 };
-
-void PrintTo(const Refusal& refusal, std::ostream* out) {
-    *out << refusal.name;
-}
 
 class RefusedRun : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(RefusedRun, SaysWhyAndLeavesFlashAlone) {
     const Refusal& refusal = GetParam();
-    Scenario scenario;
-    scenario.faults = refusal.faults;
-    scenario.image.reset();
-    if (refusal.imageLength >= 0) {
-        scenario.image = Pattern(std::size_t(refusal.imageLength), 3);
-    }
-    Orvflash app(scenario);
-
+    Orvflash app(refusal.scenario);
     app.ClickUpdate();
-    ExpectLog(app, Concat(kWelcome, refusal.log));
+    if (!refusal.question.empty()) {
+        const Box question = app.WaitForBox("Question");
+        EXPECT_EQ(question.text, refusal.question);
+        app.Answer(question, IDNO);
+    }
+    const Lines log = Concat(kWelcome, refusal.log);
+    ExpectLog(app, log);
     app.Sync();
-    EXPECT_FALSE(app.BoxOpen("Question"));
+    EXPECT_FALSE(app.BoxOpen("Question")) << "no question after the refusal or the No";
     EXPECT_EQ(app.BarPos(), 0);
-    if (scenario.image) {
+    if (refusal.scenario.image) {
         EXPECT_EQ(OpenError(app.ImagePath()), DWORD(ERROR_SHARING_VIOLATION))
             << "the image stays open, unshared, until the program ends";
     }
     ExpectAlreadyStartedWarning(app);
-    EXPECT_EQ(app.Log(), Concat(kWelcome, refusal.log));
+    EXPECT_EQ(app.Log(), log);
 
     app.ClickDone();
     ExpectClosesWithoutAsking(app);
@@ -51,57 +46,56 @@ TEST_P(RefusedRun, SaysWhyAndLeavesFlashAlone) {
     ExpectCalls(app.Trace(), refusal.calls);
 }
 
+const Bytes::size_type kFull = layout::kImageLimit;
+const std::vector<std::string> kTypeCalls = {"orvOpenDevice", "orvGetDeviceType"};
+
 std::vector<std::string> ReadsUpTo(int lastSector) {
-    std::vector<std::string> calls = {"orvOpenDevice", "orvGetDeviceType"};
+    std::vector<std::string> calls = kTypeCalls;
     for (int sector = 8; sector <= lastSector; ++sector) {
         calls.push_back("orvReadFlash " + std::to_string(sector));
     }
     return calls;
 }
 
-const long kFull = long(layout::kImageLimit);
+const Lines kIdentified = {kIdentifying};
 
 INSTANTIATE_TEST_SUITE_P(
     , RefusedRun,
-    ::testing::Values(Refusal{"NoImageFile", -1, {}, kMissingImage, {}},
-                      Refusal{"ImageOneByteTooLarge", kFull + 1, {}, kImageTooLarge, {}},
-                      Refusal{"EmptyImage", 0, {}, kEmptyImage, {}},
-                      Refusal{"DeviceDoesNotOpen",
-                              kFull,
-                              {{"ORV_SIM_OPEN_FAIL", "1"}},
-                              Concat({kIdentifying}, kOpenFailed),
-                              {"orvOpenDevice"}},
-                      Refusal{"DeviceOfTypeTwo",
-                              kFull,
-                              {{"ORV_SIM_TYPE", "2"}},
-                              Concat({kIdentifying}, kNotAKavix),
-                              {"orvOpenDevice", "orvGetDeviceType"}},
-                      Refusal{"TypeCallStoresNothing",
-                              kFull,
-                              {{"ORV_SIM_TYPE_STORES_NOTHING", "1"}},
-                              Concat({kIdentifying}, kNotAKavix),
-                              {"orvOpenDevice", "orvGetDeviceType"}},
-                      Refusal{"ReadFailsAtSector12",
-                              kFull,
-                              {{"ORV_SIM_READ_FAIL_SECTOR", "12"}},
-                              Concat({kIdentifying}, kReadFailed),
-                              ReadsUpTo(12)}),
+    ::testing::ValuesIn(std::vector<Refusal>{
+        {"NoImageFile", kMissingImage, {}, {{}, DeviceFlash(), std::nullopt}},
+        {"ImageOneByteTooLarge", kImageTooLarge, {}, {{}, DeviceFlash(), Pattern(kFull + 1, 3)}},
+        {"EmptyImage", kEmptyImage, {}, {{}, DeviceFlash(), Bytes()}},
+        {"DeviceDoesNotOpen",
+         Concat(kIdentified, kOpenFailed),
+         {"orvOpenDevice"},
+         {{{"ORV_SIM_OPEN_FAIL", "1"}}}},
+        {"DeviceOfTypeTwo", Concat(kIdentified, kNotAKavix), kTypeCalls, {{{"ORV_SIM_TYPE", "2"}}}},
+        {"TypeCallStoresNothing",
+         Concat(kIdentified, kNotAKavix),
+         kTypeCalls,
+         {{{"ORV_SIM_TYPE_STORES_NOTHING", "1"}}}},
+        {"ReadFailsAtSector12",
+         Concat(kIdentified, kReadFailed),
+         ReadsUpTo(12),
+         {{{"ORV_SIM_READ_FAIL_SECTOR", "12"}}}},
+        {"SerialQuestionAnsweredNo",
+         kIdentified,
+         PreparationCalls(),
+         {},
+         SerialQuestion(kTestSerial)},
+        // The serial is a signed 32-bit number to the user.
+        {"SerialAboveTwoToThe31IsShownNegative",
+         kIdentified,
+         PreparationCalls(),
+         {{}, DeviceFlash(int32_t(3000000000u), 4)},
+         SerialQuestion(-1294967296)},
+        // A device already at version 5 is asked about first; after No, no serial question.
+        {"DeviceAtVersionFiveDeclined",
+         {kIdentifying, kUpToDate},
+         PreparationCalls(),
+         {{}, DeviceFlash(kTestSerial, 5)},
+         kUpToDateQuestion}}),
     ::testing::PrintToStringParamName());
-
-TEST(DeclinedRun, SerialQuestionAnsweredNo) {
-    Orvflash app(Scenario{});
-    app.ClickUpdate();
-    app.Answer(app.WaitForBox("Question"), IDNO);
-    app.Sync();
-    EXPECT_FALSE(app.BoxOpen("Question"));
-    EXPECT_EQ(app.Log(), LogOf({kIdentifying}));
-    ExpectAlreadyStartedWarning(app);
-
-    app.ClickDone();
-    ExpectClosesWithoutAsking(app);
-    ExpectFlash(app.Flash(), app.InitialFlash());
-    ExpectCalls(app.Trace(), PreparationCalls());
-}
 
 // The device fails during programming. Every write is still tried, so what can be put back is;
 // the user is told it did not complete, and nothing claims success.
@@ -110,19 +104,14 @@ struct DeviceFault {
     Variables faults;
     const char* failingCall;             // the one call the device refuses
     std::size_t gone = std::size_t(-1);  // or every call from this 0-based position on
+    friend void PrintTo(const DeviceFault& row, std::ostream* out) { *out << row.name; }
 };
-
-void PrintTo(const DeviceFault& fault, std::ostream* out) {
-    *out << fault.name;
-}
 
 class FailedProgramming : public ::testing::TestWithParam<DeviceFault> {};
 
 TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
     const DeviceFault& fault = GetParam();
-    Scenario scenario;
-    scenario.faults = fault.faults;
-    Orvflash app(scenario);
+    Orvflash app(Scenario{fault.faults});
     ConfirmUpdate(app);
     ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kWriteError}), kRunTimeoutMs);
     EXPECT_FALSE(Has(app.Log(), kFinishedUpdating));
@@ -142,17 +131,13 @@ TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
 
 INSTANTIATE_TEST_SUITE_P(
     , FailedProgramming,
-    ::testing::Values(DeviceFault{"EraseFails", {{"ORV_SIM_ERASE_FAIL", "1"}}, "orvClearFlash"},
-                      DeviceFault{"WriteFailsAtImagePage1000",
-                                  {{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}},
-                                  "orvWriteFlash 1000"},
-                      DeviceFault{"WriteFailsAtDataPage3000",
-                                  {{"ORV_SIM_WRITE_FAIL_PAGE", "3000"}},
-                                  "orvWriteFlash 3000"},
-                      // Open, type, 8 reads, the first read again, erase and 700 writes reach the
-                      // device; then it is gone.
-                      DeviceFault{
-                          "UnpluggedAfter700Pages", {{"ORV_SIM_UNPLUG_AFTER", "712"}}, "", 712}),
+    ::testing::ValuesIn(std::vector<DeviceFault>{
+        {"EraseFails", {{"ORV_SIM_ERASE_FAIL", "1"}}, "orvClearFlash"},
+        {"WriteFailsAtImagePage1000", {{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}}, "orvWriteFlash 1000"},
+        {"WriteFailsAtDataPage3000", {{"ORV_SIM_WRITE_FAIL_PAGE", "3000"}}, "orvWriteFlash 3000"},
+        // Open, type, 8 reads, the first read again, erase and 700 writes reach the device; then
+        // it is gone.
+        {"UnpluggedAfter700Pages", {{"ORV_SIM_UNPLUG_AFTER", "712"}}, "", 712}}),
     ::testing::PrintToStringParamName());
 
 }  // namespace

@@ -26,48 +26,33 @@ struct Interruption {
     // Questions the next start asks besides the serial one: a block whose serial reads erased or
     // damaged could be another Kavix's, and the user is asked.
     int extraQuestions = 0;
+    friend void PrintTo(const Interruption& row, std::ostream* out) { *out << row.name; }
 };
-
-void PrintTo(const Interruption& interruption, std::ostream* out) {
-    *out << interruption.name;
-}
 
 void Interrupt(const Orvflash& app, Cut cut) {
     if (cut == Cut::powerLoss) {
         AnswerYesToUpdate(app);  // the process may be gone before its log could be read
         ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
         EXPECT_EQ(app.ExitCode(), 3u) << "ended by the simulator";
-        ExpectOneCopyOf(kTestSerial);
-        return;
-    }
-    ConfirmUpdate(app);
-    switch (cut) {
-        case Cut::unplugged:
-            ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kWriteError}), kRunTimeoutMs);
-            app.ClickDone();
-            ExpectClosesWithoutAsking(app);
-            break;
-        case Cut::confirmedClose: {
-            app.WaitForBarBeyond(11);
-            kDone.close(app);
-            const Box warning = app.WaitForBox("Question");
-            EXPECT_EQ(warning.text, kCloseWarning);
-            Click(GetDlgItem(warning.window, IDYES));
-            ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
-            break;
-        }
-        default:  // the second start
-            app.WaitForBarBeyond(11);
-            // Minimised, so that the second start has it to restore.
-            ShowWindow(app.Window(), SW_MINIMIZE);
+    } else if (cut == Cut::unplugged) {
+        ConfirmUpdate(app);
+        ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kWriteError}), kRunTimeoutMs);
+        app.ClickDone();
+        ExpectClosesWithoutAsking(app);
+    } else {
+        ConfirmUpdate(app);
+        app.WaitForBarBeyond(11);
+        if (cut == Cut::secondStart) {
+            ShowWindow(app.Window(), SW_MINIMIZE);  // for the second start to restore
             ASSERT_TRUE(IsIconic(app.Window()));
             EXPECT_EQ(app.StartSecond(kStepTimeoutMs), 0u) << "the second start ends by itself";
             EXPECT_TRUE(WaitUntil([&] { return !IsIconic(app.Window()); }, kStepTimeoutMs))
                 << "the running window is restored";
             EXPECT_EQ(GetForegroundWindow(), app.Window()) << "the running window is in front";
-            // The first goes on undisturbed to the end.
-            FinishRun(app, {kIdentifying, kUpdating});
+            FinishRun(app, {kIdentifying, kUpdating});  // the first goes on undisturbed
             return;
+        }
+        ConfirmClose(app, CloseToWarning(app, kDone));
     }
     ExpectOneCopyOf(kTestSerial);
 }
@@ -77,10 +62,8 @@ void Interrupt(const Orvflash& app, Cut cut) {
 void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<std::string> log,
                     int extraQuestions = 0) {
     app.ClickUpdate();
-    int serialAsked = 0;
-    int othersAsked = 0;
-    // Bounded, so that a program that never stops asking cannot hold the run up; the counts are
-    // checked below.
+    int serialAsked = 0, othersAsked = 0;
+    // Bounded, so that a program that never stops asking cannot hold the run up.
     for (int asked = 0; asked < extraQuestions + 3; ++asked) {
         WaitUntil([&] { return Has(app.Log(), kUpdating) || app.BoxOpen("Question"); },
                   kStepTimeoutMs);
@@ -106,9 +89,7 @@ void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<s
 class InterruptedRun : public ::testing::TestWithParam<Interruption> {};
 
 TEST_P(InterruptedRun, NextStartFinishesWithTheDevicesOwnData) {
-    Scenario scenario;
-    scenario.faults = GetParam().faults;
-    Orvflash app(scenario);
+    Orvflash app(Scenario{GetParam().faults});
     Interrupt(app, GetParam().cut);
     if (GetParam().cut != Cut::secondStart) {
         ASSERT_NE(FirstDifference(app.Flash(), app.InitialFlash()), "") << "the update had begun";
@@ -122,33 +103,28 @@ TEST_P(InterruptedRun, NextStartFinishesWithTheDevicesOwnData) {
 
 INSTANTIATE_TEST_SUITE_P(
     , InterruptedRun,
-    ::testing::Values(
+    ::testing::ValuesIn(std::vector<Interruption>{
         // Page 0 is the first write after the erase.
         // Until the write-back reaches the serial number, the next start asks for the label.
-        Interruption{"PowerLossAfterTheErase", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "0"}}, 1},
-        Interruption{"PowerLossInTheImage", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "1000"}}, 1},
-        Interruption{"PowerLossInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "2900"}}},
+        {"PowerLossAfterTheErase", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "0"}}, 1},
+        {"PowerLossInTheImage", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "1000"}}, 1},
+        {"PowerLossInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_EXIT_AT_PAGE", "2900"}}},
         // A page of the write-back half programmed: the serial, on the first page, reads right.
-        Interruption{"TornPageInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_TEAR_AT_PAGE", "3000"}}},
+        {"TornPageInTheWriteBack", Cut::powerLoss, {{"ORV_SIM_TEAR_AT_PAGE", "3000"}}},
         // Sectors 0-9 erased, the serial with them, sector 10 partly, 11-15 not yet.
-        Interruption{
-            "EraseCutInTheDataBlock", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_AT_SECTOR", "10"}}, 1},
+        {"EraseCutInTheDataBlock", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_AT_SECTOR", "10"}}, 1},
         // Every sector partly erased, the serial too.
-        Interruption{"EraseCutAllAtOnce", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_ALL", "1"}}, 1},
+        {"EraseCutAllAtOnce", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_ALL", "1"}}, 1},
         // Open, type, 8 reads, the first read again, erase and 700 image pages reach the device.
-        Interruption{"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "712"}}, 1},
+        {"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "712"}}, 1},
         // Closed as the bar first moves, early in the image.
-        Interruption{
-            "ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}, 1},
-        Interruption{
-            "SecondStartWhileProgramming", Cut::secondStart, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}),
+        {"ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}, 1},
+        {"SecondStartWhileProgramming", Cut::secondStart, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}}),
     ::testing::PrintToStringParamName());
 
 // The copy of an interrupted Kavix is never given to another one, and still finishes its own.
 TEST(InterruptedRunOtherKavix, KeepsItsOwnDataAndTheCopyWaitsForItsDevice) {
-    Scenario scenario;
-    scenario.faults = {{"ORV_SIM_EXIT_AT_PAGE", "1000"}};
-    Orvflash app(scenario);
+    Orvflash app(Scenario{{{"ORV_SIM_EXIT_AT_PAGE", "1000"}}});
     Interrupt(app, Cut::powerLoss);
     const Bytes interrupted = app.Flash();
 

@@ -1,6 +1,5 @@
 #include "orvflash_process.h"
 
-#include <commctrl.h>
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -92,7 +91,7 @@ void Orvflash::StartAgain(const std::optional<Bytes>& attached) {
 }
 
 // Started by the long names, as a user starts it, inside the job, so that closing the job ends it.
-HANDLE Orvflash::StartInJob(DWORD& id) const {
+HANDLE Orvflash::StartInJob() const {
     const fs::path program = folder / "orvflash.exe";
     std::wstring commandLine = L"\"" + program.wstring() + L"\"";
     STARTUPINFOW startup = {};
@@ -110,7 +109,6 @@ HANDLE Orvflash::StartInJob(DWORD& id) const {
     }
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);
-    id = info.dwProcessId;
     return info.hProcess;
 }
 
@@ -124,7 +122,8 @@ void Orvflash::Start() {
                                                        &limits, sizeof limits)) {
             throw DriverError("could not make a job object");
         }
-        process = StartInJob(processId);
+        process = StartInJob();
+        processId = GetProcessId(process);
         WaitUntil(
             [&] {
                 window = FindBox(processId, kWindowCaption);
@@ -144,8 +143,7 @@ void Orvflash::Start() {
 }
 
 DWORD Orvflash::StartSecond(DWORD timeoutMs) const {
-    DWORD secondId = 0;
-    HANDLE second = StartInJob(secondId);
+    HANDLE second = StartInJob();
     DWORD code = STILL_ACTIVE;
     if (WaitForSingleObject(second, timeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(second, &code);
@@ -170,10 +168,6 @@ void Orvflash::Stop() {
     }
 }
 
-Orvflash::~Orvflash() {
-    Stop();
-}
-
 HWND Orvflash::Control(const char* className, int id) const {
     HWND control = nullptr;
     while ((control = FindWindowExA(window, control, className, nullptr)) != nullptr) {
@@ -184,24 +178,11 @@ HWND Orvflash::Control(const char* className, int id) const {
     throw DriverError(std::string("no ") + className + " control " + std::to_string(id));
 }
 
-Lines Orvflash::Log() const {
-    return LogLines(Control("Edit", IDOK));
-}
-
 void Orvflash::WaitForLogLine(const std::string& line, DWORD timeoutMs) const {
     if (!WaitUntil([&] { return Has(Log(), line); }, timeoutMs)) {
         throw DriverError("the log has no line \"" + line + "\"; it holds " +
                           ::testing::PrintToString(Log()));
     }
-}
-
-int Orvflash::BarPos() const {
-    return int(Send(Control(PROGRESS_CLASSA, IDC_PROGRESS), PBM_GETPOS));
-}
-
-std::pair<int, int> Orvflash::BarRange() const {
-    HWND bar = Control(PROGRESS_CLASSA, IDC_PROGRESS);
-    return {int(Send(bar, PBM_GETRANGE, TRUE)), int(Send(bar, PBM_GETRANGE, FALSE))};
 }
 
 void Orvflash::WaitForBarBeyond(int position, DWORD timeoutMs) const {
@@ -232,10 +213,6 @@ void Orvflash::Post(UINT message, WPARAM wParam) const {
     }
 }
 
-bool Orvflash::QueryEndSession() const {
-    return Send(window, WM_QUERYENDSESSION) != FALSE;
-}
-
 void Orvflash::Sync() const {
     // A sent message is handled at the thread's next wait for messages, by which time whatever the
     // last handler posted is queued; a marker posted after it is handled after all of that. The
@@ -256,10 +233,6 @@ Box Orvflash::WaitForBox(const char* caption, DWORD timeoutMs) const {
                           ::testing::PrintToString(Log()));
     }
     return box;
-}
-
-bool Orvflash::BoxOpen(const char* caption) const {
-    return FindBox(processId, caption) != nullptr;
 }
 
 void Orvflash::Answer(const Box& box, int button) const {

@@ -5,24 +5,22 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "bounded_wait.h"
-#include "expected_text.h"
-#include "kavix_flash.h"
 #include "bytes.h"
+#include "kavix_flash.h"
 #include "resource.h"
 #include "simulated_kavix.h"
 #include "window_view.h"
 
 namespace e2e {
 
-using kavix_test::DeviceCall;
 using Variables = std::vector<std::pair<std::string, std::string>>;
 
 constexpr DWORD kStepTimeoutMs = 10000;
@@ -32,9 +30,9 @@ using namespace kavix_test;
 using DriverError = WindowError;
 
 struct Scenario {
+    Variables faults;  // ORV_SIM_ variables besides the flash and the trace
     Bytes flash = DeviceFlash();
     std::optional<Bytes> image = Pattern(layout::kImageLimit, 5);  // none: no Kavix_V5.dat
-    Variables faults;  // ORV_SIM_ variables besides the flash and the trace
     bool trace = true;
     // Set: the program runs from a folder of this name, which the ANSI code page cannot spell, and
     // the simulator keeps its flash beside itself there, as a user's copy does.
@@ -52,7 +50,7 @@ public:
     static void Configure(const std::string& program, const std::string& library);
 
     explicit Orvflash(const Scenario& scenario);
-    ~Orvflash();
+    ~Orvflash() { Stop(); }
     // Starts the program again, as a user does after an interruption: on the flash as the last run
     // left it (or `attached`, another Kavix plugged in), with the copies it saved and no faults.
     void StartAgain(const std::optional<Bytes>& attached = std::nullopt);
@@ -63,12 +61,11 @@ public:
     HWND Window() const { return window; }
     DWORD ProcessId() const { return processId; }
 
-    Lines Log() const;
-    // Every append scrolls the log's last line into view.
-    bool LogEndInView() const { return LastLineInView(Control("Edit", IDOK)); }
+    // The log shares id 1 with the Done button, so controls are found by class and id.
+    HWND Control(const char* className, int id) const;
+    Lines Log() const { return LogLines(Control("Edit", IDOK)); }
     void WaitForLogLine(const std::string& line, DWORD timeoutMs = kStepTimeoutMs) const;
-    int BarPos() const;
-    std::pair<int, int> BarRange() const;
+    int BarPos() const { return int(Send(Control(PROGRESS_CLASSA, IDC_PROGRESS), PBM_GETPOS)); }
     void WaitForBarBeyond(int position, DWORD timeoutMs = kStepTimeoutMs) const;
 
     void ClickUpdate() const { Click(Control("Button", IDC_UPDATE)); }
@@ -76,14 +73,12 @@ public:
     // To the control that has the keyboard focus.
     void PressEscape() const;
     void Post(UINT message, WPARAM wParam = 0) const;
-    // Whether the program lets Windows end the session.
-    bool QueryEndSession() const;
     // Returns once the window's thread has handled everything posted to it so far, and whatever
     // box that opened is open.
     void Sync() const;
 
     Box WaitForBox(const char* caption, DWORD timeoutMs = kStepTimeoutMs) const;
-    bool BoxOpen(const char* caption) const;
+    bool BoxOpen(const char* caption) const { return FindBox(processId, caption) != nullptr; }
     // Clicks IDYES, IDNO or IDOK and waits until the box has gone.
     void Answer(const Box& box, int button) const;
 
@@ -93,8 +88,7 @@ public:
     }
     DWORD ExitCode() const;
 
-    // The copies of device data under the user's local application data; each scenario starts with
-    // none.
+    // The saved copies of device data; each scenario starts with none.
     static std::vector<std::filesystem::path> SavedCopies();
 
     std::string ImagePath() const;
@@ -105,10 +99,8 @@ public:
 
 private:
     void Start();
-    HANDLE StartInJob(DWORD& id) const;
+    HANDLE StartInJob() const;
     void Stop();
-    // The log shares id 1 with the Done button, so controls are found by class and id.
-    HWND Control(const char* className, int id) const;
 
     const kavix_test::SimulatedKavix kavix;
     const Bytes initialFlash;

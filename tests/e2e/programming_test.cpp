@@ -51,16 +51,16 @@ TEST(Programming, ImageFileIsHeldFromUpdateClickUntilExit) {
 
 TEST(Programming, EndOfSessionIsRefusedOnlyWhileProgramming) {
     Orvflash app(SlowProgramming("2"));
-    EXPECT_TRUE(app.QueryEndSession()) << "before the run";
+    EXPECT_TRUE(Send(app.Window(), WM_QUERYENDSESSION)) << "before the run";
     app.ClickUpdate();
     const Box question = app.WaitForBox("Question");
-    EXPECT_TRUE(app.QueryEndSession()) << "during the serial question";
+    EXPECT_TRUE(Send(app.Window(), WM_QUERYENDSESSION)) << "during the serial question";
     app.Answer(question, IDYES);
     app.WaitForLogLine(kUpdating);
-    EXPECT_FALSE(app.QueryEndSession()) << "during programming";
+    EXPECT_FALSE(Send(app.Window(), WM_QUERYENDSESSION)) << "during programming";
     app.WaitForBarBeyond(app.BarPos());
     app.WaitForLogLine(kSafeToClose, kRunTimeoutMs);
-    EXPECT_TRUE(app.QueryEndSession()) << "after the run";
+    EXPECT_TRUE(Send(app.Window(), WM_QUERYENDSESSION)) << "after the run";
     EXPECT_TRUE(app.Running());
     FinishRun(app, {kIdentifying, kUpdating});
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));

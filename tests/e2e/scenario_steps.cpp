@@ -4,12 +4,6 @@
 
 namespace e2e {
 
-Scenario SlowProgramming(const char* writeDelayMs) {
-    Scenario scenario;
-    scenario.faults = {{"ORV_SIM_WRITE_DELAY_MS", writeDelayMs}};
-    return scenario;
-}
-
 void AnswerYesToUpdate(const Orvflash& app, int32_t serial) {
     app.ClickUpdate();
     const Box question = app.WaitForBox("Question");
@@ -35,7 +29,7 @@ void ExpectAlreadyStartedWarning(const Orvflash& app) {
 void ExpectLog(const Orvflash& app, const Lines& expected, DWORD timeoutMs) {
     WaitUntil([&] { return app.Log() == expected; }, timeoutMs);
     EXPECT_EQ(app.Log(), expected);
-    EXPECT_TRUE(app.LogEndInView()) << "the log is not scrolled to its end";
+    EXPECT_TRUE(LastLineInView(app.Control("Edit", IDOK))) << "the log is not scrolled to its end";
 }
 
 void ExpectFlash(const Bytes& actual, const Bytes& expected) {
@@ -56,6 +50,25 @@ void ExpectClosesWithoutAsking(const Orvflash& app) {
         kStepTimeoutMs);
     EXPECT_FALSE(asked) << "a question was asked on closing";
     EXPECT_FALSE(app.Running()) << "the program did not end";
+}
+
+Box CloseToWarning(const Orvflash& app, const CloseBy& how, int yes) {
+    how.close(app);
+    for (int question = 0; question < yes; ++question) {
+        app.Answer(app.WaitForBox("Question"), IDYES);
+    }
+    const Box warning = app.WaitForBox("Question");
+    EXPECT_EQ(warning.text, kCloseWarning);
+    EXPECT_EQ(warning.owner, nullptr);
+    return warning;
+}
+
+void ConfirmClose(const Orvflash& app, const Box& warning) {
+    const DWORD clicked = GetTickCount();
+    Click(GetDlgItem(warning.window, IDYES));
+    EXPECT_TRUE(app.WaitForExit(2000)) << "still running 2 s after the last Yes";
+    ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs));
+    ::testing::Test::RecordProperty("exit_ms", int(GetTickCount() - clicked));
 }
 
 void FinishRun(const Orvflash& app, std::initializer_list<std::string> log, const CloseBy& how) {

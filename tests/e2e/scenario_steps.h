@@ -14,11 +14,12 @@
 namespace e2e {
 
 // A used Kavix whose page writes each take `writeDelayMs`: slow enough to act during programming.
-Scenario SlowProgramming(const char* writeDelayMs);
+inline Scenario SlowProgramming(const char* ms) {
+    return {{{"ORV_SIM_WRITE_DELAY_MS", ms}}};
+}
 
-// Clicks Update, checks the serial question and answers Yes.
+// Clicks Update, checks the serial question and answers Yes; Confirm then waits for programming.
 void AnswerYesToUpdate(const Orvflash& app, int32_t serial = kTestSerial);
-// Then waits for programming to begin.
 void ConfirmUpdate(const Orvflash& app, int32_t serial = kTestSerial);
 
 // Clicks Update once more and checks the warning that the update has begun.
@@ -35,16 +36,20 @@ void ExpectClosesWithoutAsking(const Orvflash& app);
 struct CloseBy {
     const char* name;
     void (*close)(const Orvflash& app);
+    friend void PrintTo(const CloseBy& how, std::ostream* out) { *out << how.name; }
 };
-inline void PrintTo(const CloseBy& how, std::ostream* out) {
-    *out << how.name;
-}
 inline constexpr CloseBy kDone{"Done", [](const Orvflash& app) { app.ClickDone(); }};
 inline constexpr CloseBy kEscape{"Escape", [](const Orvflash& app) { app.PressEscape(); }};
 inline constexpr CloseBy kWmClose{"WmClose", [](const Orvflash& app) { app.Post(WM_CLOSE); }};
 // The system menu's Close, as Alt+F4 is too.
 inline constexpr CloseBy kSystemMenu{
     "SystemMenu", [](const Orvflash& app) { app.Post(WM_SYSCOMMAND, SC_CLOSE); }};
+
+// Closes the window `how` while it programs, answers Yes to the first `yes` questions and returns
+// the close warning that comes next.
+Box CloseToWarning(const Orvflash& app, const CloseBy& how, int yes = 0);
+// Clicks Yes in the last close warning; the process must be gone within 2 s of the click.
+void ConfirmClose(const Orvflash& app, const Box& warning);
 
 // Waits for the run to end with `log` after the welcome text and the closing lines, then closes
 // the window `how` and checks that it ends without asking.
