@@ -26,6 +26,9 @@ inline const Lines kFinishedLines = Concat({kUpdating}, kFinished);
 inline const Lines kFinishedRun = Concat({kIdentifying}, kFinishedLines);
 inline const std::string kSerialQuestion = SerialQuestion(kTestSerial);
 
+// Names a table's cases, in test names and so in failures, by their `name`.
+inline const auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
+
 // A start of the program with `window`, and a click on Update; waits for the worker, if one
 // started.
 inline void ClickInNewStart(FakeWindow& window, std::unique_ptr<FirmwareFile> file,
@@ -52,12 +55,10 @@ protected:
     }
     ~UpdateRunTest() override { window.JoinWorker(); }
 
-    // Clicks Update and waits for the worker, if one started.
     void Click() {
         window.ClickUpdate();
         window.JoinWorker();
     }
-    // The state a run leaves.
     int32_t SerialNumber() const { return run->serialNumber; }
     bool Started() const { return run->updateStarted; }
     bool HoldsImage() const { return run->imageData != nullptr; }

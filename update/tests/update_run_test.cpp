@@ -53,10 +53,6 @@ struct CompleteRun {
     int moves, beforeEnd;
 };
 
-void PrintTo(const CompleteRun& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CompleteRunTest : public UpdateRunTest, public ::testing::WithParamInterface<CompleteRun> {};
 
 TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
@@ -105,10 +101,7 @@ const CompleteRun kCompleteRuns[] = {
     {"ErasedDataBlock", 512, 0xFFFF, 0xFFFF, 11, 99},
 };
 
-INSTANTIATE_TEST_SUITE_P(, CompleteRunTest, ::testing::ValuesIn(kCompleteRuns),
-                         [](const ::testing::TestParamInfo<CompleteRun>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(, CompleteRunTest, ::testing::ValuesIn(kCompleteRuns), kCaseName);
 
 // Every abort before the last Yes leaves the flash as it was, makes no further device call and
 // keeps no image. A fault is an ORV_SIM_ variable, a call of the image file ("file") or the
@@ -121,10 +114,6 @@ struct AbortCase {
     Lines log;
     long imageLength = 256;  // -1: no image file
 };
-
-void PrintTo(const AbortCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class AbortTest : public UpdateRunTest, public ::testing::WithParamInterface<AbortCase> {};
 
@@ -206,10 +195,7 @@ const AbortCase kAborts[] = {
      {kIdentifying, "Unable to start the update, close program and try again.", ""}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Aborts, AbortTest, ::testing::ValuesIn(kAborts),
-                         [](const ::testing::TestParamInfo<AbortCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Aborts, AbortTest, ::testing::ValuesIn(kAborts), kCaseName);
 
 TEST_F(UpdateRunTest, SecondClickOnlyWarnsAtEveryStage) {
     device.WriteImage(Pattern(256, 10));
