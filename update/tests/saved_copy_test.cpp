@@ -11,7 +11,8 @@ Bytes BlockOf(const Bytes& flash) {
 }
 
 // What a page of a data block holds: each run of BlockWith gives the state of the pages up to its
-// end. Torn and partly erased pages hold some of their bits, as a cut leaves them.
+// end, and the pages after the last run are erased. Torn and partly erased pages hold some of their
+// bits, as a cut leaves them.
 enum class PageState { copy, writtenBack, erased, foreign, torn, partlyErased };
 
 constexpr int kBlockPages = kDataBlockSize / kPageSize;
@@ -74,28 +75,22 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
     } cases[] = {
         {"equal", copy, M::intact},
         {"written back", BlockWith(copy, {{kBlockPages, S::writtenBack}}), M::cut},
-        {"half written back", BlockWith(copy, {{700, S::writtenBack}, {kBlockPages, S::erased}}),
-         M::cut},
-        {"torn page",
-         BlockWith(copy, {{900, S::writtenBack}, {901, S::torn}, {kBlockPages, S::erased}}),
-         M::cut},
-        {"copy and erased", BlockWith(copy, {{1, S::copy}, {kBlockPages, S::erased}}), M::cut},
+        {"half written back", BlockWith(copy, {{700, S::writtenBack}}), M::cut},
+        {"torn page", BlockWith(copy, {{900, S::writtenBack}, {901, S::torn}}), M::cut},
+        {"copy and erased", BlockWith(copy, {{1, S::copy}}), M::cut},
         {"version bits partly erased", BlockOf(DeviceFlash(kTestSerial, 6)), M::cut},
         // The serial number is gone with the cut: only the label tells.
         {"erased", BlockWith(copy, {{kBlockPages, S::erased}}), M::unlabelled},
         {"partly erased", BlockWith(copy, {{kBlockPages, S::partlyErased}}), M::unlabelled},
-        {"first page torn", BlockWith(copy, {{1, S::torn}, {kBlockPages, S::erased}}),
-         M::unlabelled},
+        {"first page torn", BlockWith(copy, {{1, S::torn}}), M::unlabelled},
         {"serial byte erased", BlockOf(DeviceFlash(kTestSerial | 0xFF)), M::unlabelled},
         // Another Kavix of the batch whose serial number holds the copy's bits: no cut touches
         // the serial number alone.
         {"twin", BlockOf(DeviceFlash(kTestSerial | 1)), M::foreign},
         {"foreign", BlockWith(copy, {{kBlockPages, S::foreign}}), M::foreign},
-        {"one foreign page",
-         BlockWith(copy, {{300, S::writtenBack}, {301, S::foreign}, {kBlockPages, S::erased}}),
+        {"one foreign page", BlockWith(copy, {{300, S::writtenBack}, {301, S::foreign}}),
          M::foreign},
-        {"foreign first page", BlockWith(copy, {{1, S::foreign}, {kBlockPages, S::erased}}),
-         M::foreign},
+        {"foreign first page", BlockWith(copy, {{1, S::foreign}}), M::foreign},
         // 4 to 2 clears a bit that neither the copy nor the version written back has clear.
         {"version lowered", BlockOf(DeviceFlash(kTestSerial, 2)), M::foreign},
     };

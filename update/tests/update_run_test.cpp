@@ -2,55 +2,16 @@
 // tells the user.
 #include "update_fixture.h"
 
-TEST_F(UpdateRunTest, FullRunProgramsImageAndRestoresDataBlock) {
-    const Bytes before = device.Flash();
-    const Bytes image = Pattern(100 * 256, 1);
-    device.WriteImage(image);
-    Click();
-
-    EXPECT_EQ(device.Flash(), FlashAfterRun(before, image));
-    EXPECT_EQ(window.Log(), kFinishedRun);
-    EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
-    EXPECT_EQ(window.Questions(), Lines{kSerialQuestion});
-    EXPECT_TRUE(window.Warnings().empty());
-    EXPECT_EQ(SerialNumber(), kTestSerial);
-    EXPECT_TRUE(Started());
-    EXPECT_FALSE(run->IsUpdating());
-
-    // Open, type, eight reads on the clicking thread; the rest on the worker, every call a success.
-    const auto calls = device.Calls();
-    EXPECT_EQ(FirstDifference(CallNames(calls), CompleteRunCalls(image.size())), "");
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        ASSERT_EQ(calls[i].thread, calls[i < 10 ? 0 : 10].thread) << i;
-        ASSERT_EQ(calls[i].status, 0) << i;
-    }
-    EXPECT_NE(calls[0].thread, calls[10].thread);
-
-    // The bar, throttled at 15: it moves after image pages 16, 33, 50, 67, 84; then every 162
-    // restored pages, after restored indices 161, 323, ..., 1457; then to 200.
-    EXPECT_EQ(window.rangeLow, 0);
-    EXPECT_EQ(window.rangeHigh, 200);
-    std::vector<int> expectedWrites = {0, 17, 34, 51, 68, 85};
-    for (int k = 1; k <= 9; ++k) {
-        expectedWrites.push_back(100 + 162 * k);
-    }
-    expectedWrites.push_back(100 + 1556);
-    const auto moves = window.Moves();
-    ASSERT_EQ(moves.size(), expectedWrites.size());
-    for (std::size_t i = 0; i < moves.size(); ++i) {
-        EXPECT_EQ(moves[i].writesBefore, expectedWrites[i]) << i;
-        EXPECT_EQ(moves[i].position, i + 1 == moves.size() ? 200 : int(i) * 11) << i;
-    }
-}
-
 // Complete runs: the pages the image needs, the last padded with 0xFF, and the data block written
 // back, its version raised to 5 if older, after a question when it is not; how often the bar moves
-// and where it stands before its last move (a full image keeps it at 198).
+// and where it stands before its last move (a full image keeps it at 198). Every call succeeds:
+// open, type, eight reads on the clicking thread, the rest on the worker.
 struct CompleteRun {
     const char* name;
     int length;
     uint16_t found, restored;  // found 0xFFFF: the whole data block is erased
     int moves, beforeEnd;
+    std::vector<int> writesBefore = {};  // page writes seen at each move of the bar, if checked
 };
 
 class CompleteRunTest : public UpdateRunTest, public ::testing::WithParamInterface<CompleteRun> {};
@@ -67,6 +28,17 @@ TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
     Click();
 
     EXPECT_EQ(device.Flash(), FlashAfterRun(flash, image));
+    EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
+    EXPECT_TRUE(window.Warnings().empty());
+    EXPECT_TRUE(Started());
+    EXPECT_FALSE(run->IsUpdating());
+    const auto calls = device.Calls();
+    EXPECT_EQ(FirstDifference(CallNames(calls), CompleteRunCalls(image.size())), "");
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        ASSERT_EQ(calls[i].thread, calls[i < 10 ? 0 : 10].thread) << i;
+        ASSERT_EQ(calls[i].status, 0) << i;
+    }
+    EXPECT_NE(calls[0].thread, calls[10].thread);
     EXPECT_EQ(VersionOf(device.Flash()), c.restored);
     EXPECT_EQ(device.WriteCalls(0, kDataBlockFirstPage), (c.length + 255) / 256);
     const int32_t serial = c.found == 0xFFFF ? -1 : kTestSerial;
@@ -79,13 +51,26 @@ TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
         EXPECT_EQ(window.Questions(), Concat({kUpToDateQuestion}, asked));
         EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
     }
+    EXPECT_EQ(window.rangeLow, 0);
+    EXPECT_EQ(window.rangeHigh, 200);
     const auto moves = window.Moves();
     ASSERT_EQ(moves.size(), std::size_t(c.moves));
     EXPECT_EQ(moves[moves.size() - 2].position, c.beforeEnd);
-    EXPECT_EQ(moves.back().position, 200);
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        EXPECT_EQ(moves[i].position, i + 1 == moves.size() ? 200 : int(i) * 11) << i;
+        if (!c.writesBefore.empty()) {
+            EXPECT_EQ(moves[i].writesBefore, c.writesBefore[i]) << i;
+        }
+    }
 }
 
+// The bar, throttled at 15, moves after image pages 16, 33, 50, 67, 84; then every 162 restored
+// pages, after restored indices 161, 323, ..., 1457; then to 200.
+const std::vector<int> kWritesAt100Pages = {0,   17,  34,  51,   68,   85,   262,  424,
+                                            586, 748, 910, 1072, 1234, 1396, 1558, 1656};
+
 const CompleteRun kCompleteRuns[] = {
+    {"Pages100", 100 * 256, 4, 5, 16, 154, kWritesAt100Pages},
     {"Length1", 1, 4, 5, 11, 99},
     {"Length255", 255, 4, 5, 11, 99},
     {"Length256", 256, 4, 5, 11, 99},
