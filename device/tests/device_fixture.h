@@ -15,10 +15,7 @@
 namespace fs = std::filesystem;
 using namespace kavix_test;
 using namespace orv_sim;
-using layout::kFlash;
-using layout::kMiB;
-using layout::kPage;
-using layout::kSector;
+using namespace layout;
 
 class DeviceTest : public ::testing::Test {
 protected:

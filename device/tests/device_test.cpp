@@ -173,11 +173,6 @@ struct PowerLoss {
     std::size_t cutEnd;
 };
 
-void PrintTo(const PowerLoss& loss, std::ostream* out) {
-    *out << loss.variable << '=' << loss.value;
-}
-
-// Opens the device and makes the call.
 void Call(bool erase) {
     int32_t handle = 0;
     ASSERT_EQ(orvOpenDevice(&handle), kOk);

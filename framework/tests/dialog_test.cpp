@@ -14,12 +14,8 @@
 
 namespace {
 
-constexpr UINT kStart = WM_APP + 1;
-constexpr UINT kWorkerDone = WM_APP + 2;
-constexpr UINT kDefaultThenNested = WM_APP + 3;
-constexpr UINT kNestedHandled = WM_APP + 4;
-constexpr UINT kNestedThenHandled = WM_APP + 5;
-constexpr UINT kNestedDefault = WM_APP + 6;
+enum : UINT { kStart = WM_APP + 1, kWorkerDone };
+enum : UINT { kDefaultThenNested = WM_APP + 3, kNestedHandled, kNestedThenHandled, kNestedDefault };
 constexpr UINT kAbout = 0x0010;
 
 // Notification codes of the WM_COMMANDs from control 1 that reach the dialog, seen by a hook.

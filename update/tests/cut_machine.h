@@ -38,7 +38,6 @@ public:
     std::optional<int> swapBeforeRead;
     Bytes swapTo;
 
-    // The device library's side.
     int32_t Open(int32_t* handle);
     int32_t Read(int32_t sector, unsigned char* destination);
     int32_t Erase();

@@ -29,8 +29,7 @@ inline const std::string kSerialQuestion = SerialQuestion(kTestSerial);
 // Names a table's cases, in test names and so in failures, by their `name`.
 inline const auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
 
-// A start of the program with `window`, and a click on Update; waits for the worker, if one
-// started.
+// A start of the program with `window`, and a click on Update, waiting for any worker.
 inline void ClickInNewStart(FakeWindow& window, std::unique_ptr<FirmwareFile> file,
                             std::unique_ptr<SavedCopyStore> store) {
     UpdateRun run(window, std::move(file), std::move(store));
