@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
 
 #include "bytes.h"
@@ -14,9 +15,7 @@ class CFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Bytes bytes(kSize);
-        for (int i = 0; i < kSize; ++i) {
-            bytes[i] = static_cast<unsigned char>(i);
-        }
+        std::iota(bytes.begin(), bytes.end(), 0);
         ASSERT_TRUE(WriteBytes(path_, bytes));
     }
 

@@ -1,5 +1,7 @@
 // The copy of the device's data on disk: saved before the erase, removed after success, and used
 // by a later start when the device shows an update that did not finish.
+#include <numeric>
+
 #include "crc32.h"
 #include "saved_copies.h"
 #include "update_fixture.h"
@@ -56,12 +58,10 @@ TEST(SavedCopyChecksum, IsTheCrc32OfZipAndCarriesOverParts) {
     const unsigned char digits[] = "123456789";
     EXPECT_EQ(Crc32(0, digits, 9), 0xCBF43926u);
     EXPECT_EQ(Crc32(Crc32(0, digits, 4), digits + 4, 5), 0xCBF43926u);
-    unsigned char all[256];
-    for (int i = 0; i < 256; ++i) {
-        all[i] = static_cast<unsigned char>(i);
-    }
-    EXPECT_EQ(Crc32(0, all, 256), 0x29058C73u);
-    EXPECT_EQ(Crc32(Crc32(0, all, 3), all + 3, 253), 0x29058C73u);
+    Bytes all(256);
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(Crc32(0, all.data(), 256), 0x29058C73u);
+    EXPECT_EQ(Crc32(Crc32(0, all.data(), 3), all.data() + 3, 253), 0x29058C73u);
 }
 
 TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
