@@ -70,8 +70,7 @@ public:
     std::function<void(const std::string&)> onLog;
     // Tells how many page writes the device has seen; used to place the progress moves.
     std::function<int()> writesSoFar;
-    int rangeLow = -1;
-    int rangeHigh = -1;
+    int rangeLow = -1, rangeHigh = -1;
     int workerStarts = 0;
 
 private:
@@ -107,9 +106,7 @@ private:
     }
 
     std::mutex mutex;
-    std::vector<std::string> log;
-    std::vector<std::string> questions;
-    std::vector<std::string> warnings;
+    std::vector<std::string> log, questions, warnings;
     std::vector<ProgressMove> moves;
     std::vector<bool> runEnds;
     int position = 0;
