@@ -156,6 +156,10 @@ struct PowerLoss {
     std::size_t doneEnd, cutEnd;
 };
 
+void PrintTo(const PowerLoss& loss, std::ostream* out) {
+    *out << loss.variable << '=' << loss.value;
+}
+
 void Call(bool erase) {
     int32_t handle = 0;
     ASSERT_EQ(orvOpenDevice(&handle), kOk);

@@ -11,6 +11,10 @@ struct ProgrammingFault {
     int failedPage;  // -1: the flash is not checked
 };
 
+void PrintTo(const ProgrammingFault& fault, std::ostream* os) {
+    *os << fault.variable << '=' << fault.value;
+}
+
 class ProgrammingFaultTest : public UpdateRunTest,
                              public ::testing::WithParamInterface<ProgrammingFault> {};
 

@@ -26,8 +26,12 @@ inline const Lines kFinishedLines = Concat({kUpdating}, kFinished);
 inline const Lines kFinishedRun = Concat({kIdentifying}, kFinishedLines);
 inline const std::string kSerialQuestion = SerialQuestion(kTestSerial);
 
-// Names a table's cases, in test names and so in failures, by their `name`.
+// A table's cases go by their `name`: in test names, and where gtest prints the case.
 inline const auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
+template <class Case>
+auto operator<<(std::ostream& out, const Case& c) -> decltype(void(c.name), out) {
+    return out << c.name;
+}
 
 // A start of the program with `window`, and a click on Update, waiting for any worker.
 inline void ClickInNewStart(FakeWindow& window, std::unique_ptr<FirmwareFile> file,
