@@ -14,10 +14,7 @@
 namespace fs = std::filesystem;
 using namespace kavix_test;
 using namespace orv_sim;
-using layout::kFlash;
-using layout::kMiB;
-using layout::kPage;
-using layout::kSector;
+using namespace layout;
 
 class DeviceTest : public ::testing::Test {
 protected:
@@ -37,6 +34,19 @@ protected:
         return status;
     }
     Bytes Flash() const { return kavix.Flash(); }
+    // Every kind of call with `handle` fails with `status`, storing and changing nothing.
+    void ExpectEveryCallFails(int32_t handle, orvStatus status) {
+        const Bytes before = Flash();
+        Bytes buffer(kSector, 0);
+        int32_t type = -1;
+        EXPECT_EQ(orvGetDeviceType(handle, &type), status);
+        EXPECT_EQ(orvReadFlash(handle, 0, buffer.data()), status);
+        EXPECT_EQ(orvClearFlash(handle), status);
+        EXPECT_EQ(orvWriteFlash(handle, 1, buffer.data()), status);
+        EXPECT_EQ(type, -1);
+        EXPECT_EQ(buffer, Bytes(kSector, 0));
+        EXPECT_EQ(Flash(), before);
+    }
 
     SimulatedKavix kavix{DeviceFlash(), false};
     const std::string flashPath = kavix.FlashPath();

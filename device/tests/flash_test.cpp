@@ -13,9 +13,9 @@ namespace {
 
 fs::path LibraryFolder() {
 #ifdef _WIN32
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(GetModuleHandleA("orv_api.dll"), path, MAX_PATH);
-    return fs::path(std::string(path, length)).parent_path();
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(GetModuleHandleA("orv_api.dll"), path, MAX_PATH);
+    return fs::path(std::wstring(path, length)).parent_path();
 #else
     return fs::path(ORV_TEST_LIBRARY_FILE).parent_path();
 #endif
@@ -80,9 +80,7 @@ TEST_F(FlashImage, DefaultImageLivesBesideTheLibrary) {
 TEST_F(FlashImage, ImageIsFoundInAFolderNamedOutsideTheAnsiCodePage) {
     const fs::path user = kavix.Folder() / L"Kavix-\u0141ukasz \u00e9\u4e2d";
     fs::create_directories(user);
-    wchar_t library[MAX_PATH];
-    DWORD length = GetModuleFileNameW(GetModuleHandleA("orv_api.dll"), library, MAX_PATH);
-    fs::copy_file(fs::path(std::wstring(library, length)), user / "orv_api.dll");
+    fs::copy_file(LibraryFolder() / "orv_api.dll", user / "orv_api.dll");
     HMODULE copy = LoadLibraryW((user / "orv_api.dll").c_str());
     ASSERT_NE(copy, nullptr);
     // Through void (*)(): a function pointer of any type may be cast back from it.

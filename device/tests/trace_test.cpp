@@ -30,7 +30,10 @@ std::string Line(const char* function, const char* index, orvStatus status,
 
 }  // namespace
 
-TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
+TEST_F(Trace, AppendsALinePerCallBeforeItReturnsOrFailsTheOpen) {
+    SetVariable("ORV_SIM_TRACE", (kavix.Folder() / "missing" / "trace.txt").string());
+    EXPECT_EQ(RefusedOpen(), kIoError);  // unwritable
+
     WriteBytes(kavix.TracePath(), {'x', '\n'});
     SetVariable("ORV_SIM_TRACE", kavix.TracePath());
     std::vector<std::string> expected = {"x", Line("orvOpenDevice", "-", kBadConfig)};
@@ -68,9 +71,4 @@ TEST_F(Trace, AppendsALinePerCallBeforeItReturns) {
                      Line("orvClearFlash", "-", kOk), Line("orvWriteFlash", "2048", kInjectedFault),
                      Line("orvWriteFlash", "8191", kBadHandle, worker)});
     EXPECT_EQ(lines(), expected);
-}
-
-TEST_F(Trace, UnwritableTraceFailsTheOpen) {
-    SetVariable("ORV_SIM_TRACE", (kavix.Folder() / "missing" / "trace.txt").string());
-    EXPECT_EQ(RefusedOpen(), kIoError);
 }

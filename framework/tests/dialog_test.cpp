@@ -14,12 +14,8 @@
 
 namespace {
 
-constexpr UINT kStart = WM_APP + 1;
-constexpr UINT kWorkerDone = WM_APP + 2;
-constexpr UINT kDefaultThenNested = WM_APP + 3;
-constexpr UINT kNestedHandled = WM_APP + 4;
-constexpr UINT kNestedThenHandled = WM_APP + 5;
-constexpr UINT kNestedDefault = WM_APP + 6;
+enum : UINT { kStart = WM_APP + 1, kWorkerDone };
+enum : UINT { kDefaultThenNested = WM_APP + 3, kNestedHandled, kNestedThenHandled, kNestedDefault };
 constexpr UINT kAbout = 0x0010;
 
 // Notification codes of the WM_COMMANDs from control 1 that reach the dialog, seen by a hook.
@@ -112,8 +108,68 @@ protected:
     }
     LRESULT OnNestedDefault(WPARAM, LPARAM) { return Default(); }
 
-    LRESULT OnStart(WPARAM, LPARAM);
-    LRESULT OnWorkerDone(WPARAM, LPARAM);
+    LRESULT OnStart(WPARAM, LPARAM) {
+        // The dialog manager shows the dialog only once its queue is idle; focus and painting need
+        // it visible now.
+        ::ShowWindow(m_hWnd, SW_SHOW);
+        SetIcon(icon, TRUE);
+        EXPECT_EQ(reinterpret_cast<LRESULT>(icon), SendMessage(WM_GETICON, ICON_BIG));
+
+        CMenu* menu = GetSystemMenu(FALSE);
+        EXPECT_NE(nullptr, menu);
+        if (menu != nullptr) {
+            int before = ::GetMenuItemCount(menu->m_hMenu);
+            menu->AppendMenu(MF_SEPARATOR);
+            menu->AppendMenu(MF_STRING, kAbout, "About...");
+            EXPECT_EQ(before + 2, ::GetMenuItemCount(menu->m_hMenu));
+        }
+        SendMessage(WM_SYSCOMMAND, kAbout);
+
+        // Real notifications from the edit (id 1), then forged ones: none is a click on OK.
+        ::SetFocus(m_edit.m_hWnd);
+        m_edit.SendMessage(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("a\r\nb\r\nc"));
+        EXPECT_EQ(3, m_edit.GetLineCount());
+        for (int i = 0; i < 20; ++i) {
+            m_edit.SendMessage(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("\r\nline"));
+        }
+        m_edit.SendMessage(EM_SETSEL, 0, 0);
+        m_edit.SendMessage(EM_SCROLLCARET);
+        m_edit.LineScroll(5);
+        EXPECT_EQ(5, m_edit.SendMessage(EM_GETFIRSTVISIBLELINE));
+        HWND go = ::GetDlgItem(m_hWnd, IDC_TEST_GO);
+        ::SetFocus(go);
+        for (UINT code : {EN_SETFOCUS, EN_KILLFOCUS, EN_CHANGE, EN_UPDATE, EN_VSCROLL}) {
+            SendMessage(WM_COMMAND, MAKEWPARAM(1, code), reinterpret_cast<LPARAM>(m_edit.m_hWnd));
+        }
+        EXPECT_EQ(0, oks);
+        SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));  // this one is
+        EXPECT_EQ(1, oks);
+
+        ::SendMessageA(go, BM_CLICK, 0, 0);
+        EXPECT_EQ(1, goes);
+
+        EXPECT_EQ(reinterpret_cast<LRESULT>(icon), SendMessage(WM_QUERYDRAGICON));
+        // Default() belongs to the message whose handler called it, not to one nested inside.
+        EXPECT_EQ(0, SendMessage(kDefaultThenNested));   // DefWindowProc's answer, not 42
+        EXPECT_EQ(43, SendMessage(kNestedThenHandled));  // via DWLP_MSGRESULT
+
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+        ::UpdateWindow(m_hWnd);
+        EXPECT_GE(paints, 1);  // UpdateWindow painted through the map
+
+        // Another thread asks, as the session manager would.
+        m_worker = std::thread([this] {
+            queryEndSessionSent = ::SendMessageTimeoutA(m_hWnd, WM_QUERYENDSESSION, 0, 0,
+                                                        SMTO_NORMAL, 5000, &queryEndSessionResult);
+            ::PostMessageA(m_hWnd, kWorkerDone, 0, 0);
+        });
+        return 0;
+    }
+    LRESULT OnWorkerDone(WPARAM, LPARAM) {
+        m_worker.join();
+        ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        return 0;
+    }
 
     DECLARE_MESSAGE_MAP()
 
@@ -138,70 +194,6 @@ ON_MESSAGE(kNestedHandled, &TestDialog::OnNestedHandled)
 ON_MESSAGE(kNestedThenHandled, &TestDialog::OnNestedThenHandled)
 ON_MESSAGE(kNestedDefault, &TestDialog::OnNestedDefault)
 END_MESSAGE_MAP()
-
-LRESULT TestDialog::OnStart(WPARAM, LPARAM) {
-    // The dialog manager shows the dialog only once its queue is idle; focus and painting need
-    // it visible now.
-    ::ShowWindow(m_hWnd, SW_SHOW);
-    SetIcon(icon, TRUE);
-    EXPECT_EQ(reinterpret_cast<LRESULT>(icon), SendMessage(WM_GETICON, ICON_BIG));
-
-    CMenu* menu = GetSystemMenu(FALSE);
-    EXPECT_NE(nullptr, menu);
-    if (menu != nullptr) {
-        int before = ::GetMenuItemCount(menu->m_hMenu);
-        menu->AppendMenu(MF_SEPARATOR);
-        menu->AppendMenu(MF_STRING, kAbout, "About...");
-        EXPECT_EQ(before + 2, ::GetMenuItemCount(menu->m_hMenu));
-    }
-    SendMessage(WM_SYSCOMMAND, kAbout);
-
-    // Real notifications from the edit (id 1), then forged ones: none is a click on OK.
-    ::SetFocus(m_edit.m_hWnd);
-    m_edit.SendMessage(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("a\r\nb\r\nc"));
-    EXPECT_EQ(3, m_edit.GetLineCount());
-    for (int i = 0; i < 20; ++i) {
-        m_edit.SendMessage(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("\r\nline"));
-    }
-    m_edit.SendMessage(EM_SETSEL, 0, 0);
-    m_edit.SendMessage(EM_SCROLLCARET);
-    m_edit.LineScroll(5);
-    EXPECT_EQ(5, m_edit.SendMessage(EM_GETFIRSTVISIBLELINE));
-    HWND go = ::GetDlgItem(m_hWnd, IDC_TEST_GO);
-    ::SetFocus(go);
-    for (UINT code : {EN_SETFOCUS, EN_KILLFOCUS, EN_CHANGE, EN_UPDATE, EN_VSCROLL}) {
-        SendMessage(WM_COMMAND, MAKEWPARAM(1, code), reinterpret_cast<LPARAM>(m_edit.m_hWnd));
-    }
-    EXPECT_EQ(0, oks);
-    SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));  // this one is
-    EXPECT_EQ(1, oks);
-
-    ::SendMessageA(go, BM_CLICK, 0, 0);
-    EXPECT_EQ(1, goes);
-
-    EXPECT_EQ(reinterpret_cast<LRESULT>(icon), SendMessage(WM_QUERYDRAGICON));
-    // Default() belongs to the message whose handler called it, not to one nested inside.
-    EXPECT_EQ(0, SendMessage(kDefaultThenNested));   // DefWindowProc's answer, not 42
-    EXPECT_EQ(43, SendMessage(kNestedThenHandled));  // via DWLP_MSGRESULT
-
-    ::InvalidateRect(m_hWnd, nullptr, TRUE);
-    ::UpdateWindow(m_hWnd);
-    EXPECT_GE(paints, 1);  // UpdateWindow painted through the map
-
-    // Another thread asks, as the session manager would.
-    m_worker = std::thread([this] {
-        queryEndSessionSent = ::SendMessageTimeoutA(m_hWnd, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL,
-                                                    5000, &queryEndSessionResult);
-        ::PostMessageA(m_hWnd, kWorkerDone, 0, 0);
-    });
-    return 0;
-}
-
-LRESULT TestDialog::OnWorkerDone(WPARAM, LPARAM) {
-    m_worker.join();
-    ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-    return 0;
-}
 
 TEST(CDialog, RunsItsMessageMap) {
     HHOOK hook =

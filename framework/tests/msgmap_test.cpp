@@ -54,27 +54,21 @@ LRESULT Send(Derived& w, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     return e ? e->pfn(&w, wParam, lParam) : -1;
 }
 
-TEST(MessageMap, DerivedEntryComesFirstThenBase) {
+TEST(MessageMap, FindsDerivedEntriesFirstThenBase) {
     Derived w;
     EXPECT_EQ(2, Send(w, WM_APP, 0, -8));
     EXPECT_EQ(-8, w.appL);
     EXPECT_EQ(0, Send(w, WM_CLOSE));
     EXPECT_EQ(1, w.closes);
     EXPECT_EQ(-1, Send(w, WM_PAINT));  // in no map, CWnd's included
-}
 
-TEST(MessageMap, CommandsMatchIdAndNotificationCode) {
-    Derived w;
+    // Commands match the id and the notification code; WM_SYSCOMMAND gets both arguments.
     Send(w, WM_COMMAND, MAKEWPARAM(100, BN_CLICKED));
     Send(w, WM_COMMAND, MAKEWPARAM(100, EN_CHANGE));
     EXPECT_EQ(1, w.clicks);
     EXPECT_EQ(1, w.changes);
     EXPECT_EQ(-1, Send(w, WM_COMMAND, MAKEWPARAM(100, EN_KILLFOCUS)));
     EXPECT_EQ(-1, Send(w, WM_COMMAND, MAKEWPARAM(101, BN_CLICKED)));
-}
-
-TEST(MessageMap, SysCommandGetsBothArguments) {
-    Derived w;
     Send(w, WM_SYSCOMMAND, SC_CLOSE, MAKELPARAM(3, 4));
     EXPECT_EQ(static_cast<UINT>(SC_CLOSE), w.sysId);
     EXPECT_EQ(MAKELPARAM(3, 4), w.sysParam);

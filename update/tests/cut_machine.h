@@ -27,8 +27,6 @@ public:
     // The power goes in the middle of operation `operation` (device calls and disk writes, counted
     // from 0 since PowerOn).
     void CutAt(long operation) { cutAt = operation; }
-    bool PoweredOff() const { return off; }
-    long Operations() const { return operations; }
 
     Bytes flash;
     std::map<std::string, Bytes> files;
@@ -38,7 +36,6 @@ public:
     std::optional<int> swapBeforeRead;
     Bytes swapTo;
 
-    // The device library's side.
     int32_t Open(int32_t* handle);
     int32_t Read(int32_t sector, unsigned char* destination);
     int32_t Erase();

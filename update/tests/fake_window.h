@@ -19,28 +19,46 @@ public:
         int writesBefore;  // page writes the device had seen when the bar was set
     };
 
-    ~FakeWindow();
+    ~FakeWindow() { JoinWorker(); }
 
     // The Update button as the window has it: the preparation, then the worker on a thread.
-    void ClickUpdate();
+    void ClickUpdate() {
+        if (!run->Prepare()) {
+            return;
+        }
+        if (failWorkerStart) {
+            run->NotStarted();
+            return;
+        }
+        ++workerStarts;
+        worker = std::thread([this] { run->Program(); });
+    }
+    void JoinWorker() {
+        if (worker.joinable()) {
+            worker.join();
+        }
+    }
 
-    void ShowWarning(const char* text) override;
+    void ShowWarning(const char* text) override { Add(warnings, std::string(text)); }
     ProgressBar* FindProgressBar() override { return this; }
-    void OnRunEnded(bool succeeded) override;
+    void OnRunEnded(bool succeeded) override { Add(runEnds, succeeded); }
+    void SetRange(int low, int high) override {
+        rangeLow = low;
+        rangeHigh = high;
+    }
+    void SetPos(int newPosition) override {
+        const int writes = writesSoFar ? writesSoFar() : -1;
+        std::lock_guard<std::mutex> lock(mutex);
+        position = newPosition;
+        moves.push_back({newPosition, writes});
+    }
+    int GetPos() override { return Copy(position); }
 
-    void SetRange(int low, int high) override;
-    void SetPos(int position) override;
-    int GetPos() override;
-
-    // Waits for the worker, if one was started.
-    void JoinWorker();
-
-    std::vector<std::string> Log();
-    std::vector<std::string> Questions();
-    std::vector<std::string> Warnings();
-    std::vector<ProgressMove> Moves();
-    // What each OnRunEnded said, in order.
-    std::vector<bool> RunEnds();
+    std::vector<std::string> Log() { return Copy(log); }
+    std::vector<std::string> Questions() { return Copy(questions); }
+    std::vector<std::string> Warnings() { return Copy(warnings); }
+    std::vector<ProgressMove> Moves() { return Copy(moves); }
+    std::vector<bool> RunEnds() { return Copy(runEnds); }
 
     UpdateRun* run = nullptr;
     // Answers in order; Yes when the script has run out.
@@ -52,18 +70,43 @@ public:
     std::function<void(const std::string&)> onLog;
     // Tells how many page writes the device has seen; used to place the progress moves.
     std::function<int()> writesSoFar;
-    int rangeLow = -1;
-    int rangeHigh = -1;
+    int rangeLow = -1, rangeHigh = -1;
     int workerStarts = 0;
 
 private:
-    void AppendLine(const char* text) override;
-    int Ask(const char* text) override;
+    void AppendLine(const char* text) override {
+        Add(log, std::string(text));
+        if (onLog) {
+            onLog(text);
+        }
+    }
+    int Ask(const char* text) override {
+        Add(questions, std::string(text));
+        if (onQuestion) {
+            onQuestion(text);
+        }
+        int answer = kAnswerYes;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        return answer;
+    }
+
+    // The worker and the clicking thread both reach these.
+    template <class T>
+    void Add(std::vector<T>& to, T value) {
+        std::lock_guard<std::mutex> lock(mutex);
+        to.push_back(std::move(value));
+    }
+    template <class T>
+    T Copy(const T& member) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return member;
+    }
 
     std::mutex mutex;
-    std::vector<std::string> log;
-    std::vector<std::string> questions;
-    std::vector<std::string> warnings;
+    std::vector<std::string> log, questions, warnings;
     std::vector<ProgressMove> moves;
     std::vector<bool> runEnds;
     int position = 0;

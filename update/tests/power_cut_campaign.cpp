@@ -94,9 +94,7 @@ bool HoldsCopyOf(CutMachine& machine, const Kavix& kavix) {
 }
 
 struct Tally {
-    unsigned long finished = 0;
-    unsigned long stopped = 0;
-    unsigned long recovered = 0;
+    unsigned long finished = 0, stopped = 0, recovered = 0;
 };
 
 void Trial(unsigned long seed, Tally& tally) {

@@ -47,9 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgrammingFault{"ORV_SIM_ERASE_FAIL", "1", 3, -1},
                       // Open, type, 8 reads, erase and 200 writes succeed; then it is gone.
                       ProgrammingFault{"ORV_SIM_UNPLUG_AFTER", "211", 100, -1}),
-    [](const ::testing::TestParamInfo<ProgrammingFault>& info) {
-        return std::string(info.param.variable + 8);
-    });
+    [](const auto& info) { return std::string(info.param.variable + 8); });
 
 // The window closes at the first question: whether to go on with up-to-date firmware (version 5),
 // or the serial number's.

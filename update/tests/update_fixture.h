@@ -25,8 +25,14 @@ inline const Lines kFinishedLines = Concat({kUpdating}, kFinished);
 inline const Lines kFinishedRun = Concat({kIdentifying}, kFinishedLines);
 inline const std::string kSerialQuestion = SerialQuestion(kTestSerial);
 
-// A start of the program with `window`, and a click on Update; waits for the worker, if one
-// started.
+// A table's cases go by their `name`: in test names, and where gtest prints the case.
+inline const auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
+template <class Case>
+auto operator<<(std::ostream& out, const Case& c) -> decltype(void(c.name), out) {
+    return out << c.name;
+}
+
+// A start of the program with `window`, and a click on Update, waiting for any worker.
 inline void ClickInNewStart(FakeWindow& window, std::unique_ptr<FirmwareFile> file,
                             std::unique_ptr<SavedCopyStore> store) {
     UpdateRun run(window, std::move(file), std::move(store));
@@ -51,12 +57,10 @@ protected:
     }
     ~UpdateRunTest() override { window.JoinWorker(); }
 
-    // Clicks Update and waits for the worker, if one started.
     void Click() {
         window.ClickUpdate();
         window.JoinWorker();
     }
-    // The state a run leaves.
     int32_t SerialNumber() const { return run->serialNumber; }
     bool Started() const { return run->updateStarted; }
     bool HoldsImage() const { return run->imageData != nullptr; }
