@@ -124,12 +124,3 @@ std::string RecordingAnnotations::Value(HWND control, const char* property) cons
     auto found = values.find({control, DWORD(OBJID_CLIENT), DWORD(CHILDID_SELF), property});
     return found != values.end() ? found->second : "";
 }
-
-std::string RecordingAnnotations::Name(HWND control) const {
-    return Value(control, "name");
-}
-
-int RecordingAnnotations::LiveSetting(HWND control) const {
-    const std::string live = Value(control, "live");
-    return live.empty() ? 0 : std::stoi(live);
-}

@@ -20,10 +20,9 @@ public:
     RecordingAnnotations& operator=(const RecordingAnnotations&) = delete;
     ~RecordingAnnotations();
 
-    // What the control as a whole (OBJID_CLIENT, CHILDID_SELF) was annotated with: its name, and
-    // its live setting as a number (1 polite, 2 assertive; 0 none).
-    std::string Name(HWND control) const;
-    int LiveSetting(HWND control) const;
+    // What the control as a whole (OBJID_CLIENT, CHILDID_SELF) was annotated with: its "name", or
+    // its "live" setting as a number (1 polite, 2 assertive); "" for none.
+    std::string Value(HWND control, const char* property) const;
 
     // Called by the service.
     void Record(HWND control, DWORD object, DWORD child, const std::string& property,
@@ -31,8 +30,6 @@ public:
 
 private:
     class Service;
-
-    std::string Value(HWND control, const char* property) const;
 
     mutable std::mutex mutex;
     std::map<std::tuple<HWND, DWORD, DWORD, std::string>, std::string> values;

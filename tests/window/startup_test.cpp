@@ -40,9 +40,9 @@ TEST(UpdaterWindow, StartsWithTheWelcomeTextAnIdleBarAndItsSystemMenu) {
         EXPECT_EQ(SendMessageA(driver.LogControl(), WM_GETFONT, 0, 0), 0);
 
         // What a screen reader is told: the log and the bar by name, each welcome line as it came.
-        EXPECT_EQ(driver.AccessibleName(driver.LogControl()), "Message log");
-        EXPECT_EQ(driver.LiveSetting(driver.LogControl()), 1) << "polite";
-        EXPECT_EQ(driver.AccessibleName(GetDlgItem(driver.Window(), IDC_PROGRESS)),
+        EXPECT_EQ(driver.Annotation(driver.LogControl(), "name"), "Message log");
+        EXPECT_EQ(driver.Annotation(driver.LogControl(), "live"), "1") << "polite";
+        EXPECT_EQ(driver.Annotation(GetDlgItem(driver.Window(), IDC_PROGRESS), "name"),
                   "Update progress");
         EXPECT_TRUE(
             WaitUntil([&] { return driver.LogAnnouncements() == kWelcome.size(); }, kWindowWaitMs))

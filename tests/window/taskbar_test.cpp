@@ -133,12 +133,9 @@ struct TaskbarCase {
     const Lines& lastLines;
     int position;
     std::vector<int> barStates;
+    // Test names show the case's name, not its bytes.
+    friend void PrintTo(const TaskbarCase& c, std::ostream* out) { *out << c.name; }
 };
-
-// Test names show the case's name, not its bytes.
-void PrintTo(const TaskbarCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class TaskbarTest : public ::testing::TestWithParam<TaskbarCase> {};
 

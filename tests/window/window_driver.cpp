@@ -136,12 +136,6 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
     recording = nullptr;
 }
 
-bool WindowDriver::LogEndsWith(const Lines& end) const {
-    const Lines lines = LogLines();
-    return lines.size() >= end.size() &&
-           std::equal(end.begin(), end.end(), lines.end() - long(end.size()));
-}
-
 std::size_t WindowDriver::LogAnnouncements() const {
     std::lock_guard<std::mutex> lock(recordLock);
     return std::size_t(
@@ -157,8 +151,4 @@ void WindowDriver::Press(HWND box, int buttonId) {
     // Posted, as a click would be: the box's own loop handles it.
     PostMessageA(GetDlgItem(box, buttonId), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kWindowWaitMs));
-}
-
-void WindowDriver::Click(int controlId) {
-    PostMessageA(GetDlgItem(window, controlId), BM_CLICK, 0, 0);
 }

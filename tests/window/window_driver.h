@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,8 +44,10 @@ public:
     HWND Window() const { return window; }
     HWND LogControl() const { return FindWindowExA(window, nullptr, "Edit", nullptr); }
     Lines LogLines() const { return kavix_test::LogLines(LogControl()); }
-    bool LogEndsWith(const Lines& end) const;
-    // The log's last line is within the control's client area.
+    bool LogEndsWith(const Lines& end) const {
+        const Lines lines = LogLines();
+        return lines.size() >= end.size() && std::equal(end.rbegin(), end.rend(), lines.rbegin());
+    }
     bool LogEndInView() const { return LastLineInView(LogControl()); }
     int ProgressPos() const { return int(Send(GetDlgItem(window, IDC_PROGRESS), PBM_GETPOS)); }
     // The states asked of the progress bar, in order. Recorded as they were sent: Wine's bar
@@ -53,8 +56,9 @@ public:
     const std::vector<CreatedControl>& Created() const { return created; }
     // As a screen reader gets them: the names the window gave its controls, the log's live
     // setting, and the live-region changes of the log as a whole that a WinEvent hook has seen.
-    std::string AccessibleName(HWND control) const { return annotations.Name(control); }
-    int LiveSetting(HWND control) const { return annotations.LiveSetting(control); }
+    std::string Annotation(HWND control, const char* property) const {
+        return annotations.Value(control, property);
+    }
     std::size_t LogAnnouncements() const;
 
     Box WaitForBox(const char* caption) const {
@@ -62,7 +66,7 @@ public:
     }
     // Clicks a button of a box and waits for the box to go.
     void Press(HWND box, int buttonId);
-    void Click(int controlId);
+    void Click(int controlId) const { PostMessageA(GetDlgItem(window, controlId), BM_CLICK, 0, 0); }
 
 private:
     static LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam);
