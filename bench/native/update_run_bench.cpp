@@ -30,13 +30,13 @@
 namespace {
 
 using kavix_test::DeviceCall;
-using SimDevice = kavix_test::SimulatedKavix;
+using kavix_test::SimulatedKavix;
 
 constexpr int32_t kImagePages = flash_map::kImageSize / flash_map::kPageSize;
 const std::size_t kRunCalls = CompleteRunCalls(flash_map::kImageSize).size();
 
 // One click on Update in a freshly initialised window, up to the worker's end.
-double UpdaterRunSeconds(SimDevice& device) {
+double UpdaterRunSeconds(SimulatedKavix& device) {
     device.WriteFlash(DeviceFlash());
     FakeWindow window;
     UpdateRun run(window, std::make_unique<StdFirmwareFile>(),
@@ -55,7 +55,7 @@ double UpdaterRunSeconds(SimDevice& device) {
     return seconds;
 }
 
-BareRunTimes BareRunOnFreshFlash(SimDevice& device, const Bytes& image) {
+BareRunTimes BareRunOnFreshFlash(SimulatedKavix& device, const Bytes& image) {
     device.WriteFlash(DeviceFlash());
     BareRunTimes times = BareRun(image.data(), kImagePages);
     if (!times.succeeded) {
@@ -64,7 +64,7 @@ BareRunTimes BareRunOnFreshFlash(SimDevice& device, const Bytes& image) {
     return times;
 }
 
-std::vector<std::pair<std::string, long>> CallsOf(const SimDevice& device) {
+std::vector<std::pair<std::string, long>> CallsOf(const SimulatedKavix& device) {
     std::vector<std::pair<std::string, long>> calls;
     for (const DeviceCall& call : device.Calls()) {
         calls.emplace_back(call.function, call.index);
@@ -73,7 +73,7 @@ std::vector<std::pair<std::string, long>> CallsOf(const SimDevice& device) {
 }
 
 // The figure means something only while the bare loop makes exactly the update run's calls.
-bool SameCalls(SimDevice& device, const Bytes& image) {
+bool SameCalls(SimulatedKavix& device, const Bytes& image) {
     const std::filesystem::path trace = device.Folder() / "trace.txt";
     UpdaterRunSeconds(device);
     const auto updater = CallsOf(device);
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     resultsPath = std::filesystem::absolute(resultsPath).string();
 
     try {
-        SimDevice device;
+        SimulatedKavix device;
         const Bytes image = Pattern(flash_map::kImageSize, 11);
         device.WriteImage(image);
         if (!SameCalls(device, image)) {
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         // The trace would double the simulator's file work; the figure is about the updater.
-        SimDevice::SetFault("ORV_SIM_TRACE", "");
+        SimulatedKavix::SetFault("ORV_SIM_TRACE", "");
         UpdaterRunSeconds(device);
         BareRunOnFreshFlash(device, image);
 
