@@ -4,12 +4,12 @@
 set -euo pipefail
 . "$(dirname "$0")/report-stop.sh"
 
-# imagemagick takes run.sh's screenshots; python3-pefile reads the built files for the release checks.
+# python3-pefile reads the built files for the release checks.
 packages=(
   cmake ninja-build g++ make libgtest-dev googletest clang-format
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine64 xvfb x11-utils imagemagick python3 python3-pefile
+  wine wine64 xvfb x11-utils python3 python3-pefile
   osslsigncode openssl
 )
 
