@@ -13,7 +13,7 @@ class TaskbarRelay : public ProgressBar {
 public:
     explicit TaskbarRelay(TaskbarButton& button) : button(button) {}
 
-    // The window to tell and its bar, before the worker uses the relay.
+    // The window to tell and its bar, on the window's thread before the worker starts.
     void Attach(HWND window, HWND bar);
 
     // ProgressBar, on the worker.

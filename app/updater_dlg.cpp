@@ -119,6 +119,8 @@ bool CUpdaterDlg::StartWorker() {
     // A shutdown or log-off in the middle of programming ruins the device as surely as the close
     // button does; the worker also keeps the system from sleeping when idle.
     workerWindow = GetSafeHwnd();
+    // Before the worker exists: the window's thread reads what the relay holds.
+    taskbarRelay.Attach(workerWindow, ::GetDlgItem(workerWindow, IDC_PROGRESS));
     session.BlockShutdown(workerWindow);
     workerThread = CreateThread(nullptr, 0, &CUpdaterDlg::UpdateWorker, this, 0, nullptr);
     if (workerThread == nullptr) {
@@ -150,12 +152,7 @@ void CUpdaterDlg::ShowWarning(const char* text) {
 
 ProgressBar* CUpdaterDlg::FindProgressBar() {
     // Asked by the worker: the bar is reached through its handle, by messages.
-    HWND bar = ::GetDlgItem(workerWindow, IDC_PROGRESS);
-    if (bar == nullptr) {
-        return nullptr;
-    }
-    taskbarRelay.Attach(workerWindow, bar);
-    return &taskbarRelay;
+    return ::GetDlgItem(workerWindow, IDC_PROGRESS) != nullptr ? &taskbarRelay : nullptr;
 }
 
 void CUpdaterDlg::OnRunEnded(bool succeeded) {
