@@ -76,6 +76,13 @@ bool ReadCopy(SavedCopyStore& store, const std::string& name, const BlockPiece& 
                    uint32_t(stored[3]) << 24);
 }
 
+// Whether `name` is a whole copy that checks, without keeping its block; its checksum into
+// `checksum`.
+bool Checks(SavedCopyStore& store, const std::string& name, uint32_t& checksum) {
+    return ReadCopy(
+        store, name, [](std::size_t, const unsigned char*, std::size_t) {}, checksum);
+}
+
 // Compares a copy, a piece at a time, with the whole block read from the device.
 class Comparison {
 public:
@@ -245,9 +252,7 @@ bool Save(SavedCopyStore& store, const unsigned char* block, uint32_t* checksum)
     }
     const std::string name = FileName(SerialNumberOf(block), crc);
     uint32_t kept = 0;
-    if (ReadCopy(
-            store, name, [](std::size_t, const unsigned char*, std::size_t) {}, kept) &&
-        kept == crc) {
+    if (Checks(store, name, kept) && kept == crc) {
         return true;
     }
     const unsigned char stored[4] = {
@@ -263,10 +268,7 @@ void Remove(SavedCopyStore& store, uint32_t checksum) {
     for (const std::string& name : names) {
         bool temporary = false;
         uint32_t crc = 0;
-        if (IsCopyName(name, temporary) &&
-            ReadCopy(
-                store, name, [](std::size_t, const unsigned char*, std::size_t) {}, crc) &&
-            crc == checksum) {
+        if (IsCopyName(name, temporary) && Checks(store, name, crc) && crc == checksum) {
             store.Remove(name);
         }
     }
