@@ -21,8 +21,9 @@ BOOL CALLBACK DismissIfQuestion(HWND window, LPARAM) {
 
 }  // namespace
 
-int ShowQuestion(const char* text) {
-    return MessageBoxA(nullptr, text, kQuestionCaption, MB_YESNO | MB_ICONQUESTION);
+int ShowQuestion(const char* text, bool defaultNo) {
+    return MessageBoxA(nullptr, text, kQuestionCaption,
+                       MB_YESNO | MB_ICONQUESTION | (defaultNo ? MB_DEFBUTTON2 : 0));
 }
 
 void DismissOpenQuestions() {

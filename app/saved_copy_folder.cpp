@@ -161,9 +161,24 @@ bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
     return false;
 }
 
-void CSavedCopyFolder::Remove(const std::string& name) {
+bool CSavedCopyFolder::Rename(const std::string& from, const std::string& to) {
     const std::wstring folder = Folder(false);
-    if (!folder.empty()) {
-        DeleteFileW((folder + Widen(name)).c_str());
-    }
+    return !folder.empty() &&
+           MoveFileExW((folder + Widen(from)).c_str(), (folder + Widen(to)).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
+           FlushFolder(folder.substr(0, folder.size() - 1));
+}
+
+bool CSavedCopyFolder::Remove(const std::string& name) {
+    const std::wstring folder = Folder(false);
+    return folder.empty() || DeleteFileW((folder + Widen(name)).c_str()) ||
+           GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+std::string CSavedCopyFolder::Where() {
+    const std::wstring folder = Folder(false);
+    char text[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, folder.c_str(), int(folder.size()) - 1, text, sizeof text - 1,
+                        nullptr, nullptr);
+    return text;
 }

@@ -13,7 +13,9 @@ public:
     bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override;
     bool Names(std::vector<std::string>& names) override;
     bool Read(const std::string& name, const Consumer& consume) override;
-    void Remove(const std::string& name) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+    bool Remove(const std::string& name) override;
+    std::string Where() override;
 
 private:
     // The folder with a trailing backslash, created if `create`; empty if it cannot be found.

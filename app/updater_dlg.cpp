@@ -142,8 +142,9 @@ void CUpdaterDlg::AppendLine(const char* text) {
     log.Append(text);
 }
 
-int CUpdaterDlg::Ask(const char* text) {
-    return ShowQuestion(text);
+int CUpdaterDlg::Ask(const char* text, Question kind) {
+    // The label question may write one Kavix's data into another: Enter must not say Yes to it.
+    return ShowQuestion(text, kind == Question::label);
 }
 
 void CUpdaterDlg::ShowWarning(const char* text) {

@@ -43,7 +43,7 @@ protected:
 private:
     // UpdateRunWindow
     void AppendLine(const char* text) override;
-    int Ask(const char* text) override;
+    int Ask(const char* text, Question kind) override;
     void ShowWarning(const char* text) override;
     ProgressBar* FindProgressBar() override;
     void OnRunEnded(bool succeeded) override;

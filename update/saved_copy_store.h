@@ -1,6 +1,7 @@
 // Where the copies of devices' data blocks are kept, so that an update cut short by a power loss, a
 // pulled cable or a killed program can be finished by the next start. The Windows form keeps them
-// under the user's local application data; the tests keep them in a folder or in memory.
+// in one folder for the computer, under the program data folder; the tests keep them in a folder or
+// in memory.
 #ifndef ORVFLASH_UPDATE_SAVED_COPY_STORE_H
 #define ORVFLASH_UPDATE_SAVED_COPY_STORE_H
 
@@ -31,7 +32,13 @@ public:
     // Hands the whole file to `consume`; false if it cannot be read to its end or `consume`
     // stopped.
     virtual bool Read(const std::string& name, const Consumer& consume) = 0;
-    virtual void Remove(const std::string& name) = 0;
+    // Renames `from` to `to` durably, replacing any `to`: once it returns true the new name is on
+    // the disk even if the power fails.
+    virtual bool Rename(const std::string& from, const std::string& to) = 0;
+    // False if the file is still there afterwards.
+    virtual bool Remove(const std::string& name) = 0;
+    // The folder, as the user is told where a file is.
+    virtual std::string Where() = 0;
 };
 
 #endif

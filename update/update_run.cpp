@@ -172,6 +172,7 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
         // The cut took the serial number with it, and another Kavix could hold the same: only the
         // label on the device can tell. No keeps the device's own data, and the copy stays.
         const int answer = window.AskQuestion(
+            Question::label,
             "An update of the Kavix with serial number %d did not finish. Its data may be what the "
             "Kavix attached holds now, whose serial number reads %d. If the label on the Kavix "
             "attached says %d, click yes to write the saved data back. Otherwise click no to "
@@ -207,12 +208,14 @@ bool UpdateRun::ConfirmUpdate() {
     if (FirmwareVersionOf(savedData.get()) >= kImageFirmwareVersion) {
         LogLines({"Firmware is up to date."});
         // Only a Yes goes on: a box that could not be shown is no consent to erase.
-        if (window.AskQuestion("Firmware is up to date. Do you want to continue?") != kAnswerYes ||
+        if (window.AskQuestion(Question::upToDate,
+                               "Firmware is up to date. Do you want to continue?") != kAnswerYes ||
             abandoned) {
             return false;
         }
     }
-    if (window.AskQuestion("Attempting to update Kavix with serial number %d, if this is correct "
+    if (window.AskQuestion(Question::serialNumber,
+                           "Attempting to update Kavix with serial number %d, if this is correct "
                            "and you wish to continue, click yes",
                            serialNumber) != kAnswerYes) {
         return false;

@@ -13,6 +13,18 @@
 #include "saved_copy_store.h"
 #include "update_run_window.h"
 
+// How a run ended; an unattended run's exit code tells it.
+enum class RunOutcome {
+    none,        // no run has ended
+    finished,    // updated and read back, also where an interrupted update was finished
+    failed,      // the update failed after the Kavix was changed; the saved copy is kept
+    upToDate,    // nothing changed: the firmware is up to date and the update was declined
+    noDevice,    // nothing changed: no Kavix, not a Kavix, or its data could not be read
+    noImage,     // nothing changed: no usable Kavix_V5.dat
+    mustDecide,  // nothing changed: a question was declined or left unanswered, or a saved copy
+                 // cannot be read, told apart or saved
+};
+
 class UpdateRun {
 public:
     UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file,
@@ -42,6 +54,10 @@ public:
     void Abandon();
 
     bool IsUpdating() const { return updating.load(); }
+    // How the last run ended; set before the run's last log line.
+    RunOutcome Outcome() const { return outcome.load(); }
+    // The serial number of the Kavix the run is about, as the serial-number question names it.
+    int32_t SerialNumber() const { return serialNumber; }
 
 private:
     // Tests read the state a run leaves.
@@ -94,6 +110,7 @@ private:
 
     UpdateRunWindow& window;
     std::atomic<bool> abandoned{false};
+    std::atomic<RunOutcome> outcome{RunOutcome::none};
 };
 
 #endif

@@ -16,7 +16,7 @@ void UpdateRunWindow::AppendLog(const char* format, ...) {
     AppendLine(text);
 }
 
-int UpdateRunWindow::AskQuestion(const char* format, ...) {
+int UpdateRunWindow::AskQuestion(Question kind, const char* format, ...) {
     if (format == nullptr) {
         return 0;
     }
@@ -25,5 +25,5 @@ int UpdateRunWindow::AskQuestion(const char* format, ...) {
     va_start(args, format);
     FormatText(text, format, args);
     va_end(args);
-    return Ask(text);
+    return Ask(text, kind);
 }

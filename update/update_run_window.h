@@ -6,13 +6,23 @@
 
 #if defined(__GNUC__)
 #define ORV_PRINTF_METHOD __attribute__((format(printf, 2, 3)))
+#define ORV_PRINTF_METHOD_AFTER_ONE __attribute__((format(printf, 3, 4)))
 #else
 #define ORV_PRINTF_METHOD
+#define ORV_PRINTF_METHOD_AFTER_ONE
 #endif
 
 // Answers of AskQuestion, with the values of the Win32 message box.
 constexpr int kAnswerYes = 6;
 constexpr int kAnswerNo = 7;
+
+// What a question asks, so that a window without a person (an unattended run) can answer it, and
+// so that the label question, which may write one Kavix's data into another, defaults to No.
+enum class Question {
+    upToDate,      // the firmware is up to date: go on all the same?
+    serialNumber,  // is this the serial number of the Kavix to update?
+    label,         // does the label on the Kavix name the saved copy's serial number?
+};
 
 // The window's progress bar.
 class ProgressBar {
@@ -31,7 +41,7 @@ public:
     void AppendLog(const char* format, ...) ORV_PRINTF_METHOD;
     // Asks a printf-formatted Yes/No question: kAnswerYes or kAnswerNo, or 0 for a null format or a
     // box that could not be shown.
-    int AskQuestion(const char* format, ...) ORV_PRINTF_METHOD;
+    int AskQuestion(Question kind, const char* format, ...) ORV_PRINTF_METHOD_AFTER_ONE;
 
     // Shows a warning with an OK button, owned by the window.
     virtual void ShowWarning(const char* text) = 0;
@@ -46,7 +56,7 @@ protected:
 
     // The finished texts of AppendLog and AskQuestion.
     virtual void AppendLine(const char* text) = 0;
-    virtual int Ask(const char* text) = 0;
+    virtual int Ask(const char* text, Question kind) = 0;
 };
 
 #endif

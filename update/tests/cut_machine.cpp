@@ -183,13 +183,29 @@ public:
         }
         return true;
     }
-    void Remove(const std::string& name) override {
+    bool Rename(const std::string& from, const std::string& to) override {
+        bool cut = false;
+        // A file being renamed as the power goes is renamed or not.
+        const auto file = files.find(from);
+        if (!machine.Admit(cut) || file == files.end()) {
+            return false;
+        }
+        if (!cut || machine.random() % 2 == 0) {
+            Bytes moved = std::move(file->second);
+            files.erase(file);
+            files[to] = std::move(moved);
+        }
+        return !cut;
+    }
+    bool Remove(const std::string& name) override {
         bool cut = false;
         // A file being removed as the power goes is removed or not.
         if (machine.Admit(cut) && (!cut || machine.random() % 2 == 0)) {
             files.erase(name);
         }
+        return files.count(name) == 0;
     }
+    std::string Where() override { return "C:\\ProgramData\\orvflash"; }
 
 private:
     CutMachine& machine;

@@ -56,6 +56,7 @@ public:
 
     std::vector<std::string> Log() { return Copy(log); }
     std::vector<std::string> Questions() { return Copy(questions); }
+    std::vector<Question> QuestionKinds() { return Copy(kinds); }
     std::vector<std::string> Warnings() { return Copy(warnings); }
     std::vector<ProgressMove> Moves() { return Copy(moves); }
     std::vector<bool> RunEnds() { return Copy(runEnds); }
@@ -80,8 +81,9 @@ private:
             onLog(text);
         }
     }
-    int Ask(const char* text) override {
+    int Ask(const char* text, Question kind) override {
         Add(questions, std::string(text));
+        Add(kinds, kind);
         if (onQuestion) {
             onQuestion(text);
         }
@@ -109,6 +111,7 @@ private:
     std::vector<std::string> log, questions, warnings;
     std::vector<ProgressMove> moves;
     std::vector<bool> runEnds;
+    std::vector<Question> kinds;
     int position = 0;
     std::thread worker;
 };

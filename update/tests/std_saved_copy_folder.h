@@ -14,6 +14,8 @@ public:
     explicit StdSavedCopyFolder(std::filesystem::path folder) : folder(std::move(folder)) {}
 
     bool failWrite = false;
+    bool failRename = false;
+    bool failRemove = false;
 
     bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override {
         std::error_code error;
@@ -58,10 +60,19 @@ public:
         }
         return in.eof();
     }
-    void Remove(const std::string& name) override {
+    bool Rename(const std::string& from, const std::string& to) override {
         std::error_code error;
-        std::filesystem::remove(folder / name, error);
+        if (failRename) {
+            return false;
+        }
+        std::filesystem::rename(folder / from, folder / to, error);
+        return !error;
     }
+    bool Remove(const std::string& name) override {
+        std::error_code error;
+        return !failRemove && (std::filesystem::remove(folder / name, error) || !error);
+    }
+    std::string Where() override { return folder.string(); }
 
 private:
     std::filesystem::path folder;
