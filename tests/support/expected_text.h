@@ -44,6 +44,10 @@ inline const Lines kWriteError = {"", "Error writing to the Kavix, the update di
                                   "Do not unplug the Kavix. Close the program and try again.",
                                   kAdvice, ""};
 
+inline const Lines kEraseError = {"", "Error erasing the Kavix, the update did not complete.",
+                                  "Do not unplug the Kavix. Close the program and try again.",
+                                  kAdvice, ""};
+
 inline const char kUpToDateQuestion[] = "Firmware is up to date. Do you want to continue?";
 inline const char kCloseWarning[] =
     "WARNING: You should not close the application while the firmware is updating. Doing so may "

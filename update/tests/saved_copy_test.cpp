@@ -134,7 +134,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         SCOPED_TRACE(c.name);
         device.WriteFlash(c.flash);
         device.WriteImage(image);
-        ASSERT_TRUE(saved_copies::Save(*copies, copy.data()));
+        ASSERT_TRUE(saved_copies::SaveMarked(*copies, copy.data()));
         std::filesystem::copy_file(device.Folder() / "copies" / CopyName(copy),
                                    device.Folder() / "copies" / "Kavix-1 - Copy.copy");
         FakeWindow second;
@@ -159,8 +159,8 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
               erasedFlash.begin() + layout::kMiB, 0xFF);
     device.WriteFlash(erasedFlash);
     device.WriteImage(Pattern(256, 31));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
-    ASSERT_TRUE(saved_copies::Save(*copies, other.data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, other.data()));
     Click();
     EXPECT_EQ(window.Log(),
               (Lines{kIdentifying,
@@ -180,8 +180,8 @@ TEST_F(UpdateRunTest, LabelDecidesBetweenCopiesOfSeveralKavix) {
     const Bytes image = Pattern(256, 31);
     for (const int answers : {1, 2}) {
         SCOPED_TRACE(answers);
-        ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(1, 4)).data()));
-        ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(2, 4)).data()));
+        ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(DeviceFlash(1, 4)).data()));
+        ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(DeviceFlash(2, 4)).data()));
         device.WriteFlash(erasedFlash);
         device.WriteImage(image);
         FakeWindow second;
@@ -209,9 +209,9 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     const Bytes own = DeviceFlash();
     const Bytes image = Pattern(256, 32);
     const Bytes foreign = BlockOf(DeviceFlash(555, 4));
-    ASSERT_TRUE(saved_copies::Save(*copies, foreign.data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, foreign.data()));
     const std::filesystem::path torn = device.Folder() / "copies" / CopyName(BlockOf(own));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
     std::filesystem::rename(torn, torn.string() + ".tmp");
     device.WriteImage(image);
@@ -221,7 +221,7 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     // The foreign copy is neither used nor removed.
     EXPECT_EQ(copies->Names(), std::vector<std::string>{CopyName(foreign)});
 
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
     device.WriteFlash(own);
     FakeWindow second;
