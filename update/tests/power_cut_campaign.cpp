@@ -108,7 +108,8 @@ void Trial(unsigned long seed, Tally& tally) {
     // Copies of other devices, left by their own unfinished updates.
     if (random() % 4 == 0) {
         const Kavix other = MakeKavix(random, own.serial ^ 0x5A5A);
-        ASSERT_TRUE(saved_copies::SaveMarked(*machine.Disk(), other.flash.data() + layout::kDataBlock));
+        ASSERT_TRUE(
+            saved_copies::SaveMarked(*machine.Disk(), other.flash.data() + layout::kDataBlock));
     }
     const long runOperations = 2 + 8 + 1 + 1 + layout::ImagePages(image.size()) + 1556 + 15 + 3;
     // What the device holds as its own: what it came with, or what a complete run left.

@@ -57,9 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
     , ProgrammingFaultTest,
     ::testing::Values(ProgrammingFault{"ORV_SIM_WRITE_FAIL_PAGE", "2100", 10, 2100},
                       ProgrammingFault{"ORV_SIM_ERASE_FAIL", "1", 3, -1, kEraseError, 0},
+                      // An erase that says it erased everything: the old firmware beyond a short
+                      // image, or the tail of the data block, that no page write covers.
+                      ProgrammingFault{"ORV_SIM_ERASE_SKIPS_SECTOR", "3", 10, -1},
+                      ProgrammingFault{"ORV_SIM_ERASE_SKIPS_SECTOR", "15", 10, -1},
                       // Open, type, 8 reads, erase and 200 writes succeed; then it is gone.
                       ProgrammingFault{"ORV_SIM_UNPLUG_AFTER", "211", 100, -1}),
-    [](const auto& info) { return std::string(info.param.variable + 8); });
+    [](const auto& info) { return std::string(info.param.variable + 8) + "_" + info.param.value; });
 
 // The window closes at the first question: whether to go on with up-to-date firmware (version 5),
 // or the serial number's.
