@@ -47,13 +47,21 @@ void UpdateRun::LogReadError() {
 }
 
 // Nothing is done while a copy that may hold a device's only data cannot be checked.
+// The file may be a Kavix's only data: the user moves it aside, and support can still read it.
 void UpdateRun::LogCopyUnreadable(const std::string& name) {
+    const std::string folder = savedCopies->Where();
     if (name.empty()) {
-        window.AppendLog("The saved copies of device data cannot be listed, unable to continue.");
-    } else {
-        window.AppendLog("The saved copy %s cannot be read, unable to continue.", name.c_str());
+        window.AppendLog(
+            "The saved copies of device data in %s cannot be listed, unable to "
+            "continue.",
+            folder.c_str());
+        LogLines({"Nothing was changed. Close the program and try again.", kAdvice, ""});
+        return;
     }
-    LogLines({"Nothing was changed. Close the program and try again.", kAdvice, ""});
+    window.AppendLog("The saved copy %s in %s cannot be read, unable to continue.", name.c_str(),
+                     folder.c_str());
+    LogLines({"Nothing was changed. Move that file to another folder and keep it, then try again.",
+              kAdvice, ""});
 }
 
 void UpdateRun::Stop(RunOutcome why) {

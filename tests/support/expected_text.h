@@ -72,9 +72,10 @@ inline std::string LabelQuestion(int32_t copySerial, int32_t readSerial) {
            "data it holds.";
 }
 
-inline Lines CopyUnreadable(const std::string& name) {
-    return {"The saved copy " + name + " cannot be read, unable to continue.",
-            "Nothing was changed. Close the program and try again.", kAdvice, ""};
+inline Lines CopyUnreadable(const std::string& name, const std::string& folder) {
+    return {"The saved copy " + name + " in " + folder + " cannot be read, unable to continue.",
+            "Nothing was changed. Move that file to another folder and keep it, then try again.",
+            kAdvice, ""};
 }
 
 inline const Lines kOtherKavix = {

@@ -254,7 +254,8 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     device.WriteFlash(own);
     FakeWindow second;
     ClickInNewStart(second);
-    EXPECT_EQ(second.Log(), Concat({kIdentifying}, CopyUnreadable(torn.filename().string())));
+    EXPECT_EQ(second.Log(),
+              Concat({kIdentifying}, CopyUnreadable(torn.filename().string(), copies->Where())));
     EXPECT_EQ(second.workerStarts, 0);
     EXPECT_EQ(device.Flash(), own);
 }
