@@ -115,8 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"EraseCutInTheDataBlock", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_AT_SECTOR", "10"}}, 1},
         // Every sector partly erased, the serial too.
         {"EraseCutAllAtOnce", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_ALL", "1"}}, 1},
-        // Open, type, 8 reads, the first read again, erase and 700 image pages reach the device.
-        {"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "712"}}, 1},
+        // Open, type, 8 reads, 8 again, erase and 700 image pages reach the device.
+        {"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "719"}}, 1},
         // Closed as the bar first moves, early in the image.
         {"ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}, 1},
         {"SecondStartWhileProgramming", Cut::secondStart, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}}),
