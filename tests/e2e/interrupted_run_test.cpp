@@ -73,7 +73,10 @@ void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<s
         const Box question = app.WaitForBox("Question");
         if (question.text == SerialQuestion(serial)) {
             ++serialAsked;
+            EXPECT_EQ(question.defaultButton, IDYES);
         } else {
+            // Enter never writes a saved copy into a device.
+            EXPECT_EQ(question.defaultButton, IDNO);
             ++othersAsked;
             // The label question, naming the copy's serial number first.
             const std::string opening = LabelQuestion(serial, 0).substr(0, 60);
