@@ -16,9 +16,9 @@
 
 namespace {
 
-// What the folder is made with. Wine keeps no security descriptor on its files (it turns them into
-// Unix modes and makes one up from those when asked) and enforces none, so the descriptor is
-// checked as the program hands it over; no second account can be shown being refused.
+// Wine keeps no security descriptor on its files (it turns one into a Unix mode and makes one up
+// from that when asked) and enforces none, so the descriptor is checked as the program hands it
+// over; no second account can be shown being refused.
 TEST(ComputerFolderAccess, IsProtectedAndLetsEveryAccountChangeTheCopies) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
@@ -39,9 +39,10 @@ TEST(ComputerFolderAccess, IsProtectedAndLetsEveryAccountChangeTheCopies) {
     for (WORD i = 0; i < dacl->AceCount; ++i) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
         ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
-        EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
-        EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) << i;
-        EXPECT_EQ(ace->Mask, std::get<1>(expected[i])) << i;
+        EXPECT_EQ(std::make_tuple(ace->Header.AceType, ace->Header.AceFlags, ace->Mask),
+                  std::make_tuple(BYTE(ACCESS_ALLOWED_ACE_TYPE),
+                                  BYTE(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE),
+                                  std::get<1>(expected[i])));
         EXPECT_TRUE(IsWellKnownSid(&ace->SidStart, std::get<0>(expected[i]))) << i;
     }
     LocalFree(descriptor);
@@ -57,40 +58,34 @@ Files Contents(const std::filesystem::path& folder) {
     return files;
 }
 
-class LegacyCopiesTest : public ::testing::Test {
-protected:
-    void Put(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes) {
-        ASSERT_TRUE(WriteBytes((folder / name).string(), bytes));
+void Put(const std::filesystem::path& folder, const Files& files) {
+    for (const auto& file : files) {
+        ASSERT_TRUE(WriteBytes((folder / file.first).string(), file.second));
     }
-    ScratchFolder legacyFolder{"legacy"};
-    ScratchFolder computerFolder{"computer"};
-    StdSavedCopyFolder legacy{legacyFolder.Path()};
-    StdSavedCopyFolder computer{computerFolder.Path()};
-    const Bytes a = Pattern(600, 1), b = Pattern(600, 2), c = Pattern(600, 3);
-};
-
-TEST_F(LegacyCopiesTest, CopiesMoveAndNothingIsOverwrittenOrLost) {
-    Put(legacyFolder.Path(), "Kavix-1-0000000a.copy", a);
-    Put(legacyFolder.Path(), "Kavix-2-0000000b.copy", b);  // the computer's holds it already
-    Put(computerFolder.Path(), "Kavix-2-0000000b.copy", b);
-    Put(legacyFolder.Path(), "Kavix-3-0000000c.copy", c);  // the computer's holds another
-    Put(computerFolder.Path(), "Kavix-3-0000000c.copy", a);
-    Put(legacyFolder.Path(), "Kavix-4-0000000d.copy.tmp", c);  // no erase followed it
-    Put(legacyFolder.Path(), "notes.txt", c);
-    MoveLegacyCopies(legacy, computer);
-    EXPECT_EQ(
-        Contents(legacyFolder.Path()),
-        (Files{{"Kavix-3-0000000c.copy", c}, {"Kavix-4-0000000d.copy.tmp", c}, {"notes.txt", c}}));
-    EXPECT_EQ(Contents(computerFolder.Path()), (Files{{"Kavix-1-0000000a.copy", a},
-                                                      {"Kavix-2-0000000b.copy", b},
-                                                      {"Kavix-3-0000000c.copy", a}}));
 }
 
-TEST_F(LegacyCopiesTest, ACopyThatCannotBeWrittenStaysWhereItIs) {
-    Put(legacyFolder.Path(), "Kavix-1-0000000a.copy", a);
-    computer.failWrite = true;
-    MoveLegacyCopies(legacy, computer);
-    EXPECT_EQ(Contents(legacyFolder.Path()), (Files{{"Kavix-1-0000000a.copy", a}}));
+TEST(LegacyCopies, MoveWithoutOverwritingOrLosingOne) {
+    const Bytes a = Pattern(600, 1), b = Pattern(600, 2), c = Pattern(600, 3);
+    for (const bool writeFails : {false, true}) {
+        ScratchFolder legacyFolder("legacy"), computerFolder("computer");
+        Put(legacyFolder.Path(), {{"Kavix-1-a.copy", a},
+                                  {"Kavix-2-b.copy", b},      // the computer's holds it already
+                                  {"Kavix-3-c.copy", c},      // the computer's holds another
+                                  {"Kavix-4-d.copy.tmp", c},  // no erase followed it
+                                  {"notes.txt", c}});
+        Put(computerFolder.Path(), {{"Kavix-2-b.copy", b}, {"Kavix-3-c.copy", a}});
+        StdSavedCopyFolder legacy(legacyFolder.Path()), computer(computerFolder.Path());
+        computer.failWrite = writeFails;
+        MoveLegacyCopies(legacy, computer);
+        Files left = {{"Kavix-3-c.copy", c}, {"Kavix-4-d.copy.tmp", c}, {"notes.txt", c}};
+        Files moved = {{"Kavix-2-b.copy", b}, {"Kavix-3-c.copy", a}};
+        (writeFails ? left : moved).insert({"Kavix-1-a.copy", a});
+        if (writeFails) {
+            moved.insert({"Kavix-1-a.copy.tmp", a});  // what the store's failed write leaves
+        }
+        EXPECT_EQ(Contents(legacyFolder.Path()), left) << writeFails;
+        EXPECT_EQ(Contents(computerFolder.Path()), moved) << writeFails;
+    }
 }
 
 }  // namespace
