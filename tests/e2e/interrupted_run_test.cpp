@@ -143,5 +143,24 @@ TEST(InterruptedRunOtherKavix, KeepsItsOwnDataAndTheCopyWaitsForItsDevice) {
     EXPECT_TRUE(Orvflash::SavedCopies().empty());
 }
 
+// A copy that an earlier version kept in the account's own folder is moved into the computer's
+// folder by the next start, which finishes the update with it.
+TEST(InterruptedRunEarlierVersion, CopyInTheAccountsFolderFinishesTheUpdate) {
+    Orvflash app(Scenario{{{"ORV_SIM_EXIT_AT_PAGE", "2900"}}});
+    Interrupt(app, Cut::powerLoss);
+    const std::filesystem::path copy = Orvflash::SavedCopies().at(0);
+    std::filesystem::create_directories(Orvflash::LegacyCopyFolder());
+    std::filesystem::rename(copy, Orvflash::LegacyCopyFolder() / copy.filename());
+    // The computer's folder as someone else made it, without the program's rules.
+    std::filesystem::remove_all(Orvflash::CopyFolder());
+    std::filesystem::create_directory(Orvflash::CopyFolder());
+
+    app.StartAgain();
+    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kRecovered, kUpdating});
+    ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
+    EXPECT_TRUE(Orvflash::SavedCopies().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(Orvflash::LegacyCopyFolder()));
+}
+
 }  // namespace
 }  // namespace e2e

@@ -33,6 +33,17 @@ std::string AnsiPath(const fs::path& path) {
     return narrow;
 }
 
+fs::path KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    if (FAILED(SHGetKnownFolderPath(id, 0, nullptr, &path))) {
+        CoTaskMemFree(path);
+        throw DriverError("no known folder for the saved copies");
+    }
+    const fs::path folder(path);
+    CoTaskMemFree(path);
+    return folder;
+}
+
 }  // namespace
 
 bool Has(const Lines& lines, const std::string& line) {
@@ -64,10 +75,10 @@ Orvflash::Orvflash(const Scenario& scenario)
         flashPath = AnsiPath(folder) + "\\kavix_flash.bin";
         WriteBytes(flashPath, initialFlash);
     }
-    // A copy left by an earlier scenario would be taken for this device's.
-    for (const fs::path& copy : SavedCopies()) {
-        fs::remove(copy);
-    }
+    // A copy left by an earlier scenario would be taken for this device's; and each run makes the
+    // computer's folder anew, with its rules.
+    fs::remove_all(CopyFolder());
+    fs::remove_all(LegacyCopyFolder());
     fs::copy_file(programPath, folder / "orvflash.exe");
     fs::copy_file(libraryPath, folder / "orv_api.dll");
     if (scenario.image && !WriteBytes(ImagePath(), image)) {
@@ -249,18 +260,23 @@ DWORD Orvflash::ExitCode() const {
 }
 
 std::vector<fs::path> Orvflash::SavedCopies() {
-    PWSTR localAppData = nullptr;
-    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &localAppData);
-    const fs::path folder = fs::path(localAppData ? localAppData : L"") / "orvflash";
-    CoTaskMemFree(localAppData);
     std::vector<fs::path> copies;
     std::error_code none;  // no folder: no copies
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, none)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(CopyFolder(), none)) {
         if (entry.is_regular_file()) {
             copies.push_back(entry.path());
         }
     }
     return copies;
+}
+
+// The driver runs in the program's Wine prefix, so the system names the same folders for both.
+fs::path Orvflash::CopyFolder() {
+    return KnownFolder(FOLDERID_ProgramData) / "orvflash";
+}
+
+fs::path Orvflash::LegacyCopyFolder() {
+    return KnownFolder(FOLDERID_LocalAppData) / "orvflash";
 }
 
 std::string Orvflash::ImagePath() const {

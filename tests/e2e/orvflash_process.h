@@ -88,8 +88,11 @@ public:
     }
     DWORD ExitCode() const;
 
-    // The saved copies of device data; each scenario starts with none.
+    // The saved copies of device data, in the computer's folder; each scenario starts with none,
+    // and with neither that folder nor the account's folder of earlier versions.
     static std::vector<std::filesystem::path> SavedCopies();
+    static std::filesystem::path CopyFolder();        // %ProgramData%\orvflash
+    static std::filesystem::path LegacyCopyFolder();  // %LOCALAPPDATA%\orvflash
 
     std::string ImagePath() const;
     Bytes Flash() const { return ReadBytes(flashPath); }
