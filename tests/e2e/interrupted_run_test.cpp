@@ -162,5 +162,24 @@ TEST(InterruptedRunEarlierVersion, CopyInTheAccountsFolderFinishesTheUpdate) {
     EXPECT_TRUE(std::filesystem::is_empty(Orvflash::LegacyCopyFolder()));
 }
 
+// A run killed after saving its copy and before its erase leaves a copy that is never written back:
+// the Kavix, which has since erased a sector of its own data, keeps what it holds now.
+TEST(InterruptedRunBeforeTheErase, ItsCopyIsNeverWrittenBack) {
+    // The eight reads that know the device again before the erase take long enough to kill it in.
+    Orvflash app(Scenario{{{"ORV_SIM_READ_DELAY_MS", "400"}}});
+    ConfirmUpdate(app);
+    const std::vector<std::filesystem::path> saved = Orvflash::SavedCopies();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].extension(), ".saved") << "not marked before the erase";
+    ExpectFlash(app.Flash(), app.InitialFlash());
+
+    Bytes changed = app.InitialFlash();
+    std::fill_n(changed.begin() + layout::kDataBlock + 2 * layout::kSector, layout::kSector, 0xFF);
+    app.StartAgain(changed);
+    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kUpdating});
+    ExpectFlash(app.Flash(), FlashAfterRun(changed, app.Image()));
+    EXPECT_TRUE(Orvflash::SavedCopies().empty());
+}
+
 }  // namespace
 }  // namespace e2e
