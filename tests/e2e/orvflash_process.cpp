@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,7 @@ void Orvflash::Configure(const std::string& program, const std::string& library)
     libraryPath = library;
 }
 
-Orvflash::Orvflash(const Scenario& scenario)
+Orvflash::Orvflash(const Scenario& scenario, bool startWindow)
     : kavix(scenario.flash, scenario.trace),
       initialFlash(scenario.flash),
       image(scenario.image.value_or(Bytes())),
@@ -76,7 +77,11 @@ Orvflash::Orvflash(const Scenario& scenario)
     for (const auto& fault : faults) {
         kavix_test::SimulatedKavix::SetFault(fault.first.c_str(), fault.second);
     }
-    Start();
+    if (startWindow) {
+        Start();
+    } else {
+        MakeJob();
+    }
 }
 
 void Orvflash::StartAgain(const std::optional<Bytes>& attached) {
@@ -91,9 +96,12 @@ void Orvflash::StartAgain(const std::optional<Bytes>& attached) {
 }
 
 // Started by the long names, as a user starts it, inside the job, so that closing the job ends it.
-HANDLE Orvflash::StartInJob() const {
+HANDLE Orvflash::StartInJob(const std::wstring& arguments) const {
     const fs::path program = folder / "orvflash.exe";
     std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -112,16 +120,20 @@ HANDLE Orvflash::StartInJob() const {
     return info.hProcess;
 }
 
-void Orvflash::Start() {
+void Orvflash::MakeJob() {
     // Closing the job ends the program, so no failure of the driver can leave it running.
     job = CreateJobObjectA(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job == nullptr ||
+        !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        throw DriverError("could not make a job object");
+    }
+}
+
+void Orvflash::Start() {
     try {
-        if (job == nullptr || !SetInformationJobObject(job, JobObjectExtendedLimitInformation,
-                                                       &limits, sizeof limits)) {
-            throw DriverError("could not make a job object");
-        }
+        MakeJob();
         process = StartInJob();
         processId = GetProcessId(process);
         WaitUntil(
@@ -153,6 +165,39 @@ DWORD Orvflash::StartSecond(DWORD timeoutMs) const {
     }
     CloseHandle(second);
     return code;
+}
+
+Unattended Orvflash::RunUnattended(const std::wstring& arguments, DWORD timeoutMs) const {
+    HANDLE run = StartInJob(arguments);
+    struct Watch {
+        DWORD processId;
+        std::set<HWND> seen;
+    } watch{GetProcessId(run), {}};
+    const auto look = [](HWND window, LPARAM context) -> BOOL {
+        Watch& watch = *reinterpret_cast<Watch*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == watch.processId) {
+            watch.seen.insert(window);
+        }
+        return TRUE;
+    };
+    Unattended result;
+    const bool ended = WaitUntil(
+        [&] {
+            EnumWindows(look, LPARAM(&watch));
+            return WaitForSingleObject(run, 0) == WAIT_OBJECT_0;
+        },
+        timeoutMs, 1);
+    if (ended) {
+        GetExitCodeProcess(run, &result.exitCode);
+    } else {
+        TerminateProcess(run, 1);
+        WaitForSingleObject(run, 5000);
+    }
+    CloseHandle(run);
+    result.windows = int(watch.seen.size());
+    return result;
 }
 
 void Orvflash::Stop() {
@@ -261,6 +306,14 @@ std::vector<fs::path> Orvflash::SavedCopies() {
         }
     }
     return copies;
+}
+
+fs::path Orvflash::ComputerLog() {
+    PWSTR programData = nullptr;
+    SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &programData);
+    const fs::path log = fs::path(programData ? programData : L"") / "orvflash" / "orvflash.log";
+    CoTaskMemFree(programData);
+    return log;
 }
 
 std::string Orvflash::ImagePath() const {
