@@ -13,6 +13,10 @@ constexpr DWORD kPollMs = 50;
 const char kOtherSession[] =
     "The firmware updater is already running in another user's session on this computer. Only "
     "one update can run at a time. Try again when it has finished.";
+// An unattended run has no window to bring forward, and one in another session cannot be seen.
+const char kNoWindow[] =
+    "The firmware updater is already running on this computer, in another user's session or "
+    "without a window. Only one update can run at a time. Try again when it has finished.";
 const char kClaimUnknown[] =
     "The firmware updater cannot tell whether another update is running on this computer. Only "
     "one update can run at a time. Try again when it has finished, or restart the computer.";
@@ -78,6 +82,6 @@ bool OnlyInstance::Claim(bool quiet) {
         }
         Sleep(kPollMs);
     }
-    MessageBoxA(nullptr, kOtherSession, "Warning", MB_OK | MB_SETFOREGROUND);
+    MessageBoxA(nullptr, kNoWindow, "Warning", MB_OK | MB_SETFOREGROUND);
     return false;
 }
