@@ -227,7 +227,7 @@ def program_messages(source_dir):
     text = Path(source_dir, "update", "update_run.cpp").read_text()
     messages = re.findall(r'LogLines\(\{(?:"",\s*)?"([^"]+)"', text)
     messages += [re.sub(r"\s+", " ", m).split(",")[0]
-                 for m in re.findall(r'AskQuestion\(\s*"([^"]+)"', text)]
+                 for m in re.findall(r'AskQuestion\(\s*(?:Question::\w+,\s*)?"([^"]+)"', text)]
     return messages
 
 
@@ -251,6 +251,8 @@ def check_readme(args, folder):
         "Kavix_V5.dat", "STAND-IN", "simulates", "maker", VERSION,
         {64: "win64", 32: "win32"}[args.bits], "SmartScreen", "Unknown publisher", ".sha256",
         "Get-FileHash", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt", "RELEASE-NOTES.txt",
+        "orvflash.exe /s", "/log=", "/serial=", "/force", "orvflash.log", "Intune",
+        "Configuration Manager",
     ] + program_messages(args.source))
 
 
