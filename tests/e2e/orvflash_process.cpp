@@ -14,8 +14,6 @@ namespace e2e {
 
 namespace {
 
-const char kWindowCaption[] = "Quorlan ORV Firmware Updater";
-
 fs::path programPath;
 fs::path libraryPath;
 
@@ -138,12 +136,12 @@ void Orvflash::Start() {
         processId = GetProcessId(process);
         WaitUntil(
             [&] {
-                window = FindBox(processId, kWindowCaption);
+                window = FindBox(processId, kUpdaterCaption);
                 return window != nullptr || !Running();
             },
             30000);
         if (window == nullptr) {
-            throw DriverError(std::string("no window \"") + kWindowCaption + "\" (process " +
+            throw DriverError(std::string("no window \"") + kUpdaterCaption + "\" (process " +
                               (Running() ? "running" : "ended with " + std::to_string(ExitCode())) +
                               ")");
         }
