@@ -94,7 +94,7 @@ void Orvflash::StartAgain(const std::optional<Bytes>& attached) {
 }
 
 // Started by the long names, as a user starts it, inside the job, so that closing the job ends it.
-HANDLE Orvflash::StartInJob(const std::wstring& arguments) const {
+HANDLE Orvflash::StartInJob(const std::wstring& arguments, HANDLE output) const {
     const fs::path program = folder / "orvflash.exe";
     std::wstring commandLine = L"\"" + program.wstring() + L"\"";
     if (!arguments.empty()) {
@@ -102,9 +102,13 @@ HANDLE Orvflash::StartInJob(const std::wstring& arguments) const {
     }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (output != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+    }
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, folder.c_str(), &startup, &info)) {
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr,
+                        CREATE_SUSPENDED, nullptr, folder.c_str(), &startup, &info)) {
         throw DriverError("could not start orvflash.exe, error " + std::to_string(GetLastError()));
     }
     if (!AssignProcessToJobObject(job, info.hProcess)) {
@@ -166,7 +170,21 @@ DWORD Orvflash::StartSecond(DWORD timeoutMs) const {
 }
 
 Unattended Orvflash::RunUnattended(const std::wstring& arguments, DWORD timeoutMs) const {
-    HANDLE run = StartInJob(arguments);
+    // To a file: a pipe may be held open by Wine after the program ends.
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE output = CreateFileW((folder / "output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) {
+        throw DriverError("could not make output.txt");
+    }
+    HANDLE run = nullptr;
+    try {
+        run = StartInJob(arguments, output);
+    } catch (...) {
+        CloseHandle(output);
+        throw;
+    }
+    CloseHandle(output);
     struct Watch {
         DWORD processId;
         std::set<HWND> seen;

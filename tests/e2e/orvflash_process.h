@@ -65,7 +65,7 @@ public:
     // exit code, or STILL_ACTIVE if it still ran after `timeoutMs` (it is ended then).
     DWORD StartSecond(DWORD timeoutMs) const;
     // Starts orvflash.exe with `arguments` from its folder, beside any running one, and waits for
-    // its end, watching for any window it makes.
+    // its end, watching for any window it makes. Its standard output goes to output.txt there.
     Unattended RunUnattended(const std::wstring& arguments, DWORD timeoutMs = kRunTimeoutMs) const;
 
     HWND Window() const { return window; }
@@ -114,7 +114,8 @@ public:
 private:
     void MakeJob();
     void Start();
-    HANDLE StartInJob(const std::wstring& arguments = L"") const;
+    // With `output`, an inheritable handle, as its standard output and error.
+    HANDLE StartInJob(const std::wstring& arguments = L"", HANDLE output = nullptr) const;
     void Stop();
 
     const kavix_test::SimulatedKavix kavix;

@@ -103,6 +103,9 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     // The computer's log has the same lines.
     const Lines computerLog = LinesOf(ReadText(Orvflash::ComputerLog()));
     EXPECT_TRUE(HoldsInOrder(computerLog, LinesOf(log)));
+    // The usage, for a wrong command line or one that asks for it, to whoever started the program.
+    const bool usage = row.exitCode == 64 || row.arguments.find(L"/?") != std::wstring::npos;
+    EXPECT_EQ(ReadText(app.Folder() / "output.txt").find(kUsage) != std::string::npos, usage);
 
     if (row.before == Before::windowProgramming) {
         // The window's run goes on undisturbed, its lines in the computer's log too.
@@ -112,7 +115,7 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
         const std::string finished =
             "[" + std::to_string(app.ProcessId()) + "] " + std::string(kFinishedUpdating);
         EXPECT_NE(ReadText(Orvflash::ComputerLog()).find(finished + "\r\n"), std::string::npos);
-    } else if (row.exitCode == 0) {
+    } else if (Has(texts, kFinishedUpdating)) {
         ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
         EXPECT_TRUE(Orvflash::SavedCopies().empty()) << "the copy is removed after success";
     } else if (row.exitCode == 1) {
@@ -178,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
          {"Answer: None (only a person reading the label on the Kavix can answer)"},
          {{{"ORV_SIM_EXIT_AT_PAGE", "0"}}},
          Before::cutInWindow},
-        {"UnknownSwitch", L"/s /bogus", 64, {"Unknown switch: \"/bogus\"", kUsage}}}),
+        {"UnknownSwitch", L"/s /bogus", 64, {"Unknown switch: \"/bogus\"", kUsage}},
+        {"UsageWithoutABox", L"/s /?", 0, {}}}),
     ::testing::PrintToStringParamName());
 
 }  // namespace
