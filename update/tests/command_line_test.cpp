@@ -13,32 +13,16 @@ struct Row {
     friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
 
-CommandLine Silent(std::optional<int32_t> serial = std::nullopt, bool force = false,
-                   std::wstring log = L"") {
-    CommandLine command;
-    command.silent = true;
-    command.serial = serial;
-    command.force = force;
-    command.logFile = log;
-    return command;
+// In the order of the fields: silent, force, help, serial, log file, problem.
+CommandLine Silent(std::optional<int32_t> serial = {}, bool force = false, std::wstring log = L"") {
+    return {true, force, false, serial, log, ""};
 }
-
-CommandLine Help() {
-    CommandLine command;
-    command.help = true;
-    return command;
-}
-
+const CommandLine kHelp = {false, false, true, {}, L"", ""};
 CommandLine Log(std::wstring log) {
-    CommandLine command;
-    command.logFile = log;
-    return command;
+    return {false, false, false, {}, log, ""};
 }
-
 CommandLine Wrong(const char* problem) {
-    CommandLine command;
-    command.problem = problem;
-    return command;
+    return {false, false, false, {}, L"", problem};
 }
 
 class CommandLineTest : public ::testing::TestWithParam<Row> {};
@@ -85,8 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"LogWithEquals", {L"/log=a=b.log"}, Log(L"a=b.log")},
         {"LogEmpty", {L"/log="}, Wrong("No file named: \"/log=\"")},
         {"LogTwice", {L"/log=a", L"/log=b"}, Wrong("Given twice: \"/log=b\"")},
-        {"HelpQuestionMark", {L"/?"}, Help()},
-        {"HelpWord", {L"-HELP"}, Help()},
+        {"HelpQuestionMark", {L"/?"}, kHelp},
+        {"HelpWord", {L"-HELP"}, kHelp},
         {"Unknown", {L"/x"}, Wrong("Unknown switch: \"/x\"")},
         {"UnknownNamedOutsideAnsi", {L"/\u0416"}, Wrong("Unknown switch: \"/?\"")},
         {"UnknownAfterHelp", {L"/?", L"/quiet"}, Wrong("Unknown switch: \"/quiet\"")},
