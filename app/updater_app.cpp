@@ -39,6 +39,11 @@ void LogLine(RunLog& log, const std::string& line) {
 
 BOOL CUpdaterApp::InitInstance() {
     const CommandLine command = ParseCommandLine(ProgramArguments());
+    if (command.silent) {
+        // Nobody could answer the system's own boxes (a drive without a disk, a crash): the run
+        // must end by itself with its exit code.
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    }
     RunLog log;
     const std::wstring folder = ComputerFolder(true);
     if (!folder.empty()) {

@@ -32,6 +32,22 @@ std::string AnsiPath(const fs::path& path) {
     return narrow;
 }
 
+// The top-level windows seen of one process.
+struct Watch {
+    DWORD processId;
+    std::set<HWND> seen;
+};
+
+BOOL CALLBACK NoteWindowOf(HWND window, LPARAM context) {
+    Watch& watch = *reinterpret_cast<Watch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == watch.processId) {
+        watch.seen.insert(window);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 bool Has(const Lines& lines, const std::string& line) {
@@ -185,23 +201,11 @@ Unattended Orvflash::RunUnattended(const std::wstring& arguments, DWORD timeoutM
         throw;
     }
     CloseHandle(output);
-    struct Watch {
-        DWORD processId;
-        std::set<HWND> seen;
-    } watch{GetProcessId(run), {}};
-    const auto look = [](HWND window, LPARAM context) -> BOOL {
-        Watch& watch = *reinterpret_cast<Watch*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == watch.processId) {
-            watch.seen.insert(window);
-        }
-        return TRUE;
-    };
+    Watch watch{GetProcessId(run), {}};
     Unattended result;
     const bool ended = WaitUntil(
         [&] {
-            EnumWindows(look, LPARAM(&watch));
+            EnumWindows(NoteWindowOf, LPARAM(&watch));
             return WaitForSingleObject(run, 0) == WAIT_OBJECT_0;
         },
         timeoutMs, 1);
