@@ -13,6 +13,13 @@ constexpr DWORD kPollMs = 50;
 const char kOtherSession[] =
     "The firmware updater is already running in another user's session on this computer. Only "
     "one update can run at a time. Try again when it has finished.";
+// An unattended run has no window to bring forward, and one in another session cannot be seen.
+const char kNoWindow[] =
+    "The firmware updater is already running on this computer, in another user's session or "
+    "without a window. Only one update can run at a time. Try again when it has finished.";
+const char kClaimUnknown[] =
+    "The firmware updater cannot tell whether another update is running on this computer. Only "
+    "one update can run at a time. Try again when it has finished, or restart the computer.";
 
 // Owning the mutex, not its existence, marks the running program: however it ends, even killed,
 // the mutex is released or abandoned to the next start.
@@ -41,15 +48,22 @@ OnlyInstance::~OnlyInstance() {
     }
 }
 
-bool OnlyInstance::Claim() {
+bool OnlyInstance::Claim(bool quiet) {
     mutex = CreateMutexA(nullptr, FALSE, kMutexName);
     if (mutex == nullptr) {
-        if (GetLastError() != ERROR_ACCESS_DENIED) {
-            return true;  // no claim to be had at all: better an updater without one than none
+        // Made by a program of another user, whose rights keep this one out; or the name is held
+        // by an object of another kind. Two updates of one Kavix would ruin it: never run
+        // unclaimed.
+        const bool otherUser = GetLastError() == ERROR_ACCESS_DENIED;
+        if (!quiet) {
+            MessageBoxA(nullptr, otherUser ? kOtherSession : kClaimUnknown, "Warning",
+                        MB_OK | MB_SETFOREGROUND);
         }
-        // Made by a program of another user, whose rights keep this one out.
-        MessageBoxA(nullptr, kOtherSession, "Warning", MB_OK | MB_SETFOREGROUND);
         return false;
+    }
+    if (quiet) {
+        owned = Own(mutex);
+        return owned;
     }
     for (DWORD waited = 0;; waited += kPollMs) {
         // Tried again while waiting: the running one may end meanwhile.
@@ -68,6 +82,6 @@ bool OnlyInstance::Claim() {
         }
         Sleep(kPollMs);
     }
-    MessageBoxA(nullptr, kOtherSession, "Warning", MB_OK | MB_SETFOREGROUND);
+    MessageBoxA(nullptr, kNoWindow, "Warning", MB_OK | MB_SETFOREGROUND);
     return false;
 }

@@ -16,8 +16,10 @@ public:
 
     // True when no other start of the program runs on the computer; this one then holds the claim.
     // Otherwise the running one's window has been brought to the front, or, where it runs in
-    // another user's session, the user has been told so, and the caller ends.
-    bool Claim();
+    // another user's session, the user has been told so, and the caller ends. A claim that cannot
+    // be made at all counts as another start running. `quiet`: at once, no window touched and no
+    // box shown, for a run with nobody in front of it.
+    bool Claim(bool quiet = false);
 
 private:
     HANDLE mutex = nullptr;

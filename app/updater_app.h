@@ -1,12 +1,23 @@
-// The application object: runs the updater window and ends the program when it closes.
+// The application object: runs the updater window and ends the program when it closes, or, with
+// /s, runs the update without any window and ends with an exit code that says how it went.
 #ifndef ORVFLASH_APP_UPDATER_APP_H
 #define ORVFLASH_APP_UPDATER_APP_H
 
 #include "afx_winapp.h"
+#include "command_line.h"
+#include "exit_code.h"
+#include "run_log.h"
 
 class CUpdaterApp : public CWinAppEx {
 public:
     BOOL InitInstance() override;
+    int ExitInstance() override { return exitCode; }
+
+private:
+    ExitCode Run(const CommandLine& command, RunLog& log);
+    void RunWindow(RunLog& log);
+
+    ExitCode exitCode = kExitUpdated;
 };
 
 extern CUpdaterApp theApp;

@@ -140,6 +140,9 @@ DWORD WINAPI CUpdaterDlg::UpdateWorker(LPVOID window) {
 
 void CUpdaterDlg::AppendLine(const char* text) {
     log.Append(text);
+    if (runLog != nullptr) {
+        runLog->Append(text);
+    }
 }
 
 int CUpdaterDlg::Ask(const char* text, Question kind) {

@@ -9,6 +9,7 @@
 #include "assistive_technology.h"
 #include "close_guard.h"
 #include "message_log.h"
+#include "run_log.h"
 #include "session_guard.h"
 #include "taskbar_relay.h"
 #include "update_run.h"
@@ -21,6 +22,9 @@ public:
     // After the dialog has ended: a worker that is still programming is asked to stop and given a
     // moment to finish its device call; the window object must not be destroyed under it.
     void WaitForWorker();
+
+    // Every line the message log shows is also appended to `file`, from before the window opens.
+    void CopyLogTo(RunLog& file) { runLog = &file; }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -53,6 +57,7 @@ private:
     static DWORD WINAPI UpdateWorker(LPVOID window);
 
     MessageLog log;
+    RunLog* runLog = nullptr;
     UpdateRun updateRun;
     CloseGuard closeGuard{updateRun};
     TaskbarRelay taskbarRelay;

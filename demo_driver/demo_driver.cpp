@@ -14,51 +14,50 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "bounded_wait.h"
 #include "resource.h"
+#include "window_view.h"
 
 namespace {
 
-const char kReady[] = "When you are ready, click the \"Update\" button";
-const char kUpdating[] = "Updating... Do not unplug the Kavix";
-const char kSafeToClose[] = "You may safely close the application.";
-const char kAdvice[] = "If you continue to have problems, contact Brevandt.";
+using kavix_test::FindBox;
+using kavix_test::Send;
+using kavix_test::WindowText;
+
 constexpr DWORD kRunTimeoutMs = 120000;
 
 std::string demoFolder;
 std::FILE* report = nullptr;
 
-template <typename Condition>
-void WaitFor(const std::string& what, Condition condition, DWORD timeoutMs = 30000) {
-    for (const DWORD start = GetTickCount(); !condition(); Sleep(20)) {
-        if (GetTickCount() - start > timeoutMs) {
-            throw std::runtime_error("waited in vain for " + what);
-        }
+void WaitFor(const std::string& what, const std::function<bool()>& condition,
+             DWORD timeoutMs = 30000) {
+    if (!WaitUntil(condition, timeoutMs, 20)) {
+        throw std::runtime_error("waited in vain for " + what);
     }
 }
 
-HWND TopWindow(DWORD processId, const char* caption) {
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, "#32770", caption)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window)) {
-            return window;
-        }
-    }
-    return nullptr;
+// The pixels of the screen where `rect` lies, as a bitmap of its own.
+HBITMAP Capture(const RECT& rect) {
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return bitmap;
 }
 
-LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result);
-    return LRESULT(result);
-}
-
-std::string Text(HWND window) {
-    std::string text(std::size_t(Ask(window, WM_GETTEXTLENGTH)) + 1, '\0');
-    text.resize(std::size_t(Ask(window, WM_GETTEXT, text.size(), LPARAM(&text[0]))));
-    return text;
+std::vector<char> Pixels(HBITMAP bitmap) {
+    BITMAP info = {};
+    GetObject(bitmap, sizeof info, &info);
+    std::vector<char> pixels(std::size_t(info.bmWidthBytes) * info.bmHeight);
+    GetBitmapBits(bitmap, LONG(pixels.size()), pixels.data());
+    return pixels;
 }
 
 // The demo folder's orvflash.exe, with this process's environment, ended on destruction.
@@ -72,9 +71,10 @@ public:
                             demoFolder.c_str(), &startup, &process)) {
             throw std::runtime_error("could not start " + program);
         }
-        WaitFor("the updater window",
-                [&] { return (window = TopWindow(process.dwProcessId, kCaption)) != nullptr; });
-        WaitForLine(kReady);
+        WaitFor("the updater window", [&] {
+            return (window = FindBox(process.dwProcessId, kUpdaterCaption)) != nullptr;
+        });
+        WaitForLine(kWelcome[7]);  // the last line of the welcome
     }
     ~Updater() {
         TerminateProcess(process.hProcess, 1);
@@ -86,7 +86,7 @@ public:
         WaitFor(
             "the line \"" + line + "\"",
             [&] {
-                return ("\r\n" + Text(Child("Edit", 1))).find("\r\n" + line + "\r\n") !=
+                return ("\r\n" + WindowText(Log())).find("\r\n" + line + "\r\n") !=
                        std::string::npos;
             },
             timeoutMs);
@@ -95,10 +95,10 @@ public:
         PostMessageA(Child("Button", IDC_UPDATE), BM_CLICK, 0, 0);
         HWND question = nullptr;
         WaitFor("the question",
-                [&] { return (question = TopWindow(process.dwProcessId, "Question")) != nullptr; });
+                [&] { return (question = FindBox(process.dwProcessId, "Question")) != nullptr; });
         std::string text;
         WaitFor("the question's text",
-                [&] { return !(text = Text(GetDlgItem(question, 0xFFFF))).empty(); });
+                [&] { return !(text = WindowText(GetDlgItem(question, 0xFFFF))).empty(); });
         std::fprintf(report, "demo: %s\n", text.c_str());
         PostMessageA(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
         WaitFor("the question to close", [&] { return !IsWindow(question); });
@@ -107,28 +107,35 @@ public:
     void WaitForBarBeyond(int position) const {
         WaitFor(
             "the bar to move on",
-            [&] { return Ask(GetDlgItem(window, IDC_PROGRESS), PBM_GETPOS) > position; },
+            [&] { return Send(GetDlgItem(window, IDC_PROGRESS), PBM_GETPOS) > position; },
             kRunTimeoutMs);
     }
-    // The window as the screen shows it, with its title bar.
+    // The window as the screen shows it, with its title bar, once it shows what it holds: a log
+    // line just added may still be drawn where the control scrolled it from.
     void Shot(const std::string& name) const {
+        WaitFor("the log's last line in view", [&] { return kavix_test::LastLineInView(Log()); });
+        // Painted through, now, on the window's thread; the answer to a message after it comes once
+        // that thread has gone back to its messages.
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Send(window, WM_NULL);
         RECT rect = {};
         GetWindowRect(window, &rect);
-        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        SelectObject(memory, previous);
+        // The screen may take the painting a moment later: taken when two captures agree.
+        HBITMAP bitmap = Capture(rect);
+        WaitFor("the screen to show the window as painted", [&] {
+            HBITMAP again = Capture(rect);
+            const bool same = Pixels(again) == Pixels(bitmap);
+            DeleteObject(bitmap);
+            bitmap = again;
+            return same;
+        });
         const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0, 0, 0xf8, 0x1e, 0xf3, 0x2e}};
         const std::string path = demoFolder + "\\screenshots\\" + name + ".png";
         const std::wstring widePath(path.begin(), path.end());  // taken to be ASCII
         const bool saved =
             Gdiplus::Bitmap(bitmap, nullptr).Save(widePath.c_str(), &png, nullptr) == Gdiplus::Ok;
         DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
         if (!saved) {
             throw std::runtime_error("could not save " + path);
         }
@@ -142,8 +149,8 @@ public:
     }
 
 private:
-    static constexpr char kCaption[] = "Quorlan ORV Firmware Updater";
-
+    // The log has id 1 as well as Done.
+    HWND Log() const { return Child("Edit", 1); }
     HWND Child(const char* className, int id) const {
         HWND child = nullptr;
         while ((child = FindWindowExA(window, child, className, nullptr)) &&

@@ -16,6 +16,8 @@ public:
 
     // WinMain calls this once. A dialog-based program does all its work here and returns FALSE.
     virtual BOOL InitInstance() { return TRUE; }
+    // The program's exit code, asked for once InitInstance has returned FALSE.
+    virtual int ExitInstance() { return 0; }
 
     // Nothing to do: the program keeps no settings in the registry.
     void SetRegistryKey(LPCSTR) {}

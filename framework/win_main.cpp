@@ -32,5 +32,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A dialog-based program returns FALSE once its dialog has closed. TRUE would mean "run the
     // message loop", which no window of this program needs after InitInstance, so both end here.
     g_app->InitInstance();
-    return 0;
+    return g_app->ExitInstance();
 }

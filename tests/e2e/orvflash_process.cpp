@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@ namespace fs = std::filesystem;
 namespace e2e {
 
 namespace {
-
-const char kWindowCaption[] = "Quorlan ORV Firmware Updater";
 
 fs::path programPath;
 fs::path libraryPath;
@@ -44,6 +43,22 @@ fs::path KnownFolder(REFKNOWNFOLDERID id) {
     return folder;
 }
 
+// The top-level windows seen of one process.
+struct Watch {
+    DWORD processId;
+    std::set<HWND> seen;
+};
+
+BOOL CALLBACK NoteWindowOf(HWND window, LPARAM context) {
+    Watch& watch = *reinterpret_cast<Watch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == watch.processId) {
+        watch.seen.insert(window);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 bool Has(const Lines& lines, const std::string& line) {
@@ -61,7 +76,7 @@ void Orvflash::Configure(const std::string& program, const std::string& library)
     libraryPath = library;
 }
 
-Orvflash::Orvflash(const Scenario& scenario)
+Orvflash::Orvflash(const Scenario& scenario, bool startWindow)
     : kavix(scenario.flash, scenario.trace),
       initialFlash(scenario.flash),
       image(scenario.image.value_or(Bytes())),
@@ -87,7 +102,11 @@ Orvflash::Orvflash(const Scenario& scenario)
     for (const auto& fault : faults) {
         kavix_test::SimulatedKavix::SetFault(fault.first.c_str(), fault.second);
     }
-    Start();
+    if (startWindow) {
+        Start();
+    } else {
+        MakeJob();
+    }
 }
 
 void Orvflash::StartAgain(const std::optional<Bytes>& attached) {
@@ -102,14 +121,21 @@ void Orvflash::StartAgain(const std::optional<Bytes>& attached) {
 }
 
 // Started by the long names, as a user starts it, inside the job, so that closing the job ends it.
-HANDLE Orvflash::StartInJob() const {
+HANDLE Orvflash::StartInJob(const std::wstring& arguments, HANDLE output) const {
     const fs::path program = folder / "orvflash.exe";
     std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (output != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+    }
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, folder.c_str(), &startup, &info)) {
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr,
+                        CREATE_SUSPENDED, nullptr, folder.c_str(), &startup, &info)) {
         throw DriverError("could not start orvflash.exe, error " + std::to_string(GetLastError()));
     }
     if (!AssignProcessToJobObject(job, info.hProcess)) {
@@ -123,26 +149,30 @@ HANDLE Orvflash::StartInJob() const {
     return info.hProcess;
 }
 
-void Orvflash::Start() {
+void Orvflash::MakeJob() {
     // Closing the job ends the program, so no failure of the driver can leave it running.
     job = CreateJobObjectA(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job == nullptr ||
+        !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        throw DriverError("could not make a job object");
+    }
+}
+
+void Orvflash::Start() {
     try {
-        if (job == nullptr || !SetInformationJobObject(job, JobObjectExtendedLimitInformation,
-                                                       &limits, sizeof limits)) {
-            throw DriverError("could not make a job object");
-        }
+        MakeJob();
         process = StartInJob();
         processId = GetProcessId(process);
         WaitUntil(
             [&] {
-                window = FindBox(processId, kWindowCaption);
+                window = FindBox(processId, kUpdaterCaption);
                 return window != nullptr || !Running();
             },
             30000);
         if (window == nullptr) {
-            throw DriverError(std::string("no window \"") + kWindowCaption + "\" (process " +
+            throw DriverError(std::string("no window \"") + kUpdaterCaption + "\" (process " +
                               (Running() ? "running" : "ended with " + std::to_string(ExitCode())) +
                               ")");
         }
@@ -164,6 +194,41 @@ DWORD Orvflash::StartSecond(DWORD timeoutMs) const {
     }
     CloseHandle(second);
     return code;
+}
+
+Unattended Orvflash::RunUnattended(const std::wstring& arguments, DWORD timeoutMs) const {
+    // To a file: a pipe may be held open by Wine after the program ends.
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE output = CreateFileW((folder / "output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) {
+        throw DriverError("could not make output.txt");
+    }
+    HANDLE run = nullptr;
+    try {
+        run = StartInJob(arguments, output);
+    } catch (...) {
+        CloseHandle(output);
+        throw;
+    }
+    CloseHandle(output);
+    Watch watch{GetProcessId(run), {}};
+    Unattended result;
+    const bool ended = WaitUntil(
+        [&] {
+            EnumWindows(NoteWindowOf, LPARAM(&watch));
+            return WaitForSingleObject(run, 0) == WAIT_OBJECT_0;
+        },
+        timeoutMs, 1);
+    if (ended) {
+        GetExitCodeProcess(run, &result.exitCode);
+    } else {
+        TerminateProcess(run, 1);
+        WaitForSingleObject(run, 5000);
+    }
+    CloseHandle(run);
+    result.windows = int(watch.seen.size());
+    return result;
 }
 
 void Orvflash::Stop() {
@@ -263,7 +328,8 @@ std::vector<fs::path> Orvflash::SavedCopies() {
     std::vector<fs::path> copies;
     std::error_code none;  // no folder: no copies
     for (const fs::directory_entry& entry : fs::directory_iterator(CopyFolder(), none)) {
-        if (entry.is_regular_file()) {
+        // The log of every run lives beside them.
+        if (entry.is_regular_file() && entry.path().filename().string().rfind("Kavix-", 0) == 0) {
             copies.push_back(entry.path());
         }
     }
@@ -277,6 +343,10 @@ fs::path Orvflash::CopyFolder() {
 
 fs::path Orvflash::LegacyCopyFolder() {
     return KnownFolder(FOLDERID_LocalAppData) / "orvflash";
+}
+
+fs::path Orvflash::ComputerLog() {
+    return CopyFolder() / "orvflash.log";
 }
 
 std::string Orvflash::ImagePath() const {

@@ -44,12 +44,19 @@ bool Has(const Lines& lines, const std::string& line);
 // A click on a button, posted: it may open a modal box, which the caller must not wait for.
 void Click(HWND button);
 
+// How an orvflash.exe started with nobody in front of it ended.
+struct Unattended {
+    DWORD exitCode = STILL_ACTIVE;  // if it still ran at the deadline (it is ended then)
+    int windows = 0;                // its top-level windows, hidden ones too, boxes too
+};
+
 class Orvflash {
 public:
     // Where orvflash.exe and orv_api.dll are copied from.
     static void Configure(const std::string& program, const std::string& library);
 
-    explicit Orvflash(const Scenario& scenario);
+    // Sets the scenario up and, if `startWindow`, starts the program and waits for its window.
+    explicit Orvflash(const Scenario& scenario, bool startWindow = true);
     ~Orvflash() { Stop(); }
     // Starts the program again, as a user does after an interruption: on the flash as the last run
     // left it (or `attached`, another Kavix plugged in), with the copies it saved and no faults.
@@ -57,6 +64,9 @@ public:
     // Starts a second orvflash.exe beside this running one, as a user double-clicks it again: its
     // exit code, or STILL_ACTIVE if it still ran after `timeoutMs` (it is ended then).
     DWORD StartSecond(DWORD timeoutMs) const;
+    // Starts orvflash.exe with `arguments` from its folder, beside any running one, and waits for
+    // its end, watching for any window it makes. Its standard output goes to output.txt there.
+    Unattended RunUnattended(const std::wstring& arguments, DWORD timeoutMs = kRunTimeoutMs) const;
 
     HWND Window() const { return window; }
     DWORD ProcessId() const { return processId; }
@@ -93,7 +103,11 @@ public:
     static std::vector<std::filesystem::path> SavedCopies();
     static std::filesystem::path CopyFolder();        // %ProgramData%\orvflash
     static std::filesystem::path LegacyCopyFolder();  // %LOCALAPPDATA%\orvflash
+    // The log of every run on the computer, %ProgramData%\orvflash\orvflash.log.
+    static std::filesystem::path ComputerLog();
 
+    // The program's folder, its current directory.
+    const std::filesystem::path& Folder() const { return folder; }
     std::string ImagePath() const;
     Bytes Flash() const { return ReadBytes(flashPath); }
     std::vector<DeviceCall> Trace() const { return kavix.Calls(); }
@@ -101,8 +115,10 @@ public:
     const Bytes& Image() const { return image; }
 
 private:
+    void MakeJob();
     void Start();
-    HANDLE StartInJob() const;
+    // With `output`, an inheritable handle, as its standard output and error.
+    HANDLE StartInJob(const std::wstring& arguments = L"", HANDLE output = nullptr) const;
     void Stop();
 
     const kavix_test::SimulatedKavix kavix;

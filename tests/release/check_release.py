@@ -251,6 +251,8 @@ def check_readme(args, folder):
         "Kavix_V5.dat", "STAND-IN", "simulates", "maker", VERSION,
         {64: "win64", 32: "win32"}[args.bits], "SmartScreen", "Unknown publisher", ".sha256",
         "Get-FileHash", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt", "RELEASE-NOTES.txt",
+        "orvflash.exe /s", "/log=", "/serial=", "/force", "orvflash.log", "Intune",
+        "Configuration Manager",
     ] + program_messages(args.source))
 
 

@@ -9,6 +9,9 @@
 
 using Lines = std::vector<std::string>;
 
+// The updater window's caption, by which every driver finds it.
+inline const char kUpdaterCaption[] = "Quorlan ORV Firmware Updater";
+
 inline const Lines kWelcome = {
     "Welcome to the Kavix firmware updater. Before beginning, ensure the",
     "Kavix is connected to your computer and displays a solid green LED. Please",

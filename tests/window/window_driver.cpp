@@ -19,7 +19,6 @@ namespace {
 class WindowTestApp : public CWinAppEx {};
 WindowTestApp app;
 
-const char kCaption[] = "Quorlan ORV Firmware Updater";
 // EVENT_OBJECT_LIVEREGIONCHANGED, which the headers give only for Windows 8 and later.
 constexpr DWORD kLiveRegionChanged = 0x8019;
 
@@ -90,7 +89,7 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
         const bool shown = WaitUntil(
             [&] {
                 // Window tests run side by side: only this program's window will do.
-                driver.window = FindBox(GetCurrentProcessId(), kCaption);
+                driver.window = FindBox(GetCurrentProcessId(), kUpdaterCaption);
                 return driver.window != nullptr && driver.LogControl() != nullptr;
             },
             kWindowWaitMs);

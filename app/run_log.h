@@ -1,0 +1,28 @@
+// The log of a run, with or without the window: each line, with its local time and the process's
+// id, appended to every file given (orvflash.log in the computer's folder, and a /log file). A file
+// that cannot be written is passed over: the log never stops or changes a run.
+#ifndef ORVFLASH_APP_RUN_LOG_H
+#define ORVFLASH_APP_RUN_LOG_H
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+class RunLog {
+public:
+    // Appends to `path` from now on, relative to the current directory; with `capped` its older
+    // half is dropped whenever it grows over 1 MiB.
+    void AddFile(const std::wstring& path, bool capped);
+    // One line, without its line end. Any thread.
+    void Append(const char* text);
+
+private:
+    struct File {
+        std::wstring path;
+        bool capped;
+    };
+    std::vector<File> files;
+    std::mutex appending;
+};
+
+#endif

@@ -1,0 +1,189 @@
+// Runs with nobody in front of the program (/s), as deployment tools start it: the exit code, no
+// window and no box, what the Kavix holds afterwards and the log of the run.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "scenario_steps.h"
+
+namespace e2e {
+namespace {
+
+const char kAnotherUpdate[] = "Another update is running on this computer; nothing was done.";
+const char kUsage[] = "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/force]";
+const char kClaimName[] = "Global\\orvflash-one-update-at-a-time";
+
+// What happens before the unattended run.
+enum class Before {
+    nothing,
+    windowProgramming,  // the window programs the Kavix, and goes on to the end afterwards
+    cutInWindow,        // the window's update is cut short by a power loss
+    claimNameTaken,     // an object of another kind holds the name of the claim
+};
+
+struct Row {
+    const char* name;
+    std::wstring arguments;  // besides /log
+    DWORD exitCode;
+    Lines said;  // lines the run's log holds, in this order, with others between
+    Scenario scenario = {};
+    Before before = Before::nothing;
+    friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+};
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The texts of a log file's lines, each checked for its local time and process id.
+Lines LoggedTexts(const std::string& log) {
+    static const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+\] (.*))");
+    Lines texts;
+    for (const std::string& line : LinesOf(log)) {
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(line, match, stamped)) << line;
+        texts.push_back(match.size() > 1 ? match[1].str() : line);
+    }
+    return texts;
+}
+
+// Whether `lines` holds `wanted` in this order.
+bool HoldsInOrder(const Lines& lines, const Lines& wanted) {
+    auto at = lines.begin();
+    for (const std::string& line : wanted) {
+        at = std::find(at, lines.end(), line);
+        if (at == lines.end()) {
+            return false;
+        }
+        ++at;
+    }
+    return true;
+}
+
+class UnattendedRun : public ::testing::TestWithParam<Row> {};
+
+TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
+    const Row& row = GetParam();
+    const bool window =
+        row.before == Before::windowProgramming || row.before == Before::cutInWindow;
+    Orvflash app(row.scenario, window);
+    HANDLE squatter = nullptr;
+    if (row.before == Before::windowProgramming) {
+        ConfirmUpdate(app);
+    } else if (row.before == Before::cutInWindow) {
+        AnswerYesToUpdate(app);
+        ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
+        ASSERT_EQ(app.ExitCode(), 3u) << "ended by the simulator";
+    } else if (row.before == Before::claimNameTaken) {
+        squatter = CreateEventA(nullptr, TRUE, FALSE, kClaimName);
+        ASSERT_NE(squatter, nullptr);
+    }
+    const Bytes before = app.Flash();
+    const std::size_t callsBefore = app.Trace().size();
+
+    // Relative to the current directory, with a space: quoted.
+    const Unattended run = app.RunUnattended(row.arguments + L" /log=\"run log.txt\"");
+    if (squatter != nullptr) {
+        CloseHandle(squatter);
+    }
+    EXPECT_EQ(run.exitCode, row.exitCode);
+    EXPECT_EQ(run.windows, 0) << "a window or a box";
+
+    const std::string log = ReadText(app.Folder() / "run log.txt");
+    const Lines texts = LoggedTexts(log);
+    ASSERT_FALSE(texts.empty()) << "no log";
+    EXPECT_EQ(texts.front().rfind("orvflash ", 0), 0u) << texts.front();
+    EXPECT_EQ(texts.back(), "orvflash ended with exit code " + std::to_string(row.exitCode) + ".");
+    EXPECT_TRUE(HoldsInOrder(texts, row.said)) << ::testing::PrintToString(texts);
+    // The computer's log has the same lines.
+    const Lines computerLog = LinesOf(ReadText(Orvflash::ComputerLog()));
+    EXPECT_TRUE(HoldsInOrder(computerLog, LinesOf(log)));
+    // The usage, for a wrong command line or one that asks for it, to whoever started the program.
+    const bool usage = row.exitCode == 64 || row.arguments.find(L"/?") != std::wstring::npos;
+    EXPECT_EQ(ReadText(app.Folder() / "output.txt").find(kUsage) != std::string::npos, usage);
+
+    if (row.before == Before::windowProgramming) {
+        // The window's run goes on undisturbed, its lines in the computer's log too.
+        FinishRun(app, {kIdentifying, kUpdating});
+        ExpectCalls(app.Trace(), CompleteRunCalls(layout::kImageLimit));
+        ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
+        const std::string finished =
+            "[" + std::to_string(app.ProcessId()) + "] " + std::string(kFinishedUpdating);
+        EXPECT_NE(ReadText(Orvflash::ComputerLog()).find(finished + "\r\n"), std::string::npos);
+    } else if (Has(texts, kFinishedUpdating)) {
+        ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
+        EXPECT_TRUE(Orvflash::SavedCopies().empty()) << "the copy is removed after success";
+    } else if (row.exitCode == 1) {
+        EXPECT_NE(FirstDifference(app.Flash(), before), "") << "the Kavix was changed";
+        EXPECT_EQ(Orvflash::SavedCopies().size(), 1u) << "the copy is kept";
+    } else {
+        ExpectFlash(app.Flash(), before);
+    }
+    if ((row.exitCode == 5 || row.exitCode == 64) && row.before != Before::windowProgramming) {
+        EXPECT_EQ(app.Trace().size(), callsBefore) << "no device call";
+    }
+}
+
+const std::wstring kSilent = L"/s";
+
+INSTANTIATE_TEST_SUITE_P(
+    , UnattendedRun,
+    ::testing::ValuesIn(std::vector<Row>{
+        {"Updates",
+         kSilent,
+         0,
+         {kIdentifying, "Question: " + SerialQuestion(kTestSerial), "Answer: Yes (no /serial)",
+          kUpdating, kFinishedUpdating}},
+        {"UpdatesTheSerialNumberGiven",
+         L"-S /Serial=20481234",
+         0,
+         {"Answer: Yes (/serial=20481234)", kFinishedUpdating}},
+        {"UpToDate",
+         kSilent,
+         2,
+         {kUpToDate, "Question: " + std::string(kUpToDateQuestion), "Answer: No (no /force)"},
+         {{}, DeviceFlash(kTestSerial, 5)}},
+        {"UpToDateForced",
+         L"/s /force",
+         0,
+         {"Answer: Yes (/force)", "Answer: Yes (no /serial)", kFinishedUpdating},
+         {{}, DeviceFlash(kTestSerial, 5)}},
+        {"NoKavix", kSilent, 3, {kOpenFailed[0]}, {{{"ORV_SIM_OPEN_FAIL", "1"}}}},
+        {"NoImage", kSilent, 4, {kMissingImage[0]}, {{}, DeviceFlash(), std::nullopt}},
+        {"WhileTheWindowPrograms",
+         kSilent,
+         5,
+         {kAnotherUpdate},
+         SlowProgramming("1"),
+         Before::windowProgramming},
+        {"ClaimNameTakenByAnotherKind", kSilent, 5, {kAnotherUpdate}, {}, Before::claimNameTaken},
+        {"SerialNumberNotTheKavix",
+         L"/s /serial=-20481234",
+         6,
+         {"Answer: No (/serial=-20481234, which is not the Kavix attached)"}},
+        {"PageWriteFails", kSilent, 1, {kWriteError[1]}, {{{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}}}},
+        // The serial number survived the cut: the copy is this Kavix's.
+        {"CutInTheWindowFinished",
+         kSilent,
+         0,
+         {kRecovered, kFinishedUpdating},
+         {{{"ORV_SIM_EXIT_AT_PAGE", "2900"}}},
+         Before::cutInWindow},
+        // The cut took the serial number: only the label can tell.
+        {"CutTookTheSerialNumber",
+         kSilent,
+         6,
+         {"Answer: None (only a person reading the label on the Kavix can answer)"},
+         {{{"ORV_SIM_EXIT_AT_PAGE", "0"}}},
+         Before::cutInWindow},
+        {"UnknownSwitch", L"/s /bogus", 64, {"Unknown switch: \"/bogus\"", kUsage}},
+        {"UsageWithoutABox", L"/s /?", 0, {}}}),
+    ::testing::PrintToStringParamName());
+
+}  // namespace
+}  // namespace e2e

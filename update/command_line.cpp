@@ -1,0 +1,116 @@
+#include "command_line.h"
+
+#include <climits>
+
+namespace {
+
+const std::vector<const char*> kUsage = {
+    "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/force]",
+    "  /s            Update without a window and without asking anyone. The exit code says",
+    "                how the run ended.",
+    "  /log=<file>   Also append the run's log to <file> (relative to the current folder;",
+    "                a path with spaces in quotes).",
+    "  /serial=<n>   With /s: update only the Kavix with serial number <n>.",
+    "  /force        With /s: update the Kavix even if its firmware is up to date.",
+    "  /?, /help     Show this text.",
+    "Kavix_V5.dat is looked up in the current folder.",
+    "Exit codes with /s: 0 updated, 1 failed after the Kavix was changed (run again),",
+    "2 already up to date, 3 no Kavix, 4 no usable Kavix_V5.dat, 5 another update is",
+    "running, 6 a person must decide, 64 wrong command line. Nothing was changed for 2-6 and 64.",
+    "Every run is logged in orvflash.log in %ProgramData%\\orvflash.",
+};
+
+wchar_t Lower(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c;
+}
+
+bool SameIgnoringCase(const std::wstring& text, const wchar_t* name) {
+    std::size_t i = 0;
+    for (; i < text.size() && name[i] != 0; ++i) {
+        if (Lower(text[i]) != name[i]) {
+            return false;
+        }
+    }
+    return i == text.size() && name[i] == 0;
+}
+
+// For the log, which is ANSI text: other characters show as '?'.
+std::string Printable(const std::wstring& text) {
+    std::string printable;
+    for (wchar_t c : text) {
+        printable += c >= 0x20 && c < 0x7F ? char(c) : '?';
+    }
+    return printable;
+}
+
+// Decimal, as the serial question shows it: an optional minus and digits, within 32 bits.
+std::optional<int32_t> SerialNumber(const std::wstring& text) {
+    const bool negative = !text.empty() && text[0] == L'-';
+    if (text.size() == (negative ? 1u : 0u)) {
+        return std::nullopt;
+    }
+    int64_t value = 0;
+    for (std::size_t i = negative ? 1 : 0; i < text.size(); ++i) {
+        if (text[i] < L'0' || text[i] > L'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (text[i] - L'0');
+        if (value > int64_t(INT32_MAX) + 1) {
+            return std::nullopt;
+        }
+    }
+    value = negative ? -value : value;
+    if (value > INT32_MAX) {
+        return std::nullopt;
+    }
+    return int32_t(value);
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
+    CommandLine command;
+    bool serialGiven = false, logGiven = false;
+    for (const std::wstring& argument : arguments) {
+        const std::wstring body = !argument.empty() && (argument[0] == L'/' || argument[0] == L'-')
+                                      ? argument.substr(1)
+                                      : std::wstring();
+        const std::size_t equals = body.find(L'=');
+        const std::wstring name = body.substr(0, equals);
+        const std::wstring value = equals == std::wstring::npos ? L"" : body.substr(equals + 1);
+        const bool hasValue = equals != std::wstring::npos;
+        std::string wrong;
+        if (body.empty()) {
+            wrong = "Not a switch";
+        } else if (!hasValue && SameIgnoringCase(name, L"s")) {
+            command.silent = true;
+        } else if (!hasValue && SameIgnoringCase(name, L"force")) {
+            command.force = true;
+        } else if (!hasValue && (name == L"?" || SameIgnoringCase(name, L"help"))) {
+            command.help = true;
+        } else if (hasValue && SameIgnoringCase(name, L"serial")) {
+            command.serial = SerialNumber(value);
+            wrong = serialGiven       ? "Given twice"
+                    : !command.serial ? "Not a serial number (a signed 32-bit decimal number)"
+                                      : "";
+            serialGiven = true;
+        } else if (hasValue && SameIgnoringCase(name, L"log")) {
+            command.logFile = value;
+            wrong = logGiven ? "Given twice" : value.empty() ? "No file named" : "";
+            logGiven = true;
+        } else {
+            wrong = "Unknown switch";
+        }
+        if (!wrong.empty() && command.problem.empty()) {
+            command.problem = wrong + ": \"" + Printable(argument) + "\"";
+        }
+    }
+    if (command.problem.empty() && !command.silent && (serialGiven || command.force)) {
+        command.problem = "/serial and /force are for /s only: with the window, you answer";
+    }
+    return command;
+}
+
+const std::vector<const char*>& UsageLines() {
+    return kUsage;
+}

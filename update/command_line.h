@@ -1,0 +1,31 @@
+// The program's command line, for the deployment tools that start it with nobody in front of it.
+// Portable: the arguments come as wide strings (CommandLineToArgvW's, without the program's name),
+// so that a /log path keeps every character; the switches themselves are ASCII.
+#ifndef ORVFLASH_UPDATE_COMMAND_LINE_H
+#define ORVFLASH_UPDATE_COMMAND_LINE_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    bool silent = false;            // /s: no window, no box, decisions by the switches
+    bool force = false;             // /force: a Kavix that is up to date is updated all the same
+    bool help = false;              // /? or /help
+    std::optional<int32_t> serial;  // /serial=<n>: only the Kavix with this serial number
+    std::wstring logFile;           // /log=<file>: empty if not given
+    // Empty when the command line is right; otherwise what is wrong, in ASCII, for the log.
+    std::string problem;
+
+    bool Valid() const { return problem.empty(); }
+};
+
+// Switches are case-insensitive and begin with '/' or '-'. /serial and /force need /s: with the
+// window, a person answers. A value switch given twice is wrong.
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+// The usage, one line each, plain ASCII.
+const std::vector<const char*>& UsageLines();
+
+#endif
