@@ -1,8 +1,12 @@
 #include "saved_copy_folder.h"
 
 #include <windows.h>
-#include <knownfolders.h>
-#include <shlobj.h>
+
+#include <atomic>
+
+#include "computer_folder.h"
+#include "file_handle.h"
+#include "legacy_copies.h"
 
 namespace {
 
@@ -10,29 +14,6 @@ namespace {
 std::wstring Widen(const std::string& name) {
     return std::wstring(name.begin(), name.end());
 }
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle(handle) {}
-    ~FileHandle() {
-        if (IsOpen()) {
-            CloseHandle(handle);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle; }
-    bool Close() {
-        HANDLE closing = handle;
-        handle = INVALID_HANDLE_VALUE;
-        return CloseHandle(closing) != FALSE;
-    }
-
-private:
-    HANDLE handle;
-};
 
 bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
     while (size > 0) {
@@ -47,41 +28,14 @@ bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
     return true;
 }
 
-// Commits a folder's entries (a new name, a renamed file) to the disk, as a file's own flush does
-// not.
-bool FlushFolder(const std::wstring& folder) {
-    FileHandle handle(CreateFileW(folder.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return handle.IsOpen() && FlushFileBuffers(handle.Get());
-}
-
 }  // namespace
 
-std::wstring CSavedCopyFolder::Folder(bool create) {
-    PWSTR base = nullptr;
-    std::wstring folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(
-            FOLDERID_LocalAppData, create ? DWORD(KF_FLAG_CREATE) : DWORD(0), nullptr, &base))) {
-        folder = std::wstring(base) + L"\\orvflash";
-    }
-    CoTaskMemFree(base);
-    if (folder.empty()) {
-        return std::wstring();
-    }
-    if (create && CreateDirectoryW(folder.c_str(), nullptr)) {
-        // The new folder's name lives in its parent.
-        FlushFolder(folder.substr(0, folder.rfind(L'\\')));
-    } else if (create && GetLastError() != ERROR_ALREADY_EXISTS) {
-        return std::wstring();
-    }
-    return folder + L"\\";
-}
+CSavedCopyFolder::CSavedCopyFolder() : folderOf(ComputerFolder), takesLegacyCopies(true) {}
 
 // A temporary file, flushed to the disk, then moved to its name, and the folder flushed: the move's
 // write-through flag alone does not promise that the new name is on the disk when the erase starts.
 bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<ByteSpan> parts) {
-    const std::wstring folder = Folder(true);
+    const std::wstring folder = folderOf(true);
     if (folder.empty()) {
         return false;
     }
@@ -110,8 +64,15 @@ bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<Byte
 }
 
 bool CSavedCopyFolder::Names(std::vector<std::string>& names) {
+    // Marked as done before the move, which lists this folder too. The first listing is the
+    // preparation's, before any worker, so no second one can overtake the move.
+    static std::atomic<bool> legacyMoved(false);
+    if (takesLegacyCopies && !legacyMoved.exchange(true)) {
+        CSavedCopyFolder legacy(LegacyCopyFolder);
+        MoveLegacyCopies(legacy, *this);
+    }
     names.clear();
-    const std::wstring folder = Folder(false);
+    const std::wstring folder = folderOf(false);
     if (folder.empty()) {
         return true;
     }
@@ -138,7 +99,7 @@ bool CSavedCopyFolder::Names(std::vector<std::string>& names) {
 }
 
 bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
-    const std::wstring folder = Folder(false);
+    const std::wstring folder = folderOf(false);
     if (folder.empty()) {
         return false;
     }
@@ -162,7 +123,7 @@ bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
 }
 
 bool CSavedCopyFolder::Rename(const std::string& from, const std::string& to) {
-    const std::wstring folder = Folder(false);
+    const std::wstring folder = folderOf(false);
     return !folder.empty() &&
            MoveFileExW((folder + Widen(from)).c_str(), (folder + Widen(to)).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
@@ -170,15 +131,28 @@ bool CSavedCopyFolder::Rename(const std::string& from, const std::string& to) {
 }
 
 bool CSavedCopyFolder::Remove(const std::string& name) {
-    const std::wstring folder = Folder(false);
-    return folder.empty() || DeleteFileW((folder + Widen(name)).c_str()) ||
-           GetLastError() == ERROR_FILE_NOT_FOUND;
+    const std::wstring folder = folderOf(false);
+    // Without a folder nothing can have been written, so nothing is left behind.
+    if (folder.empty() || DeleteFileW((folder + Widen(name)).c_str())) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 std::string CSavedCopyFolder::Where() {
-    const std::wstring folder = Folder(false);
-    char text[MAX_PATH * 2] = {};
-    WideCharToMultiByte(CP_ACP, 0, folder.c_str(), int(folder.size()) - 1, text, sizeof text - 1,
-                        nullptr, nullptr);
+    std::wstring folder = folderOf(false);
+    if (folder.empty()) {
+        return std::string();
+    }
+    folder.pop_back();
+    // Characters outside the code page come out as '?': the text is for reading.
+    const int size = WideCharToMultiByte(CP_ACP, 0, folder.c_str(), int(folder.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string text(size > 0 ? std::size_t(size) : 0, '\0');
+    if (size > 0) {
+        WideCharToMultiByte(CP_ACP, 0, folder.c_str(), int(folder.size()), &text[0], size, nullptr,
+                            nullptr);
+    }
     return text;
 }

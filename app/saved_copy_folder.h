@@ -1,6 +1,7 @@
-// The copies of device data on Windows: files in "orvflash" under the user's local application
-// data folder. Its path comes from the user's profile and may hold characters outside the ANSI
-// code page, so only here are the wide-character file functions used.
+// The copies of device data on Windows: files in one folder, by default the computer's (see
+// computer_folder.h), which every account of the computer shares. Folder paths come from the
+// system and may hold characters outside the ANSI code page, so only here are the wide-character
+// file functions used.
 #ifndef ORVFLASH_APP_SAVED_COPY_FOLDER_H
 #define ORVFLASH_APP_SAVED_COPY_FOLDER_H
 
@@ -10,6 +11,15 @@
 
 class CSavedCopyFolder : public SavedCopyStore {
 public:
+    // Gives the folder with a trailing backslash, made if `create`; empty if it cannot be found.
+    using FolderOf = std::wstring (*)(bool create);
+
+    // The computer's folder. Before its first listing in the process it takes in the copies that
+    // an earlier version kept in the account's own folder (legacy_copies.h).
+    CSavedCopyFolder();
+    // Files in the folder that `folder` gives, and nothing taken in.
+    explicit CSavedCopyFolder(FolderOf folder) : folderOf(folder), takesLegacyCopies(false) {}
+
     bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override;
     bool Names(std::vector<std::string>& names) override;
     bool Read(const std::string& name, const Consumer& consume) override;
@@ -18,8 +28,8 @@ public:
     std::string Where() override;
 
 private:
-    // The folder with a trailing backslash, created if `create`; empty if it cannot be found.
-    static std::wstring Folder(bool create);
+    const FolderOf folderOf;
+    const bool takesLegacyCopies;
 };
 
 #endif

@@ -40,13 +40,20 @@ BareRunTimes BareRun(const unsigned char* image, int32_t imagePages) {
     start = std::chrono::steady_clock::now();
     std::thread programming([&] {
         std::unique_ptr<unsigned char[]> sector(new unsigned char[kSectorSize]);
-        // The updater reads the first data sector again before the erase, and reads back what it
-        // wrote, a sector at a time.
-        const auto readSector = [&](int32_t index, const unsigned char* expected, int32_t size) {
+        // The updater reads the data block again before the erase, and reads back the whole first
+        // MiB, a sector at a time: what it wrote, and erased flash after each part.
+        const auto readSector = [&](int32_t index, const unsigned char* from, int32_t offset,
+                                    int32_t size) {
+            size = std::max(0, std::min(kSectorSize, size - offset));
             ok = orvReadFlash(handle, index, sector.get()) == 0 &&
-                 std::memcmp(sector.get(), expected, size_t(size)) == 0 && ok;
+                 (size == 0 || std::memcmp(sector.get(), from + offset, size_t(size)) == 0) &&
+                 std::all_of(sector.get() + size, sector.get() + kSectorSize,
+                             [](unsigned char b) { return b == 0xFF; }) &&
+                 ok;
         };
-        readSector(kDataBlockFirstSector, saved.get(), kSectorSize);
+        for (int32_t k = 0; k < kDataBlockSectors; ++k) {
+            readSector(kDataBlockFirstSector + k, saved.get(), k * kSectorSize, kDataBlockSize);
+        }
         ok = orvClearFlash(handle) == 0 && ok;
         const auto writes = std::chrono::steady_clock::now();
         for (int32_t j = 0; j < imagePages; ++j) {
@@ -60,12 +67,11 @@ BareRunTimes BareRun(const unsigned char* image, int32_t imagePages) {
         }
         times.writesSeconds = SecondsSince(writes);
         const int32_t imageBytes = imagePages * kPageSize;
-        for (int32_t at = 0; at < imageBytes; at += kSectorSize) {
-            readSector(at / kSectorSize, image + at, std::min(kSectorSize, imageBytes - at));
+        for (int32_t at = 0; at < kImageSize; at += kSectorSize) {
+            readSector(at / kSectorSize, image, at, imageBytes);
         }
-        for (int32_t at = 0; at < kRestoredSize; at += kSectorSize) {
-            readSector(kDataBlockFirstSector + at / kSectorSize, saved.get() + at,
-                       std::min(kSectorSize, kRestoredSize - at));
+        for (int32_t at = 0; at < kDataBlockSize; at += kSectorSize) {
+            readSector(kDataBlockFirstSector + at / kSectorSize, saved.get(), at, kRestoredSize);
         }
     });
     programming.join();

@@ -87,13 +87,20 @@ def main():
         % (f["native_sim_write_us"], f["wine_sim_write_us"]),
         "",
         "Power-cut campaign, natively, optimised: %d trials from seed %d in %.1f s, %d ending in "
-        "a complete run (%d of them from the saved copy) and %d stopped before the erase with "
-        "the copy kept. Each trial cuts one or two runs at a random device call or disk write "
-        "(a torn page, a cut erase, a torn file), or swaps the Kavix before the erase, or has it "
-        "lie about a page, and sometimes attaches another Kavix after the cut. The tests run 500 "
-        "trials under AddressSanitizer and 40 under ThreadSanitizer, from a new seed each time."
+        "a complete run with the device's own data (%d of them from the saved copy, %d label "
+        "questions asked, %d Kavix that changed their own data after a run that never erased); "
+        "%d last starts stopped, %d devices holding another's data, %d rolled back, %d false "
+        "\"Finished updating.\". Each trial cuts one or two runs (a quarter of the cuts in the "
+        "erase, an eighth on the serial number's page, the rest before the erase or anywhere: a "
+        "torn page, a cut erase, a torn file), or swaps the Kavix before the erase, has it lie "
+        "about a page or an erase, fail its erase, or be cut so that its serial number reads a "
+        "twin's whose copy is kept; and sometimes attaches another Kavix after the cut. The tests "
+        "run 500 trials under AddressSanitizer and 40 under ThreadSanitizer, from a new seed each "
+        "time."
         % (f["campaign_trials"], f["campaign_seed"], f["campaign_s"], f["campaign_complete"],
-           f["campaign_recovered"], f["campaign_stopped"]),
+           f["campaign_recovered"], f["campaign_asked"], f["campaign_changed"],
+           f["campaign_stopped"], f["campaign_others"], f["campaign_rolled_back"],
+           f["campaign_false"]),
         "",
     ]
     with open(output, "w") as out:

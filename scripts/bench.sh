@@ -37,12 +37,11 @@ TMPDIR=$native_tmp build/native-release/bench/update_run_bench --pairs=201 \
     --results="$work/native.txt"
 [ "$native_tmp" = "$work" ] || rm -rf "$native_tmp"
 
-echo "bench: power-cut campaign, 2000 trials"
+echo "bench: power-cut campaign, 10000 trials"
 start=$(date +%s.%N)
-ORV_CAMPAIGN_TRIALS=2000 build/native-release/update/tests/power_cut_campaign >"$work/campaign.log"
+ORV_CAMPAIGN_TRIALS=10000 build/native-release/update/tests/power_cut_campaign >"$work/campaign.log"
 end=$(date +%s.%N)
-sed -n 's/^power-cut campaign: \([0-9]*\) trials from seed \([0-9]*\): \([0-9]*\) complete runs (\([0-9]*\) from the copy), \([0-9]*\) stopped before the erase$/campaign_trials=\1\ncampaign_seed=\2\ncampaign_complete=\3\ncampaign_recovered=\4\ncampaign_stopped=\5/p' \
-    "$work/campaign.log" >"$work/campaign.txt"
+python3 bench/campaign_figures.py "$work/campaign.log" >"$work/campaign.txt"
 awk -v s="$start" -v e="$end" 'BEGIN { print "campaign_s=" e - s }' >>"$work/campaign.txt"
 
 echo "bench: under Wine, $wine_pairs pairs and one run with the device model"

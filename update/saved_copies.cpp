@@ -21,19 +21,46 @@ constexpr std::size_t kFileSize = sizeof kMagic + kBlockSize + 4;
 constexpr std::size_t kSerialSize = 4;
 
 const char kPrefix[] = "Kavix-";
+// Saved, not yet marked: no erase followed it.
+const char kUnmarkedSuffix[] = ".saved";
+// Marked: its run was about to erase.
 const char kSuffix[] = ".copy";
-const char kTemporarySuffix[] = ".copy.tmp";
+// Beside a copy that a finished update could not remove, naming it for the next start.
+const char kFinishedSuffix[] = ".copy.finished";
+const char kTemporarySuffix[] = ".tmp";
 
 bool EndsWith(const std::string& name, const char* end) {
     const std::size_t size = std::strlen(end);
     return name.size() >= size && name.compare(name.size() - size, size, end) == 0;
 }
 
+bool IsOurs(const std::string& name) {
+    return name.compare(0, sizeof kPrefix - 1, kPrefix) == 0;
+}
+
 // Copies made by Explorer ("Kavix-1 - Copy.copy") count too: the content decides, not the name.
-bool IsCopyName(const std::string& name, bool& temporary) {
-    temporary = EndsWith(name, kTemporarySuffix);
-    return name.compare(0, sizeof kPrefix - 1, kPrefix) == 0 &&
-           (temporary || EndsWith(name, kSuffix));
+bool IsCopyName(const std::string& name) {
+    return IsOurs(name) && EndsWith(name, kSuffix);
+}
+
+// The checksum that a finished mark names: the eight hex digits before its suffix.
+bool FinishedChecksum(const std::string& name, uint32_t& checksum) {
+    const std::size_t suffix = sizeof kFinishedSuffix - 1;
+    if (!IsOurs(name) || !EndsWith(name, kFinishedSuffix) || name.size() < suffix + 9 ||
+        name[name.size() - suffix - 9] != '-') {
+        return false;
+    }
+    const std::string digits = name.substr(name.size() - suffix - 8, 8);
+    char* end = nullptr;
+    checksum = uint32_t(std::strtoul(digits.c_str(), &end, 16));
+    return end == digits.c_str() + 8;
+}
+
+std::string Named(int32_t serialNumber, uint32_t checksum, const char* suffix) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%ld-%08lx%s", kPrefix, long(serialNumber),
+                  static_cast<unsigned long>(checksum), suffix);
+    return name;
 }
 
 using BlockPiece = std::function<void(std::size_t offset, const unsigned char* data, std::size_t)>;
@@ -169,6 +196,19 @@ Match Compare(const unsigned char* copy, const unsigned char* block) {
     return comparison.Result();
 }
 
+void Tidy(SavedCopyStore& store) {
+    std::vector<std::string> names;
+    store.Names(names);
+    for (const std::string& name : names) {
+        uint32_t finished = 0;
+        if (IsOurs(name) && (EndsWith(name, kUnmarkedSuffix) || EndsWith(name, kTemporarySuffix))) {
+            store.Remove(name);
+        } else if (FinishedChecksum(name, finished) && Remove(store, finished).empty()) {
+            store.Remove(name);
+        }
+    }
+}
+
 Found Find(SavedCopyStore& store, const unsigned char* block) {
     static_assert(kFirmwareVersionOffset + 2 <= kPageSize, "the version lies in the first page");
     Found found;
@@ -178,12 +218,16 @@ Found Find(SavedCopyStore& store, const unsigned char* block) {
         return found;
     }
     std::sort(names.begin(), names.end());
-    // Copies whose serial number the block still reads come first: the device's own label.
-    std::vector<Copy> labelled;
-    std::vector<Copy> unlabelled;
+    // Copies whose device was finished, though they could not be removed.
+    std::vector<uint32_t> finished;
     for (const std::string& name : names) {
-        bool temporary = false;
-        if (!IsCopyName(name, temporary)) {
+        uint32_t checksum = 0;
+        if (FinishedChecksum(name, checksum)) {
+            finished.push_back(checksum);
+        }
+    }
+    for (const std::string& name : names) {
+        if (!IsCopyName(name)) {
             continue;
         }
         Comparison comparison(block);
@@ -194,33 +238,42 @@ Found Find(SavedCopyStore& store, const unsigned char* block) {
                     comparison.Add(at, data, size);
                 },
                 copy.checksum)) {
-            // A temporary file that a cut left unfinished: no erase followed it.
-            if (temporary) {
-                continue;
-            }
             found.outcome = Found::unreadable;
             found.unreadableName = name;
             return found;
         }
         copy.match = comparison.Result();
-        if (copy.match == Match::foreign) {
+        const auto same = [&](const Copy& other) { return other.checksum == copy.checksum; };
+        if (copy.match == Match::foreign ||
+            std::count(finished.begin(), finished.end(), copy.checksum) > 0 ||
+            std::any_of(found.copies.begin(), found.copies.end(), same)) {
             continue;
         }
         copy.name = name;
         copy.serialNumber = comparison.SerialNumber();
-        std::vector<Copy>& list = copy.match == Match::unlabelled ? unlabelled : labelled;
-        if (std::none_of(list.begin(), list.end(),
-                         [&](const Copy& other) { return other.checksum == copy.checksum; })) {
-            list.push_back(copy);
-        }
+        found.copies.push_back(copy);
     }
-    // Two copies that both read as this Kavix: neither can be chosen.
-    if (labelled.size() > 1) {
-        found.outcome = Found::several;
+    if (found.copies.empty()) {
         return found;
     }
-    found.copies = labelled.empty() ? unlabelled : labelled;
-    found.outcome = found.copies.empty() ? Found::none : Found::one;
+    // Copies whose serial number the block still reads come first: the device's own label.
+    std::stable_partition(found.copies.begin(), found.copies.end(),
+                          [](const Copy& copy) { return copy.match != Match::unlabelled; });
+    for (std::size_t i = 1; i < found.copies.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            // The label names a Kavix, not one of its copies.
+            if (found.copies[i].serialNumber == found.copies[j].serialNumber) {
+                found.copies.clear();
+                found.outcome = Found::several;
+                return found;
+            }
+        }
+    }
+    // Where more than one copy could explain the block, the serial number it reads is no evidence:
+    // a cut erase turns bits of one serial number into another's.
+    found.outcome = found.copies.size() == 1 && found.copies[0].match != Match::unlabelled
+                        ? Found::take
+                        : Found::ask;
     return found;
 }
 
@@ -238,40 +291,56 @@ uint32_t Checksum(const unsigned char* block) {
     return Crc32(Crc32(0, kMagic, sizeof kMagic), block, kBlockSize);
 }
 
-std::string FileName(int32_t serialNumber, uint32_t checksum) {
-    char name[48];
-    std::snprintf(name, sizeof name, "%s%ld-%08lx%s", kPrefix, long(serialNumber),
-                  static_cast<unsigned long>(checksum), kSuffix);
-    return name;
+std::string FileName(int32_t serialNumber, uint32_t checksum, bool marked) {
+    return Named(serialNumber, checksum, marked ? kSuffix : kUnmarkedSuffix);
 }
 
-bool Save(SavedCopyStore& store, const unsigned char* block, uint32_t* checksum) {
+bool Save(SavedCopyStore& store, const unsigned char* block, uint32_t& checksum, bool& marked) {
     const uint32_t crc = Checksum(block);
-    if (checksum != nullptr) {
-        *checksum = crc;
-    }
-    const std::string name = FileName(SerialNumberOf(block), crc);
+    checksum = crc;
     uint32_t kept = 0;
-    if (Checks(store, name, kept) && kept == crc) {
+    marked = Checks(store, FileName(SerialNumberOf(block), crc), kept) && kept == crc;
+    if (marked) {
         return true;
     }
     const unsigned char stored[4] = {
         static_cast<unsigned char>(crc), static_cast<unsigned char>(crc >> 8),
         static_cast<unsigned char>(crc >> 16), static_cast<unsigned char>(crc >> 24)};
-    return store.Write(name,
+    return store.Write(FileName(SerialNumberOf(block), crc, false),
                        {{kMagic, sizeof kMagic}, {block, kBlockSize}, {stored, sizeof stored}});
 }
 
-void Remove(SavedCopyStore& store, uint32_t checksum) {
+bool Mark(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
+    return store.Rename(FileName(serialNumber, checksum, false), FileName(serialNumber, checksum));
+}
+
+void Discard(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
+    store.Remove(FileName(serialNumber, checksum, false));
+}
+
+bool SaveMarked(SavedCopyStore& store, const unsigned char* block) {
+    uint32_t checksum = 0;
+    bool marked = false;
+    return Save(store, block, checksum, marked) &&
+           (marked || Mark(store, SerialNumberOf(block), checksum));
+}
+
+std::vector<std::string> Remove(SavedCopyStore& store, uint32_t checksum) {
     std::vector<std::string> names;
+    std::vector<std::string> left;
     store.Names(names);
     for (const std::string& name : names) {
-        bool temporary = false;
         uint32_t crc = 0;
-        if (IsCopyName(name, temporary) && Checks(store, name, crc) && crc == checksum) {
-            store.Remove(name);
+        if (IsCopyName(name) && Checks(store, name, crc) && crc == checksum &&
+            !store.Remove(name)) {
+            left.push_back(name);
         }
     }
+    if (!left.empty()) {
+        // The next start removes them, and meanwhile never takes them for an unfinished update.
+        store.Write(Named(0, checksum, kFinishedSuffix), {});
+    }
+    return left;
 }
 
 }  // namespace saved_copies

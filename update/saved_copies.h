@@ -31,15 +31,23 @@ struct Copy {
 };
 
 struct Found {
-    enum Outcome { none, one, several, unreadable } outcome = none;
-    // One: the copy whose serial number the block reads, or the copies that it could be, for the
-    // label to tell. Unreadable: the file that cannot be read, empty for the folder.
+    enum Outcome {
+        none,        // no copy could be this block
+        take,        // one copy could be, and the block reads its serial number whole
+        ask,         // only the label on the device can tell: each copy is asked about in turn
+        several,     // copies of one serial number could each be the block: none can be chosen
+        unreadable,  // a file that cannot be read, or the folder
+    } outcome = none;
     std::vector<Copy> copies;
-    std::string unreadableName;
+    std::string unreadableName;  // empty for the folder
 };
 
-// The copies that `block` could have been before an update that did not finish. Copies with the
-// same content count once; a complete temporary file counts as a copy.
+// Run at each start, before anything else: removes what no erase followed (unmarked copies and
+// unfinished files), and the copies that a finished update could not remove.
+void Tidy(SavedCopyStore& store);
+
+// The marked copies that `block` could have been before an update that did not finish. Copies
+// with the same content count once.
 Found Find(SavedCopyStore& store, const unsigned char* block);
 
 // Reads the copy `name` into `block`; false if it cannot be read or does not check.
@@ -48,14 +56,25 @@ bool Load(SavedCopyStore& store, const std::string& name, unsigned char* block);
 // The checksum that names and identifies a copy of `block`.
 uint32_t Checksum(const unsigned char* block);
 
-std::string FileName(int32_t serialNumber, uint32_t checksum);
+// A copy's file: unmarked from its save, marked once its run is about to erase.
+std::string FileName(int32_t serialNumber, uint32_t checksum, bool marked = true);
 
-// Saves `block` as read from the device, unless a copy with its content is kept already; the copy's
-// checksum into `checksum` if given.
-bool Save(SavedCopyStore& store, const unsigned char* block, uint32_t* checksum = nullptr);
+// Saves `block` as read from the device, unmarked, unless a marked copy with its content is kept
+// already (`*marked` then true); the copy's checksum into `checksum`.
+bool Save(SavedCopyStore& store, const unsigned char* block, uint32_t& checksum, bool& marked);
 
-// Removes every file that holds the copy with `checksum`, and no other.
-void Remove(SavedCopyStore& store, uint32_t checksum);
+// Marks the saved copy durably: from now on it is a copy of an update that may not finish.
+bool Mark(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum);
+
+// Removes the unmarked copy: its run stops before the erase.
+void Discard(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum);
+
+// Saves and marks: a copy as a run about to erase leaves it.
+bool SaveMarked(SavedCopyStore& store, const unsigned char* block);
+
+// Removes every file that holds the copy with `checksum`, and no other. The names of files that
+// are still there afterwards; a mark for the next start's Tidy stands in for them.
+std::vector<std::string> Remove(SavedCopyStore& store, uint32_t checksum);
 
 }  // namespace saved_copies
 

@@ -30,7 +30,9 @@ void UpdateRun::Reset() {
     deviceHandle = -1;
     serialNumber = 0;
     savedData.reset(new unsigned char[kDataBlockSize]);
-    copyKept = false;
+    copyState = CopyState::none;
+    recovering = false;
+    outcome = RunOutcome::none;
 }
 
 void UpdateRun::LogLines(std::initializer_list<const char*> lines) {
@@ -45,13 +47,25 @@ void UpdateRun::LogReadError() {
 }
 
 // Nothing is done while a copy that may hold a device's only data cannot be checked.
+// The file may be a Kavix's only data: the user moves it aside, and support can still read it.
 void UpdateRun::LogCopyUnreadable(const std::string& name) {
+    const std::string folder = savedCopies->Where();
     if (name.empty()) {
-        window.AppendLog("The saved copies of device data cannot be listed, unable to continue.");
-    } else {
-        window.AppendLog("The saved copy %s cannot be read, unable to continue.", name.c_str());
+        window.AppendLog(
+            "The saved copies of device data in %s cannot be listed, unable to "
+            "continue.",
+            folder.c_str());
+        LogLines({"Nothing was changed. Close the program and try again.", kAdvice, ""});
+        return;
     }
-    LogLines({"Nothing was changed. Close the program and try again.", kAdvice, ""});
+    window.AppendLog("The saved copy %s in %s cannot be read, unable to continue.", name.c_str(),
+                     folder.c_str());
+    LogLines({"Nothing was changed. Move that file to another folder and keep it, then try again.",
+              kAdvice, ""});
+}
+
+void UpdateRun::Stop(RunOutcome why) {
+    outcome = why;
 }
 
 bool UpdateRun::Prepare() {
@@ -63,8 +77,12 @@ bool UpdateRun::Prepare() {
     }
     // A failed or declined run is not retried without restarting the program.
     updateStarted = true;
+    // Whatever no erase followed is no copy of an unfinished update; this start holds the
+    // computer's one update, so no other run is making a copy now.
+    saved_copies::Tidy(*savedCopies);
 
     if (!firmwareFile->Open(kImageFileName)) {
+        Stop(RunOutcome::noImage);
         LogLines({"Could not find update file, unable to continue."});
         return false;
     }
@@ -87,6 +105,7 @@ bool UpdateRun::Prepare() {
 // stops the run with the flash as it was.
 bool UpdateRun::ReadImage() {
     uint64_t length = 0;
+    Stop(RunOutcome::noImage);
     if (!firmwareFile->SeekToEnd() || !firmwareFile->GetPosition(&length) ||
         !firmwareFile->SeekToBegin()) {
         LogLines({"Error reading update file, unable to continue.", ""});
@@ -116,11 +135,13 @@ bool UpdateRun::ReadImage() {
         LogLines({"Error reading update file, unable to continue.", ""});
         return false;
     }
+    Stop(RunOutcome::none);
     return true;
 }
 
 bool UpdateRun::IdentifyDevice() {
     if (orvOpenDevice(&deviceHandle) != 0) {
+        Stop(RunOutcome::noDevice);
         LogLines({"Unable to open device, ensure it is plugged in properly.",
                   "Aborting update, close program and try again.", ""});
         return false;
@@ -129,6 +150,7 @@ bool UpdateRun::IdentifyDevice() {
     int32_t type = 0;
     orvGetDeviceType(deviceHandle, &type);
     if (type != 1) {
+        Stop(RunOutcome::noDevice);
         LogLines({"Device attached is not a Kavix", "Aborting update.", ""});
         return false;
     }
@@ -137,40 +159,24 @@ bool UpdateRun::IdentifyDevice() {
 
 bool UpdateRun::ReadDataBlock() {
     for (int32_t k = 0; k < kDataBlockSectors; ++k) {
-        if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k,
-                         savedData.get() + k * kSectorSize) != 0) {
+        unsigned char* sector = savedData.get() + k * kSectorSize;
+        if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k, sector) != 0) {
+            Stop(RunOutcome::noDevice);
             LogReadError();
             return false;
         }
+        sectorChecksums[k] = Crc32(0, sector, size_t(kSectorSize));
     }
     return true;
 }
 
-// A block that an interrupted update left half erased or half written is not the device's data:
-// the copy saved before that update's erase is.
-bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
-    using saved_copies::Found;
-    using saved_copies::Match;
-    firstSectorChecksum = Crc32(0, savedData.get(), size_t(kSectorSize));
-    serialNumber = SerialNumberOf(savedData.get());
-    const Found found = saved_copies::Find(*savedCopies, savedData.get());
-    if (found.outcome == Found::unreadable) {
-        LogCopyUnreadable(found.unreadableName);
-        return false;
+// The copies that could be the block, one at a time, until the label on the device names one. No
+// to all keeps the device's own data, and the copies stay. Null also when the run is to stop.
+const saved_copies::Copy* UpdateRun::ChooseCopy(const saved_copies::Found& found) {
+    if (found.outcome == saved_copies::Found::take) {
+        return &found.copies[0];
     }
-    if (found.outcome == Found::several) {
-        LogLines({"Saved data of more than one Kavix could belong to this one, unable to continue.",
-                  kAdvice, ""});
-        return false;
-    }
-    const saved_copies::Copy* taken = nullptr;
     for (const saved_copies::Copy& copy : found.copies) {
-        if (copy.match != Match::unlabelled) {
-            taken = &copy;
-            break;
-        }
-        // The cut took the serial number with it, and another Kavix could hold the same: only the
-        // label on the device can tell. No keeps the device's own data, and the copy stays.
         const int answer = window.AskQuestion(
             Question::label,
             "An update of the Kavix with serial number %d did not finish. Its data may be what the "
@@ -179,18 +185,43 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
             "update it with the data it holds.",
             copy.serialNumber, serialNumber, copy.serialNumber);
         if (abandoned || (answer != kAnswerYes && answer != kAnswerNo)) {
-            return false;
+            Stop(RunOutcome::mustDecide);
+            return nullptr;
         }
         if (answer == kAnswerYes) {
-            taken = &copy;
-            break;
+            return &copy;
         }
     }
-    if (taken == nullptr) {
+    return nullptr;
+}
+
+// A block that an interrupted update left half erased or half written is not the device's data:
+// the copy saved before that update's erase is.
+bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
+    using saved_copies::Found;
+    serialNumber = SerialNumberOf(savedData.get());
+    const Found found = saved_copies::Find(*savedCopies, savedData.get());
+    if (found.outcome == Found::unreadable) {
+        Stop(RunOutcome::mustDecide);
+        LogCopyUnreadable(found.unreadableName);
+        return false;
+    }
+    if (found.outcome == Found::several) {
+        Stop(RunOutcome::mustDecide);
+        LogLines({"Saved data of more than one Kavix could belong to this one, unable to continue.",
+                  kAdvice, ""});
+        return false;
+    }
+    if (found.outcome == Found::none) {
         return true;
     }
-    if (taken->match != Match::intact) {
+    const saved_copies::Copy* taken = ChooseCopy(found);
+    if (taken == nullptr) {
+        return outcome == RunOutcome::none;
+    }
+    if (taken->match != saved_copies::Match::intact) {
         if (!saved_copies::Load(*savedCopies, taken->name, savedData.get())) {
+            Stop(RunOutcome::mustDecide);
             LogCopyUnreadable(taken->name);
             return false;
         }
@@ -200,48 +231,68 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
     }
     serialNumber = taken->serialNumber;
     copyChecksum = taken->checksum;
-    copyKept = true;
+    copySerialNumber = taken->serialNumber;
+    copyState = CopyState::marked;
+    recovering = true;
     return true;
 }
 
 bool UpdateRun::ConfirmUpdate() {
-    if (FirmwareVersionOf(savedData.get()) >= kImageFirmwareVersion) {
+    // An unfinished update is finished whatever version its copy holds: a No would leave the
+    // Kavix as the cut left it.
+    if (!recovering && FirmwareVersionOf(savedData.get()) >= kImageFirmwareVersion) {
         LogLines({"Firmware is up to date."});
         // Only a Yes goes on: a box that could not be shown is no consent to erase.
         if (window.AskQuestion(Question::upToDate,
                                "Firmware is up to date. Do you want to continue?") != kAnswerYes ||
             abandoned) {
+            Stop(RunOutcome::upToDate);
             return false;
         }
     }
     if (window.AskQuestion(Question::serialNumber,
                            "Attempting to update Kavix with serial number %d, if this is correct "
                            "and you wish to continue, click yes",
-                           serialNumber) != kAnswerYes) {
+                           serialNumber) != kAnswerYes ||
+        abandoned) {
+        // The window may have been closed while the question was open.
+        Stop(RunOutcome::mustDecide);
         return false;
     }
-    // The window may have been closed while the question was open.
-    return !abandoned;
+    return true;
 }
 
 // Until the update has finished, the only other copy of the device's data is on disk: it must be
 // there, whole, before anything is erased. The copy holds the block as read, before the version is
-// raised, so that a later start tells an unfinished update from a finished one.
+// raised, so that a later start tells an unfinished update from a finished one. It is marked only
+// when the worker is about to erase.
 bool UpdateRun::SaveCopy() {
-    if (!copyKept) {
-        if (!saved_copies::Save(*savedCopies, savedData.get(), &copyChecksum)) {
+    if (copyState == CopyState::none) {
+        bool marked = false;
+        if (!saved_copies::Save(*savedCopies, savedData.get(), copyChecksum, marked)) {
+            Stop(RunOutcome::mustDecide);
             LogLines({"Unable to save a copy of the device data, unable to continue.", ""});
             return false;
         }
-        copyKept = true;
+        copySerialNumber = SerialNumberOf(savedData.get());
+        copyState = marked ? CopyState::marked : CopyState::unmarked;
     }
     RaiseFirmwareVersion(savedData.get());
     return true;
 }
 
+void UpdateRun::DiscardUnmarkedCopy() {
+    if (copyState == CopyState::unmarked) {
+        saved_copies::Discard(*savedCopies, copySerialNumber, copyChecksum);
+        copyState = CopyState::none;
+    }
+}
+
 void UpdateRun::NotStarted() {
     updating = false;
     imageData.reset();
+    DiscardUnmarkedCopy();
+    Stop(RunOutcome::mustDecide);
     LogLines({"Unable to start the update, close program and try again.", ""});
 }
 
@@ -265,6 +316,7 @@ void UpdateRun::AdvanceProgress(int& counter, int threshold) {
 
 void UpdateRun::Program() {
     if (abandoned) {
+        DiscardUnmarkedCopy();
         updating = false;
         return;
     }
@@ -278,22 +330,29 @@ void UpdateRun::Program() {
     // One sector at a time: to know the device again, then to read back what was written.
     std::unique_ptr<unsigned char[]> sector(new unsigned char[kSectorSize]);
     const DeviceCheck check = abandoned ? DeviceCheck::same : CheckDeviceAsRead(sector.get());
+    // From the mark on, a cut leaves a copy that the next start finishes the update with.
+    const bool marked = check == DeviceCheck::same && !abandoned &&
+                        (copyState == CopyState::marked ||
+                         saved_copies::Mark(*savedCopies, copySerialNumber, copyChecksum));
+    bool eraseFailed = false;
     bool deviceFailed = false;
-    if (check == DeviceCheck::same && !abandoned) {
-        deviceFailed = orvClearFlash(deviceHandle) != 0;
+    if (marked) {
+        copyState = CopyState::marked;
+        // Pages written over flash that may still hold the old firmware would mix the two.
+        eraseFailed = orvClearFlash(deviceHandle) != 0;
         const int32_t pageCount = ImagePageCount(imageLength);
-        if (!WritePages(kImageFirstPage, imageData.get(), pageCount, pageCount / 10 + 5)) {
-            deviceFailed = true;
-        }
-        if (!WritePages(kDataBlockFirstPage, savedData.get(), kRestoredPages, kRestoreThreshold)) {
+        deviceFailed = eraseFailed ||
+                       !WritePages(kImageFirstPage, imageData.get(), pageCount, pageCount / 10 + 5);
+        if (!eraseFailed &&
+            !WritePages(kDataBlockFirstPage, savedData.get(), kRestoredPages, kRestoreThreshold)) {
             deviceFailed = true;
         }
         // Success is what the device reads back, not what its statuses said.
-        if (!deviceFailed && !abandoned &&
-            (!ReadBack(0, imageData.get(), pageCount * kPageSize, sector.get()) ||
-             !ReadBack(kDataBlockOffset, savedData.get(), kRestoredSize, sector.get()))) {
+        if (!deviceFailed && !abandoned && !ReadBack(sector.get())) {
             deviceFailed = true;
         }
+    } else {
+        DiscardUnmarkedCopy();
     }
     imageData.reset();
     // Every device call is made: from here on, closing cannot harm the device, and the window may
@@ -301,23 +360,44 @@ void UpdateRun::Program() {
     updating = false;
 
     if (abandoned) {
-        // The window is gone; nothing of it may be touched. The copy stays for the next start.
+        // The window is gone; nothing of it may be touched. A marked copy stays for the next start.
+        Stop(marked ? RunOutcome::failed : RunOutcome::mustDecide);
     } else if (check == DeviceCheck::unreadable) {
+        Stop(RunOutcome::noDevice);
         window.OnRunEnded(false);
         LogReadError();
     } else if (check == DeviceCheck::other) {
+        Stop(RunOutcome::noDevice);
         window.OnRunEnded(false);
         LogLines({"The Kavix attached is not the one that was read. Nothing was erased.",
                   "Aborting update, close program and try again.", ""});
+    } else if (!marked) {
+        Stop(RunOutcome::mustDecide);
+        window.OnRunEnded(false);
+        LogLines({"Unable to save a copy of the device data, unable to continue.",
+                  "Nothing was erased.", ""});
+    } else if (eraseFailed) {
+        Stop(RunOutcome::failed);
+        window.OnRunEnded(false);
+        LogLines({"", "Error erasing the Kavix, the update did not complete.",
+                  "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
     } else if (deviceFailed) {
+        Stop(RunOutcome::failed);
         window.OnRunEnded(false);
         LogLines({"", "Error writing to the Kavix, the update did not complete.",
                   "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
     } else {
         // The device holds the copy now: this copy, and only this one, has served.
-        saved_copies::Remove(*savedCopies, copyChecksum);
+        const std::vector<std::string> left = saved_copies::Remove(*savedCopies, copyChecksum);
+        copyState = CopyState::none;
         if (progressCtrl != nullptr) {
             progressCtrl->SetPos(kProgressMax);
+        }
+        Stop(RunOutcome::finished);
+        for (const std::string& name : left) {
+            window.AppendLog(
+                "The saved copy %s in %s could not be removed; the next start removes it.",
+                name.c_str(), savedCopies->Where().c_str());
         }
         LogLines({"", "Finished updating.", "You may safely close the application."});
         window.OnRunEnded(true);
@@ -326,24 +406,41 @@ void UpdateRun::Program() {
 
 // The user may have swapped the Kavix between the reads and the last Yes.
 UpdateRun::DeviceCheck UpdateRun::CheckDeviceAsRead(unsigned char* sector) {
-    if (orvReadFlash(deviceHandle, kDataBlockFirstSector, sector) != 0) {
-        return DeviceCheck::unreadable;
+    for (int32_t k = 0; k < kDataBlockSectors; ++k) {
+        if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k, sector) != 0) {
+            return DeviceCheck::unreadable;
+        }
+        if (Crc32(0, sector, size_t(kSectorSize)) != sectorChecksums[k]) {
+            return DeviceCheck::other;
+        }
     }
-    return Crc32(0, sector, size_t(kSectorSize)) == firstSectorChecksum ? DeviceCheck::same
-                                                                        : DeviceCheck::other;
+    return DeviceCheck::same;
 }
 
-bool UpdateRun::ReadBack(int32_t offset, const unsigned char* written, int32_t length,
-                         unsigned char* sector) {
-    for (int32_t at = offset; at < offset + length && !abandoned;) {
-        const int32_t index = at / kSectorSize;
-        const int32_t inSector = at - index * kSectorSize;
-        const int32_t count = std::min(kSectorSize - inSector, offset + length - at);
-        if (orvReadFlash(deviceHandle, index, sector) != 0 ||
-            std::memcmp(sector + inSector, written + (at - offset), size_t(count)) != 0) {
+bool UpdateRun::ReadBack(unsigned char* sector) {
+    static_assert(kImageSize == kDataBlockOffset, "the image region ends where the block begins");
+    // The image buffer holds 0xFF past the image, as erased flash reads.
+    for (int32_t k = 0; k < 2 * kDataBlockSectors && !abandoned; ++k) {
+        if (orvReadFlash(deviceHandle, k, sector) != 0) {
             return false;
         }
-        at += count;
+        const int32_t at = k * kSectorSize;
+        if (at < kDataBlockOffset) {
+            if (std::memcmp(sector, imageData.get() + at, size_t(kSectorSize)) != 0) {
+                return false;
+            }
+            continue;
+        }
+        const int32_t inBlock = at - kDataBlockOffset;
+        const int32_t restored = std::max(0, std::min(kSectorSize, kRestoredSize - inBlock));
+        if (std::memcmp(sector, savedData.get() + inBlock, size_t(restored)) != 0) {
+            return false;
+        }
+        for (int32_t i = restored; i < kSectorSize; ++i) {
+            if (sector[i] != 0xFF) {
+                return false;
+            }
+        }
     }
     return true;
 }

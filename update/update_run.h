@@ -10,6 +10,7 @@
 #include <string>
 
 #include "firmware_file.h"
+#include "saved_copies.h"
 #include "saved_copy_store.h"
 #include "update_run_window.h"
 
@@ -77,28 +78,37 @@ private:
     std::unique_ptr<unsigned char[]> imageData;
     int32_t imageLength = 0;
     std::unique_ptr<SavedCopyStore> savedCopies;
-    // The checksum of the first sector of the data block as the preparation read it, to know the
-    // device again before the erase. A CRC-32 tells apart any two sectors that differ within 32
-    // bits, as two Kavix that differ in their serial number alone do.
-    uint32_t firstSectorChecksum = 0;
-    // The copy of the device's data that this run writes back, once it is on disk.
+    // The checksums of the data block's sectors as the preparation read them, to know the device
+    // again before the erase. A CRC-32 tells apart any two sectors that differ within 32 bits, as
+    // two Kavix that differ in their serial number alone do.
+    uint32_t sectorChecksums[8] = {};
+    // The copy of the device's data that this run writes back, once it is on disk: unmarked from
+    // its save until the worker is about to erase, marked once a cut could leave the device
+    // needing it.
+    enum class CopyState { none, unmarked, marked };
+    CopyState copyState = CopyState::none;
     uint32_t copyChecksum = 0;
-    bool copyKept = false;
+    int32_t copySerialNumber = 0;
+    // The copy is what an update that did not finish left: the device is finished with it.
+    bool recovering = false;
 
     bool ReadImage();
     bool IdentifyDevice();
     bool ReadDataBlock();
     bool TakeCopyOfUnfinishedUpdate();
+    const saved_copies::Copy* ChooseCopy(const saved_copies::Found& found);
     bool ConfirmUpdate();
     bool SaveCopy();
 
-    // On the worker: whether the device still holds the sector read before the questions.
+    // On the worker: whether the device still holds the data block read before the questions.
     enum class DeviceCheck { same, unreadable, other };
     DeviceCheck CheckDeviceAsRead(unsigned char* sector);
-    // Reads back the sectors that `length` bytes from `offset` fall in and compares those bytes
-    // with `written`; false on a difference or a failed read.
-    bool ReadBack(int32_t offset, const unsigned char* written, int32_t length,
-                  unsigned char* sector);
+    // Reads back the whole first MiB a sector at a time and compares it with what one complete run
+    // leaves: the image, erased up to the data block, the restored span, erased to the end.
+    bool ReadBack(unsigned char* sector);
+    // The unmarked copy goes with a run that stops before its erase.
+    void DiscardUnmarkedCopy();
+    void Stop(RunOutcome why);
 
     // Writes `count` pages from `source` on, advancing the bar after every `threshold` + 2 pages;
     // false if the device refused any of them (every page is still tried).

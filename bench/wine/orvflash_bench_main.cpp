@@ -43,10 +43,8 @@ constexpr int kEraseDelayMs = 2000;
 constexpr int kImagePages = layout::ImagePages(layout::kImageLimit);
 constexpr int kPageWrites = kImagePages + flash_map::kRestoredPages;
 constexpr double kModelPreparationSeconds = flash_map::kDataBlockSectors * kReadDelayMs / 1000.0;
-// The worker reads sector 8 again before the erase and reads back the sectors it wrote.
-constexpr int kWorkerReads =
-    1 + (kImagePages * int(layout::kPage) + int(layout::kSector) - 1) / int(layout::kSector) +
-    (flash_map::kRestoredSize + flash_map::kSectorSize - 1) / flash_map::kSectorSize;
+// The worker reads the data block again before the erase and reads back the whole first MiB.
+constexpr int kWorkerReads = flash_map::kDataBlockSectors + 2 * flash_map::kDataBlockSectors;
 constexpr double kModelProgrammingSeconds =
     (kEraseDelayMs + kPageWrites * kWriteDelayMs + kWorkerReads * kReadDelayMs) / 1000.0;
 constexpr DWORD kModelRunTimeoutMs = 300000;

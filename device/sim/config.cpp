@@ -64,6 +64,7 @@ bool LoadConfig(Config& config) {
     read("ORV_SIM_TYPE_STORES_NOTHING", 0, 1, config.typeStoresNothing);
     read("ORV_SIM_READ_FAIL_SECTOR", 0, kSectorCount - 1, config.readFailSector);
     read("ORV_SIM_ERASE_FAIL", 0, 1, config.eraseFails);
+    read("ORV_SIM_ERASE_SKIPS_SECTOR", 0, kClearedSize / kSectorSize - 1, config.eraseSkipsSector);
     read("ORV_SIM_WRITE_FAIL_PAGE", 0, kPageCount - 1, config.writeFailPage);
     read("ORV_SIM_UNPLUG_AFTER", 0, kInt32Max, config.unplugAfter);
     read("ORV_SIM_EXIT_AT_PAGE", 0, kPageCount - 1, config.exitAtPage);

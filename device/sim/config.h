@@ -17,6 +17,7 @@ struct Config {
     bool typeStoresNothing = false;
     std::optional<int32_t> readFailSector;
     bool eraseFails = false;
+    std::optional<int32_t> eraseSkipsSector;  // orvClearFlash succeeds but leaves this sector
     std::optional<int32_t> writeFailPage;
     std::optional<int32_t> unplugAfter;  // calls that still work, the open included
     std::optional<int32_t> exitAtPage;   // the process ends as this page's write begins

@@ -146,8 +146,17 @@ orvStatus ORV_CALL orvClearFlash(int32_t handle) {
         EndProcessAbruptly();
     }
     const DeviceTime time(status == kOk ? device.config.eraseDelayMs : 0, device.lateness);
-    if (status == kOk) {
-        status = device.config.eraseFails ? kInjectedFault : device.flash.Erase(0, kClearedSize);
+    if (status == kOk && device.config.eraseFails) {
+        status = kInjectedFault;
+    } else if (status == kOk && device.config.eraseSkipsSector) {
+        // A lying erase: it says it erased everything.
+        const int32_t skipped = *device.config.eraseSkipsSector * kSectorSize;
+        status = skipped > 0 ? device.flash.Erase(0, skipped) : kOk;
+        if (status == kOk && skipped + kSectorSize < kClearedSize) {
+            status = device.flash.Erase(skipped + kSectorSize, kClearedSize - skipped - kSectorSize);
+        }
+    } else if (status == kOk) {
+        status = device.flash.Erase(0, kClearedSize);
     }
     device.trace.Record("orvClearFlash", status);
     time.WaitForEnd();

@@ -97,13 +97,15 @@ INSTANTIATE_TEST_SUITE_P(
          kUpToDateQuestion}}),
     ::testing::PrintToStringParamName());
 
-// The device fails during programming. Every write is still tried, so what can be put back is;
-// the user is told it did not complete, and nothing claims success.
+// The device fails during programming. Every write is still tried, so what can be put back is,
+// but none over a failed erase; the user is told it did not complete, and nothing claims success.
 struct DeviceFault {
     const char* name;
     Variables faults;
     const char* failingCall;             // the one call the device refuses
     std::size_t gone = std::size_t(-1);  // or every call from this 0-based position on
+    const Lines& error = kWriteError;
+    std::size_t calls = std::size_t(-1);  // the first calls of a run that are made; all if -1
     friend void PrintTo(const DeviceFault& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -113,12 +115,13 @@ TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
     const DeviceFault& fault = GetParam();
     Orvflash app(Scenario{fault.faults});
     ConfirmUpdate(app);
-    ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kWriteError}), kRunTimeoutMs);
+    ExpectLog(app, LogOf({kIdentifying, kUpdating}, {fault.error}), kRunTimeoutMs);
     EXPECT_FALSE(Has(app.Log(), kFinishedUpdating));
 
     app.ClickDone();
     ExpectClosesWithoutAsking(app);
-    const std::vector<std::string> attempted = AttemptedRunCalls(layout::kImageLimit);
+    std::vector<std::string> attempted = AttemptedRunCalls(layout::kImageLimit);
+    attempted.resize(std::min(attempted.size(), fault.calls));
     std::vector<DeviceCall> calls = app.Trace();
     ASSERT_EQ(FirstDifference(CallNames(calls), attempted), "");
     for (std::size_t i = 0; i < calls.size(); ++i) {
@@ -132,12 +135,17 @@ TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
 INSTANTIATE_TEST_SUITE_P(
     , FailedProgramming,
     ::testing::ValuesIn(std::vector<DeviceFault>{
-        {"EraseFails", {{"ORV_SIM_ERASE_FAIL", "1"}}, "orvClearFlash"},
+        // Open, type, eight reads, eight again and the erase.
+        {"EraseFails",
+         {{"ORV_SIM_ERASE_FAIL", "1"}},
+         "orvClearFlash",
+         std::size_t(-1),
+         kEraseError,
+         19},
         {"WriteFailsAtImagePage1000", {{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}}, "orvWriteFlash 1000"},
         {"WriteFailsAtDataPage3000", {{"ORV_SIM_WRITE_FAIL_PAGE", "3000"}}, "orvWriteFlash 3000"},
-        // Open, type, 8 reads, the first read again, erase and 700 writes reach the device; then
-        // it is gone.
-        {"UnpluggedAfter700Pages", {{"ORV_SIM_UNPLUG_AFTER", "712"}}, "", 712}}),
+        // Open, type, 8 reads, 8 again, erase and 700 writes reach the device; then it is gone.
+        {"UnpluggedAfter700Pages", {{"ORV_SIM_UNPLUG_AFTER", "719"}}, "", 719}}),
     ::testing::PrintToStringParamName());
 
 }  // namespace

@@ -73,7 +73,10 @@ void UpdateToTheEnd(const Orvflash& app, int32_t serial, std::initializer_list<s
         const Box question = app.WaitForBox("Question");
         if (question.text == SerialQuestion(serial)) {
             ++serialAsked;
+            EXPECT_EQ(question.defaultButton, IDYES);
         } else {
+            // Enter never writes a saved copy into a device.
+            EXPECT_EQ(question.defaultButton, IDNO);
             ++othersAsked;
             // The label question, naming the copy's serial number first.
             const std::string opening = LabelQuestion(serial, 0).substr(0, 60);
@@ -115,8 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"EraseCutInTheDataBlock", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_AT_SECTOR", "10"}}, 1},
         // Every sector partly erased, the serial too.
         {"EraseCutAllAtOnce", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_ALL", "1"}}, 1},
-        // Open, type, 8 reads, the first read again, erase and 700 image pages reach the device.
-        {"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "712"}}, 1},
+        // Open, type, 8 reads, 8 again, erase and 700 image pages reach the device.
+        {"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "719"}}, 1},
         // Closed as the bar first moves, early in the image.
         {"ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}, 1},
         {"SecondStartWhileProgramming", Cut::secondStart, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}}),
@@ -137,6 +140,44 @@ TEST(InterruptedRunOtherKavix, KeepsItsOwnDataAndTheCopyWaitsForItsDevice) {
     app.StartAgain(interrupted);
     UpdateToTheEnd(app, kTestSerial, {kIdentifying, kRecovered, kUpdating}, 1);
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
+    EXPECT_TRUE(Orvflash::SavedCopies().empty());
+}
+
+// A copy that an earlier version kept in the account's own folder is moved into the computer's
+// folder by the next start, which finishes the update with it.
+TEST(InterruptedRunEarlierVersion, CopyInTheAccountsFolderFinishesTheUpdate) {
+    Orvflash app(Scenario{{{"ORV_SIM_EXIT_AT_PAGE", "2900"}}});
+    Interrupt(app, Cut::powerLoss);
+    const std::filesystem::path copy = Orvflash::SavedCopies().at(0);
+    std::filesystem::create_directories(Orvflash::LegacyCopyFolder());
+    std::filesystem::rename(copy, Orvflash::LegacyCopyFolder() / copy.filename());
+    // The computer's folder as someone else made it, without the program's rules.
+    std::filesystem::remove_all(Orvflash::CopyFolder());
+    std::filesystem::create_directory(Orvflash::CopyFolder());
+
+    app.StartAgain();
+    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kRecovered, kUpdating});
+    ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
+    EXPECT_TRUE(Orvflash::SavedCopies().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(Orvflash::LegacyCopyFolder()));
+}
+
+// A run killed after saving its copy and before its erase leaves a copy that is never written back:
+// the Kavix, which has since erased a sector of its own data, keeps what it holds now.
+TEST(InterruptedRunBeforeTheErase, ItsCopyIsNeverWrittenBack) {
+    // The eight reads that know the device again before the erase take long enough to kill it in.
+    Orvflash app(Scenario{{{"ORV_SIM_READ_DELAY_MS", "400"}}});
+    ConfirmUpdate(app);
+    const std::vector<std::filesystem::path> saved = Orvflash::SavedCopies();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].extension(), ".saved") << "not marked before the erase";
+    ExpectFlash(app.Flash(), app.InitialFlash());
+
+    Bytes changed = app.InitialFlash();
+    std::fill_n(changed.begin() + layout::kDataBlock + 2 * layout::kSector, layout::kSector, 0xFF);
+    app.StartAgain(changed);
+    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kUpdating});
+    ExpectFlash(app.Flash(), FlashAfterRun(changed, app.Image()));
     EXPECT_TRUE(Orvflash::SavedCopies().empty());
 }
 

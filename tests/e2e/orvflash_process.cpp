@@ -32,6 +32,17 @@ std::string AnsiPath(const fs::path& path) {
     return narrow;
 }
 
+fs::path KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    if (FAILED(SHGetKnownFolderPath(id, 0, nullptr, &path))) {
+        CoTaskMemFree(path);
+        throw DriverError("no known folder for the saved copies");
+    }
+    const fs::path folder(path);
+    CoTaskMemFree(path);
+    return folder;
+}
+
 // The top-level windows seen of one process.
 struct Watch {
     DWORD processId;
@@ -79,10 +90,10 @@ Orvflash::Orvflash(const Scenario& scenario, bool startWindow)
         flashPath = AnsiPath(folder) + "\\kavix_flash.bin";
         WriteBytes(flashPath, initialFlash);
     }
-    // A copy left by an earlier scenario would be taken for this device's.
-    for (const fs::path& copy : SavedCopies()) {
-        fs::remove(copy);
-    }
+    // A copy left by an earlier scenario would be taken for this device's; and each run makes the
+    // computer's folder anew, with its rules.
+    fs::remove_all(CopyFolder());
+    fs::remove_all(LegacyCopyFolder());
     fs::copy_file(programPath, folder / "orvflash.exe");
     fs::copy_file(libraryPath, folder / "orv_api.dll");
     if (scenario.image && !WriteBytes(ImagePath(), image)) {
@@ -314,26 +325,28 @@ DWORD Orvflash::ExitCode() const {
 }
 
 std::vector<fs::path> Orvflash::SavedCopies() {
-    PWSTR localAppData = nullptr;
-    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &localAppData);
-    const fs::path folder = fs::path(localAppData ? localAppData : L"") / "orvflash";
-    CoTaskMemFree(localAppData);
     std::vector<fs::path> copies;
     std::error_code none;  // no folder: no copies
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, none)) {
-        if (entry.is_regular_file()) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(CopyFolder(), none)) {
+        // The log of every run shares the folder; it is no copy.
+        if (entry.is_regular_file() && entry.path().filename() != "orvflash.log") {
             copies.push_back(entry.path());
         }
     }
     return copies;
 }
 
+// The driver runs in the program's Wine prefix, so the system names the same folders for both.
+fs::path Orvflash::CopyFolder() {
+    return KnownFolder(FOLDERID_ProgramData) / "orvflash";
+}
+
+fs::path Orvflash::LegacyCopyFolder() {
+    return KnownFolder(FOLDERID_LocalAppData) / "orvflash";
+}
+
 fs::path Orvflash::ComputerLog() {
-    PWSTR programData = nullptr;
-    SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &programData);
-    const fs::path log = fs::path(programData ? programData : L"") / "orvflash" / "orvflash.log";
-    CoTaskMemFree(programData);
-    return log;
+    return CopyFolder() / "orvflash.log";
 }
 
 std::string Orvflash::ImagePath() const {

@@ -98,9 +98,12 @@ public:
     }
     DWORD ExitCode() const;
 
-    // The saved copies of device data; each scenario starts with none.
+    // The saved copies of device data, in the computer's folder; each scenario starts with none,
+    // and with neither that folder nor the account's folder of earlier versions.
     static std::vector<std::filesystem::path> SavedCopies();
-    // The log of every run on the computer, %ProgramData%\orvflash\orvflash.log.
+    static std::filesystem::path CopyFolder();        // %ProgramData%\orvflash
+    static std::filesystem::path LegacyCopyFolder();  // %LOCALAPPDATA%\orvflash
+    // The log of every run on the computer, in the computer's folder.
     static std::filesystem::path ComputerLog();
 
     // The program's folder, its current directory.

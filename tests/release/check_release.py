@@ -227,7 +227,7 @@ def program_messages(source_dir):
     text = Path(source_dir, "update", "update_run.cpp").read_text()
     messages = re.findall(r'LogLines\(\{(?:"",\s*)?"([^"]+)"', text)
     messages += [re.sub(r"\s+", " ", m).split(",")[0]
-                 for m in re.findall(r'AskQuestion\(\s*(?:Question::\w+,\s*)?"([^"]+)"', text)]
+                 for m in re.findall(r'AskQuestion\(\s*Question::\w+,\s*"([^"]+)"', text)]
     return messages
 
 

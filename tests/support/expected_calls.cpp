@@ -41,19 +41,15 @@ std::vector<std::string> AttemptedRunCalls(std::size_t imageLength) {
 }
 
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
-    const std::size_t imagePages = ImagePages(imageLength), dataSector = kDataBlock / kSector;
-    const auto sectorsOf = [](std::size_t pages) {
-        return (pages * kPage + kSector - 1) / kSector;
-    };
-    // The worker reads the first data sector again, to know the device before the erase; after the
-    // writes it reads back the sectors that the image and the restored pages fall in.
+    const std::size_t imagePages = ImagePages(imageLength);
+    // The worker reads the data block again, to know the device before the erase; after the writes
+    // it reads back the whole first MiB.
     std::vector<std::string> names = PreparationCalls();
-    AddCalls(names, "orvReadFlash", dataSector, dataSector + 1);
+    AddCalls(names, "orvReadFlash", kDataBlock / kSector, kMiB / kSector);
     names.push_back("orvClearFlash");
     AddCalls(names, "orvWriteFlash", 0, imagePages);
     AddCalls(names, "orvWriteFlash", kFirstDataPage, kRestoredEndPage);
-    AddCalls(names, "orvReadFlash", 0, sectorsOf(imagePages));
-    AddCalls(names, "orvReadFlash", dataSector, sectorsOf(kRestoredEndPage));
+    AddCalls(names, "orvReadFlash", 0, kMiB / kSector);
     return names;
 }
 

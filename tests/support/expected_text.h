@@ -47,6 +47,10 @@ inline const Lines kWriteError = {"", "Error writing to the Kavix, the update di
                                   "Do not unplug the Kavix. Close the program and try again.",
                                   kAdvice, ""};
 
+inline const Lines kEraseError = {"", "Error erasing the Kavix, the update did not complete.",
+                                  "Do not unplug the Kavix. Close the program and try again.",
+                                  kAdvice, ""};
+
 inline const char kUpToDateQuestion[] = "Firmware is up to date. Do you want to continue?";
 inline const char kCloseWarning[] =
     "WARNING: You should not close the application while the firmware is updating. Doing so may "
@@ -71,9 +75,10 @@ inline std::string LabelQuestion(int32_t copySerial, int32_t readSerial) {
            "data it holds.";
 }
 
-inline Lines CopyUnreadable(const std::string& name) {
-    return {"The saved copy " + name + " cannot be read, unable to continue.",
-            "Nothing was changed. Close the program and try again.", kAdvice, ""};
+inline Lines CopyUnreadable(const std::string& name, const std::string& folder) {
+    return {"The saved copy " + name + " in " + folder + " cannot be read, unable to continue.",
+            "Nothing was changed. Move that file to another folder and keep it, then try again.",
+            kAdvice, ""};
 }
 
 inline const Lines kOtherKavix = {

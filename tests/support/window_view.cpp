@@ -80,6 +80,9 @@ Box WaitForBox(DWORD processId, const char* caption, unsigned long timeoutMs) {
             continue;
         } else if (_stricmp(className, "Button") == 0) {
             box.buttons.push_back(GetDlgCtrlID(child));
+            if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+                box.defaultButton = GetDlgCtrlID(child);
+            }
         } else if (_stricmp(className, "Static") == 0 &&
                    (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
             box.icon = box.icon || Send(child, STM_GETICON) != 0;

@@ -33,6 +33,7 @@ struct Box {
     HWND owner = nullptr;
     std::string text;
     std::vector<int> buttons;  // the ids of the visible ones, in window order
+    int defaultButton = 0;     // the one Enter presses
     bool icon = false;         // a visible icon shows
 };
 

@@ -176,8 +176,9 @@ const TaskbarCase kCases[] = {
      Moves() + " 200/200 none flash" + kReleased, kFinished, 200, {}},
     {"FailedWriteBehind", "ORV_SIM_WRITE_FAIL_PAGE", "50", false,
      Moves() + " error flash" + kReleased, kWriteError, 154, {PBST_ERROR}},
+    // Nothing is written over a failed erase: the bar never moves.
     {"FailedEraseInFront", "ORV_SIM_ERASE_FAIL", "1", true,
-     Moves() + " error" + kReleased, kWriteError, 154, {PBST_ERROR}},
+     std::string("block awake normal 0/200 error") + kReleased, kEraseError, 0, {PBST_ERROR}},
 };
 // clang-format on
 

@@ -50,14 +50,19 @@ CutMachine::~CutMachine() {
 
 void CutMachine::PowerOn() {
     cutAt = -1;
+    cutInErase = false;
+    cutAtPage.reset();
     operations = 0;
     off = false;
     lyingPage.reset();
+    eraseFails = false;
+    eraseSkipsSector.reset();
+    cutEraseLeavesSerial.reset();
     swapBeforeRead.reset();
 }
 
-bool CutMachine::Admit(bool& cut) {
-    cut = !off && operations++ == cutAt;
+bool CutMachine::Admit(bool& cut, bool here) {
+    cut = !off && (operations++ == cutAt || here);
     off = off || cut;
     return !off || cut;
 }
@@ -101,29 +106,40 @@ int32_t CutMachine::Read(int32_t sector, unsigned char* destination) {
 
 int32_t CutMachine::Erase() {
     bool cut = false;
-    if (!Admit(cut)) {
+    if (!Admit(cut, cutInErase)) {
         return kPowerOff;
     }
+    if (eraseFails) {
+        return kPowerOff - 1;
+    }
     if (!cut) {
+        const long skipped = eraseSkipsSector.value_or(-1) * long(layout::kSector);
+        const Bytes kept =
+            skipped < 0 ? Bytes() : Slice(flash, std::size_t(skipped), layout::kSector);
         std::fill_n(flash.begin(), layout::kMiB, 0xFF);
+        std::copy(kept.begin(), kept.end(), flash.begin() + std::max(skipped, 0L));
         return 0;
     }
     // Sector by sector: those before the one it was in erased, that one partly. All at once: every
     // sector partly.
-    const bool allAtOnce = random() % 2 == 0;
-    const std::size_t reached = random() % kSectors;
+    const bool allAtOnce = !cutEraseLeavesSerial && random() % 2 == 0;
+    const std::size_t reached =
+        cutEraseLeavesSerial ? layout::kDataBlock / layout::kSector : random() % kSectors;
     if (allAtOnce) {
         SetSomeBits(flash.data(), layout::kMiB);
     } else {
         std::fill_n(flash.begin(), reached * layout::kSector, 0xFF);
         SetSomeBits(flash.data() + reached * layout::kSector, layout::kSector);
     }
+    if (cutEraseLeavesSerial) {
+        SetSerialNumber(flash.data() + layout::kDataBlock, *cutEraseLeavesSerial);
+    }
     return kPowerOff;
 }
 
 int32_t CutMachine::Write(int32_t page, const unsigned char* source) {
     bool cut = false;
-    if (!Admit(cut)) {
+    if (!Admit(cut, cutAtPage == page)) {
         return kPowerOff;
     }
     if (lyingPage == page) {
@@ -156,7 +172,7 @@ public:
             temporary.insert(temporary.end(), part.data, part.data + part.size);
         }
         if (cut) {
-            temporary.resize(machine.random() % temporary.size());
+            temporary.resize(temporary.empty() ? 0 : machine.random() % temporary.size());
             return false;
         }
         files[name] = std::move(temporary);

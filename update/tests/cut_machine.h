@@ -27,11 +27,19 @@ public:
     // The power goes in the middle of operation `operation` (device calls and disk writes, counted
     // from 0 since PowerOn).
     void CutAt(long operation) { cutAt = operation; }
+    // The power goes in the middle of the erase, or of the write of `page`.
+    void CutInErase() { cutInErase = true; }
+    void CutAtPage(int32_t page) { cutAtPage = page; }
 
     Bytes flash;
     std::map<std::string, Bytes> files;
     // The device acknowledges a write of this page but does not program it.
     std::optional<int32_t> lyingPage;
+    // The erase fails and changes nothing, or says it erased everything but leaves this sector.
+    bool eraseFails = false;
+    std::optional<int32_t> eraseSkipsSector;
+    // A cut erase leaves the serial number reading this one's: the erase turned bits to 1 in it.
+    std::optional<int32_t> cutEraseLeavesSerial;
     // Attached in place of `flash` just before this read (counted from 1 since the open).
     std::optional<int> swapBeforeRead;
     Bytes swapTo;
@@ -47,13 +55,16 @@ public:
 private:
     class MemoryDisk;
 
-    // Counts an operation; false once the power is off. `cut` is set for the one the cut meets.
-    bool Admit(bool& cut);
+    // Counts an operation; false once the power is off. `cut` is set for the one the cut meets,
+    // which is this one if `here`.
+    bool Admit(bool& cut, bool here = false);
     // Some bits of each byte set, more or fewer from one cut to the next.
     void SetSomeBits(unsigned char* bytes, std::size_t size);
 
     std::mt19937_64& random;
     long cutAt = -1;
+    bool cutInErase = false;
+    std::optional<int32_t> cutAtPage;
     long operations = 0;
     bool off = false;
     int reads = 0;

@@ -134,7 +134,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         SCOPED_TRACE(c.name);
         device.WriteFlash(c.flash);
         device.WriteImage(image);
-        ASSERT_TRUE(saved_copies::Save(*copies, copy.data()));
+        ASSERT_TRUE(saved_copies::SaveMarked(*copies, copy.data()));
         std::filesystem::copy_file(device.Folder() / "copies" / CopyName(copy),
                                    device.Folder() / "copies" / "Kavix-1 - Copy.copy");
         FakeWindow second;
@@ -159,8 +159,8 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
               erasedFlash.begin() + layout::kMiB, 0xFF);
     device.WriteFlash(erasedFlash);
     device.WriteImage(Pattern(256, 31));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
-    ASSERT_TRUE(saved_copies::Save(*copies, other.data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, other.data()));
     Click();
     EXPECT_EQ(window.Log(),
               (Lines{kIdentifying,
@@ -172,34 +172,62 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
     EXPECT_EQ(copies->Names().size(), 2u);
 }
 
-// Copies of two Kavix could each be an erased block: the label decides, one question each; No to
-// both updates the device with its own data and keeps both copies.
-TEST_F(UpdateRunTest, LabelDecidesBetweenCopiesOfSeveralKavix) {
-    Bytes erasedFlash = DeviceFlash(1, 4);
-    std::fill_n(erasedFlash.begin(), layout::kMiB, 0xFF);
+// Where more than one copy could be the block, the serial number it reads is no evidence: each is
+// asked about, naming both numbers, and only a Yes writes one back. No to all updates the device
+// with its own data and keeps the copies.
+TEST_F(UpdateRunTest, LabelDecidesWhenMoreThanOneCopyCouldBeTheBlock) {
+    constexpr int32_t kTwin = kTestSerial | 0x100;  // a cut erase can turn ours into this one
+    Bytes erased = DeviceFlash(1, 4);
+    std::fill_n(erased.begin(), layout::kMiB, 0xFF);
+    // Ours, cut in the erase of its data block: its serial number reads the twin's.
+    Bytes cut = erased;
+    std::copy_n(DeviceFlash(kTwin).begin() + layout::kDataBlock, kPageSize,
+                cut.begin() + layout::kDataBlock);
     const Bytes image = Pattern(256, 31);
-    for (const int answers : {1, 2}) {
-        SCOPED_TRACE(answers);
-        ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(1, 4)).data()));
-        ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(DeviceFlash(2, 4)).data()));
-        device.WriteFlash(erasedFlash);
+    const struct {
+        const char* name;
+        std::vector<int32_t> copies;
+        Bytes flash;
+        std::deque<int> answers;
+        Lines questions;
+        int32_t written;  // whose data the device holds after the run; 0: its own
+    } cases[] = {
+        {"erased, Yes to the first",
+         {1, 2},
+         erased,
+         {kAnswerYes},
+         {LabelQuestion(1, -1), SerialQuestion(1)},
+         1},
+        {"erased, No to both",
+         {1, 2},
+         erased,
+         {kAnswerNo, kAnswerNo},
+         {LabelQuestion(1, -1), LabelQuestion(2, -1), kUpToDateQuestion, SerialQuestion(-1)},
+         0},
+        // The twin's copy, whose serial number the block reads whole, comes first.
+        {"serial number turned into a twin's",
+         {kTwin, kTestSerial},
+         cut,
+         {kAnswerNo, kAnswerYes},
+         {LabelQuestion(kTwin, kTwin), LabelQuestion(kTestSerial, kTwin), kSerialQuestion},
+         kTestSerial},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(device.Folder() / "copies");
+        for (const int32_t serial : c.copies) {
+            ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(DeviceFlash(serial)).data()));
+        }
+        device.WriteFlash(c.flash);
         device.WriteImage(image);
         FakeWindow second;
-        second.answers =
-            answers == 1 ? std::deque<int>{kAnswerYes} : std::deque<int>{kAnswerNo, kAnswerNo};
+        second.answers = c.answers;
         ClickInNewStart(second);
-        if (answers == 1) {
-            EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(1, -1), SerialQuestion(1)}));
-            EXPECT_EQ(device.Flash(), FlashAfterRun(DeviceFlash(1, 4), image));
-            EXPECT_EQ(copies->Names(),
-                      std::vector<std::string>{CopyName(BlockOf(DeviceFlash(2, 4)))});
-        } else {
-            EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(1, -1), LabelQuestion(2, -1),
-                                                 kUpToDateQuestion, SerialQuestion(-1)}));
-            EXPECT_EQ(device.Flash(), FlashAfterRun(erasedFlash, image));
-            EXPECT_EQ(copies->Names().size(), 2u);
-        }
-        std::filesystem::remove_all(device.Folder() / "copies");
+        EXPECT_EQ(second.Questions(), c.questions);
+        EXPECT_EQ(second.QuestionKinds()[0], Question::label);
+        EXPECT_EQ(device.Flash(),
+                  FlashAfterRun(c.written == 0 ? c.flash : DeviceFlash(c.written), image));
+        EXPECT_EQ(copies->Names().size(), c.copies.size() - (c.written != 0));
     }
 }
 
@@ -209,9 +237,9 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     const Bytes own = DeviceFlash();
     const Bytes image = Pattern(256, 32);
     const Bytes foreign = BlockOf(DeviceFlash(555, 4));
-    ASSERT_TRUE(saved_copies::Save(*copies, foreign.data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, foreign.data()));
     const std::filesystem::path torn = device.Folder() / "copies" / CopyName(BlockOf(own));
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
     std::filesystem::rename(torn, torn.string() + ".tmp");
     device.WriteImage(image);
@@ -221,12 +249,13 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     // The foreign copy is neither used nor removed.
     EXPECT_EQ(copies->Names(), std::vector<std::string>{CopyName(foreign)});
 
-    ASSERT_TRUE(saved_copies::Save(*copies, BlockOf(own).data()));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
     device.WriteFlash(own);
     FakeWindow second;
     ClickInNewStart(second);
-    EXPECT_EQ(second.Log(), Concat({kIdentifying}, CopyUnreadable(torn.filename().string())));
+    EXPECT_EQ(second.Log(),
+              Concat({kIdentifying}, CopyUnreadable(torn.filename().string(), copies->Where())));
     EXPECT_EQ(second.workerStarts, 0);
     EXPECT_EQ(device.Flash(), own);
 }
@@ -254,4 +283,51 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
         (Lines{kIdentifying, "Unable to save a copy of the device data, unable to continue.", ""}));
     EXPECT_EQ(second.workerStarts, 0);
     EXPECT_EQ(device.Flash(), before);
+}
+
+// A copy counts only once its run was about to erase; one that a finished update could not remove
+// is never taken again, and goes at the next start.
+TEST_F(UpdateRunTest, OnlyACopyMarkedBeforeItsEraseIsWrittenBack) {
+    const Bytes image = Pattern(256, 36);
+    device.WriteImage(image);
+    const Bytes own = DeviceFlash(kTestSerial, 5);
+    const Bytes block = BlockOf(own);
+    Bytes erased = own;
+    std::fill_n(erased.begin(), layout::kMiB, 0xFF);
+
+    // Saved by a run that stopped before its erase; the Kavix has since erased a sector of its own.
+    uint32_t checksum = 0;
+    bool marked = false;
+    ASSERT_TRUE(saved_copies::Save(*copies, block.data(), checksum, marked));
+    Bytes changed = own;
+    std::fill_n(changed.begin() + layout::kDataBlock + 3 * kSectorSize, kSectorSize, 0xFF);
+    device.WriteFlash(changed);
+    FakeWindow first;
+    ClickInNewStart(first);
+    EXPECT_EQ(first.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
+    EXPECT_EQ(device.Flash(), FlashAfterRun(changed, image));
+    EXPECT_EQ(copies->Names(), std::vector<std::string>{});
+
+    // An unfinished update is finished without asking whether the firmware is up to date.
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, block.data()));
+    device.WriteFlash(erased);
+    FakeWindow second;
+    auto stuck = CopyFolder();
+    stuck->failRemove = true;
+    ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(stuck));
+    EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(kTestSerial, -1), kSerialQuestion}));
+    const std::string name = CopyName(block);
+    EXPECT_EQ(second.Log(), Concat({kIdentifying, kRecovered, kUpdating,
+                                    "The saved copy " + name + " in " + copies->Where() +
+                                        " could not be removed; the next start removes it."},
+                                   kFinished));
+    EXPECT_EQ(device.Flash(), FlashAfterRun(own, image));
+
+    // The next start removes it, and never takes it for an update that did not finish.
+    device.WriteFlash(erased);
+    FakeWindow third;
+    ClickInNewStart(third);
+    EXPECT_EQ(third.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
+    EXPECT_EQ(device.Flash(), FlashAfterRun(erased, image));
+    EXPECT_EQ(copies->Names(), std::vector<std::string>{});
 }

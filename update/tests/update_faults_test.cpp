@@ -1,14 +1,18 @@
 // Failures during programming, and the window going away: the run never claims success when
 // something failed, restores the device data as far as the device allows, and never touches a
 // closed window.
+#include "saved_copies.h"
 #include "update_fixture.h"
 
-// Every write is still made, in order, and the bar is left where it stood, short of the end.
+// Every write is still made, in order, and the bar is left where it stood, short of the end; but
+// no page is written over an erase that failed. The copy stays for the next start.
 struct ProgrammingFault {
     const char* variable;
     const char* value;
     int imagePages;
     int failedPage;  // -1: the flash is not checked
+    Lines error = kWriteError;
+    int writes = -1;  // -1: every page
 };
 
 void PrintTo(const ProgrammingFault& fault, std::ostream* os) {
@@ -26,13 +30,21 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
     device.WriteImage(image);
     Click();
 
-    EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpdating}, kWriteError));
+    EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpdating}, fault.error));
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{false});
+    EXPECT_EQ(run->Outcome(), RunOutcome::failed);
     EXPECT_FALSE(run->IsUpdating());
-    EXPECT_EQ(device.WriteCalls(0, fault.imagePages), fault.imagePages);
-    EXPECT_EQ(device.WriteCalls(kDataBlockFirstPage, kDataBlockFirstPage + kRestoredPages),
-              kRestoredPages);
+    if (fault.writes >= 0) {
+        EXPECT_EQ(device.WriteCalls(), fault.writes);
+    } else {
+        EXPECT_EQ(device.WriteCalls(0, fault.imagePages), fault.imagePages);
+        EXPECT_EQ(device.WriteCalls(kDataBlockFirstPage, kDataBlockFirstPage + kRestoredPages),
+                  kRestoredPages);
+    }
     EXPECT_LT(window.Moves().back().position, 200);
+    const Bytes block = Slice(before, layout::kDataBlock, kDataBlockSize);
+    EXPECT_EQ(copies->Names(), std::vector<std::string>{saved_copies::FileName(
+                                   kTestSerial, saved_copies::Checksum(block.data()))});
     if (fault.failedPage >= 0) {
         // Everything but the failed page holds what a full run leaves.
         Bytes expected = FlashAfterRun(before, image);
@@ -44,10 +56,14 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
 INSTANTIATE_TEST_SUITE_P(
     , ProgrammingFaultTest,
     ::testing::Values(ProgrammingFault{"ORV_SIM_WRITE_FAIL_PAGE", "2100", 10, 2100},
-                      ProgrammingFault{"ORV_SIM_ERASE_FAIL", "1", 3, -1},
+                      ProgrammingFault{"ORV_SIM_ERASE_FAIL", "1", 3, -1, kEraseError, 0},
+                      // An erase that says it erased everything: the old firmware beyond a short
+                      // image, or the tail of the data block, that no page write covers.
+                      ProgrammingFault{"ORV_SIM_ERASE_SKIPS_SECTOR", "3", 10, -1},
+                      ProgrammingFault{"ORV_SIM_ERASE_SKIPS_SECTOR", "15", 10, -1},
                       // Open, type, 8 reads, erase and 200 writes succeed; then it is gone.
                       ProgrammingFault{"ORV_SIM_UNPLUG_AFTER", "211", 100, -1}),
-    [](const auto& info) { return std::string(info.param.variable + 8); });
+    [](const auto& info) { return std::string(info.param.variable + 8) + "_" + info.param.value; });
 
 // The window closes at the first question: whether to go on with up-to-date firmware (version 5),
 // or the serial number's.

@@ -29,6 +29,8 @@ TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
 
     EXPECT_EQ(device.Flash(), FlashAfterRun(flash, image));
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{true});
+    EXPECT_EQ(run->Outcome(), RunOutcome::finished);
+    EXPECT_EQ(copies->Names(), std::vector<std::string>{});
     EXPECT_TRUE(window.Warnings().empty());
     EXPECT_TRUE(Started());
     EXPECT_FALSE(run->IsUpdating());
@@ -97,6 +99,7 @@ struct AbortCase {
     std::pair<std::string, const char*> fault;
     std::vector<int> answers;
     int calls;
+    RunOutcome outcome;
     Lines log;
     long imageLength = 256;  // -1: no image file
 };
@@ -123,7 +126,10 @@ TEST_P(AbortTest, StopsWithItsMessagesAndLeavesTheFlashAlone) {
     const auto prepared = PreparationCalls();
     const std::vector<std::string> calls(prepared.begin(), prepared.begin() + c.calls);
     EXPECT_EQ(window.Log(), c.log);
+    EXPECT_EQ(run->Outcome(), c.outcome);
     EXPECT_EQ(CallNames(device.Calls()), calls);
+    // A copy that no erase followed goes with its run.
+    EXPECT_EQ(copies->Names(), std::vector<std::string>{});
     EXPECT_EQ(window.workerStarts, 0);
     EXPECT_TRUE(window.RunEnds().empty());
     EXPECT_FALSE(run->IsUpdating());
@@ -145,26 +151,59 @@ Lines Identified(const Lines& lines) {
 }
 
 const AbortCase kAborts[] = {
-    {"MissingImage", {}, {}, 0, kMissingImage, -1},
-    {"ImageTooLarge", {}, {}, 0, kImageTooLarge, kImageSize + 1},
-    {"EmptyImage", {}, {}, 0, kEmptyImage, 0},
+    {"MissingImage", {}, {}, 0, RunOutcome::noImage, kMissingImage, -1},
+    {"ImageTooLarge", {}, {}, 0, RunOutcome::noImage, kImageTooLarge, kImageSize + 1},
+    {"EmptyImage", {}, {}, 0, RunOutcome::noImage, kEmptyImage, 0},
     // The image is read whole before the device is touched.
-    {"SeekToEndFails", {"file", "SeekToEnd"}, {}, 0, kUnreadableImage, 5 * 256},
-    {"SeekToBeginFails", {"file", "SeekToBegin"}, {}, 0, kUnreadableImage, 5 * 256},
-    {"ReadFails", {"file", "Read"}, {}, 0, kUnreadableImage, 5 * 256},
-    {"ShortRead", {"file", "ShortRead"}, {}, 0, kUnreadableImage, 5 * 256},
-    {"OpenFails", {"ORV_SIM_OPEN_FAIL", "1"}, {}, 1, Identified(kOpenFailed)},
-    {"NotAKavix", {"ORV_SIM_TYPE", "2"}, {}, 2, Identified(kNotAKavix)},
-    {"TypeCallStoresNothing", {"ORV_SIM_TYPE_STORES_NOTHING", "1"}, {}, 2, Identified(kNotAKavix)},
-    {"ReadFailsAtSector12", {"ORV_SIM_READ_FAIL_SECTOR", "12"}, {}, 7, Identified(kReadFailed)},
-    {"NoToSerialNumber", {}, {kAnswerNo}, 10, {kIdentifying}},
-    {"QuestionBoxFailed", {}, {0}, 10, {kIdentifying}},
-    {"NoToUpToDate", {}, {kAnswerNo, kAnswerYes}, 10, {kIdentifying, kUpToDate}},
-    {"YesToUpToDateNoToSerialNumber", {}, {kAnswerYes, kAnswerNo}, 10, {kIdentifying, kUpToDate}},
+    {"SeekToEndFails",
+     {"file", "SeekToEnd"},
+     {},
+     0,
+     RunOutcome::noImage,
+     kUnreadableImage,
+     5 * 256},
+    {"SeekToBeginFails",
+     {"file", "SeekToBegin"},
+     {},
+     0,
+     RunOutcome::noImage,
+     kUnreadableImage,
+     5 * 256},
+    {"ReadFails", {"file", "Read"}, {}, 0, RunOutcome::noImage, kUnreadableImage, 5 * 256},
+    {"ShortRead", {"file", "ShortRead"}, {}, 0, RunOutcome::noImage, kUnreadableImage, 5 * 256},
+    {"OpenFails", {"ORV_SIM_OPEN_FAIL", "1"}, {}, 1, RunOutcome::noDevice, Identified(kOpenFailed)},
+    {"NotAKavix", {"ORV_SIM_TYPE", "2"}, {}, 2, RunOutcome::noDevice, Identified(kNotAKavix)},
+    {"TypeCallStoresNothing",
+     {"ORV_SIM_TYPE_STORES_NOTHING", "1"},
+     {},
+     2,
+     RunOutcome::noDevice,
+     Identified(kNotAKavix)},
+    {"ReadFailsAtSector12",
+     {"ORV_SIM_READ_FAIL_SECTOR", "12"},
+     {},
+     7,
+     RunOutcome::noDevice,
+     Identified(kReadFailed)},
+    {"NoToSerialNumber", {}, {kAnswerNo}, 10, RunOutcome::mustDecide, {kIdentifying}},
+    {"QuestionBoxFailed", {}, {0}, 10, RunOutcome::mustDecide, {kIdentifying}},
+    {"NoToUpToDate",
+     {},
+     {kAnswerNo, kAnswerYes},
+     10,
+     RunOutcome::upToDate,
+     {kIdentifying, kUpToDate}},
+    {"YesToUpToDateNoToSerialNumber",
+     {},
+     {kAnswerYes, kAnswerNo},
+     10,
+     RunOutcome::mustDecide,
+     {kIdentifying, kUpToDate}},
     {"WorkerStartFails",
      {"worker", ""},
      {},
      10,
+     RunOutcome::mustDecide,
      Identified({"Unable to start the update, close program and try again.", ""})},
 };
 
