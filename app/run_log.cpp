@@ -5,28 +5,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "file_handle.h"
 #include "log_trim.h"
 
 namespace {
 
 constexpr LONGLONG kLimit = 1 << 20;
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle(handle) {}
-    ~Handle() {
-        if (IsOpen()) {
-            CloseHandle(handle);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
 
 bool WriteAll(HANDLE file, const char* data, DWORD size) {
     DWORD written = 0;
@@ -35,8 +19,8 @@ bool WriteAll(HANDLE file, const char* data, DWORD size) {
 
 // Opened for this alone, unshared: a run appending meanwhile misses a line rather than waits.
 void DropOlderHalf(const std::wstring& path) {
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size = {};
     if (!file.IsOpen() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= kLimit) {
         return;
@@ -79,9 +63,10 @@ void RunLog::Append(const char* text) {
         // Opened for each line, shared: other runs append to the same file, and a reader may look.
         bool over = false;
         {
-            Handle handle(CreateFileW(file.path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            FileHandle handle(CreateFileW(file.path.c_str(),
+                                          FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             LARGE_INTEGER size = {};
             over = handle.IsOpen() && WriteAll(handle.Get(), line.data(), DWORD(line.size())) &&
                    file.capped && GetFileSizeEx(handle.Get(), &size) && size.QuadPart > kLimit;

@@ -165,8 +165,8 @@ bool UpdateRun::ReadDataBlock() {
             LogReadError();
             return false;
         }
-        sectorChecksums[k] = Crc32(0, sector, size_t(kSectorSize));
     }
+    std::memcpy(versionAsRead, savedData.get() + kFirmwareVersionOffset, sizeof versionAsRead);
     return true;
 }
 
@@ -220,6 +220,10 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
         return outcome == RunOutcome::none;
     }
     if (taken->match != saved_copies::Match::intact) {
+        for (int32_t k = 0; k < kDataBlockSectors; ++k) {
+            sectorChecksums[k] = Crc32(0, savedData.get() + k * kSectorSize, size_t(kSectorSize));
+        }
+        blockReplaced = true;
         if (!saved_copies::Load(*savedCopies, taken->name, savedData.get())) {
             Stop(RunOutcome::mustDecide);
             LogCopyUnreadable(taken->name);
@@ -410,11 +414,25 @@ UpdateRun::DeviceCheck UpdateRun::CheckDeviceAsRead(unsigned char* sector) {
         if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k, sector) != 0) {
             return DeviceCheck::unreadable;
         }
-        if (Crc32(0, sector, size_t(kSectorSize)) != sectorChecksums[k]) {
+        if (blockReplaced ? Crc32(0, sector, size_t(kSectorSize)) != sectorChecksums[k]
+                          : !SameAsRead(k, sector)) {
             return DeviceCheck::other;
         }
     }
     return DeviceCheck::same;
+}
+
+// `savedData` holds the block as read, but for the version the run raised.
+bool UpdateRun::SameAsRead(int32_t k, const unsigned char* sector) const {
+    const unsigned char* read = savedData.get() + k * kSectorSize;
+    if (k > 0) {
+        return std::memcmp(sector, read, size_t(kSectorSize)) == 0;
+    }
+    constexpr int32_t kVersionEnd = kFirmwareVersionOffset + 2;
+    return std::memcmp(sector, read, size_t(kFirmwareVersionOffset)) == 0 &&
+           std::memcmp(sector + kFirmwareVersionOffset, versionAsRead, 2) == 0 &&
+           std::memcmp(sector + kVersionEnd, read + kVersionEnd,
+                       size_t(kSectorSize - kVersionEnd)) == 0;
 }
 
 bool UpdateRun::ReadBack(unsigned char* sector) {

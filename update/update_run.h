@@ -78,9 +78,12 @@ private:
     std::unique_ptr<unsigned char[]> imageData;
     int32_t imageLength = 0;
     std::unique_ptr<SavedCopyStore> savedCopies;
-    // The checksums of the data block's sectors as the preparation read them, to know the device
-    // again before the erase. A CRC-32 tells apart any two sectors that differ within 32 bits, as
-    // two Kavix that differ in their serial number alone do.
+    // To know the device again before the erase: the version field as read, which the run raises
+    // in `savedData`; and where a copy took the block's place, the checksums of the block's
+    // sectors as read. A CRC-32 tells apart any two sectors that differ within 32 bits, as two
+    // Kavix that differ in their serial number alone do.
+    unsigned char versionAsRead[2] = {};
+    bool blockReplaced = false;
     uint32_t sectorChecksums[8] = {};
     // The copy of the device's data that this run writes back, once it is on disk: unmarked from
     // its save until the worker is about to erase, marked once a cut could leave the device
@@ -103,6 +106,7 @@ private:
     // On the worker: whether the device still holds the data block read before the questions.
     enum class DeviceCheck { same, unreadable, other };
     DeviceCheck CheckDeviceAsRead(unsigned char* sector);
+    bool SameAsRead(int32_t k, const unsigned char* sector) const;
     // Reads back the whole first MiB a sector at a time and compares it with what one complete run
     // leaves: the image, erased up to the data block, the restored span, erased to the end.
     bool ReadBack(unsigned char* sector);
