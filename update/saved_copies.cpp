@@ -1,6 +1,7 @@
 #include "saved_copies.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -43,17 +44,30 @@ bool IsCopyName(const std::string& name) {
     return IsOurs(name) && EndsWith(name, kSuffix);
 }
 
-// The checksum that a finished mark names: the eight hex digits before its suffix.
-bool FinishedChecksum(const std::string& name, uint32_t& checksum) {
-    const std::size_t suffix = sizeof kFinishedSuffix - 1;
-    if (!IsOurs(name) || !EndsWith(name, kFinishedSuffix) || name.size() < suffix + 9 ||
-        name[name.size() - suffix - 9] != '-') {
+// The checksum in a name as this program gives it, "Kavix-<serial>-<checksum><suffix>": the eight
+// hex digits before the suffix. False for any other name.
+bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& checksum) {
+    const std::size_t size = std::strlen(suffix);
+    const std::size_t prefix = sizeof kPrefix - 1;
+    if (!IsOurs(name) || !EndsWith(name, suffix) || name.size() < prefix + size + 10) {
         return false;
     }
-    const std::string digits = name.substr(name.size() - suffix - 8, 8);
-    char* end = nullptr;
-    checksum = uint32_t(std::strtoul(digits.c_str(), &end, 16));
-    return end == digits.c_str() + 8;
+    const std::size_t hex = name.size() - size - 8;
+    const std::string serial = name.substr(prefix, hex - 1 - prefix);
+    const std::size_t digits = serial.find_first_not_of('-') == 1 ? 1 : 0;
+    const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    const auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    if (name[hex - 1] != '-' || serial.size() <= digits ||
+        !std::all_of(serial.begin() + long(digits), serial.end(), isDigit) ||
+        !std::all_of(name.begin() + long(hex), name.end() - long(size), isHex)) {
+        return false;
+    }
+    checksum = uint32_t(std::strtoul(name.substr(hex, 8).c_str(), nullptr, 16));
+    return true;
+}
+
+bool FinishedChecksum(const std::string& name, uint32_t& checksum) {
+    return ChecksumInName(name, kFinishedSuffix, checksum);
 }
 
 std::string Named(int32_t serialNumber, uint32_t checksum, const char* suffix) {
@@ -330,8 +344,11 @@ std::vector<std::string> Remove(SavedCopyStore& store, uint32_t checksum) {
     std::vector<std::string> left;
     store.Names(names);
     for (const std::string& name : names) {
+        // A name as this program gives it tells the content; others (Explorer's copies of a copy)
+        // are read to know.
         uint32_t crc = 0;
-        if (IsCopyName(name) && Checks(store, name, crc) && crc == checksum &&
+        const bool named = ChecksumInName(name, kSuffix, crc);
+        if (IsCopyName(name) && (named || Checks(store, name, crc)) && crc == checksum &&
             !store.Remove(name)) {
             left.push_back(name);
         }
