@@ -8,18 +8,12 @@
 #include <cstring>
 #include <vector>
 
+#include "saved_copies.h"
+
 namespace {
 
 // A copy is 512 KiB and a few bytes; anything much larger is none of ours.
 constexpr std::size_t kLargestCopy = 0x100000;
-
-bool IsCopyName(const std::string& name) {
-    static const char kPrefix[] = "Kavix-";
-    static const char kSuffix[] = ".copy";
-    const std::size_t suffix = sizeof kSuffix - 1;
-    return name.compare(0, sizeof kPrefix - 1, kPrefix) == 0 && name.size() > suffix &&
-           name.compare(name.size() - suffix, suffix, kSuffix) == 0;
-}
 
 bool ReadWhole(SavedCopyStore& store, const std::string& name, std::vector<unsigned char>& bytes) {
     bytes.clear();
@@ -67,7 +61,7 @@ void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into) {
     }
     std::vector<unsigned char> bytes;
     for (const std::string& name : names) {
-        if (!IsCopyName(name) || !ReadWhole(from, name, bytes)) {
+        if (!saved_copies::IsCopyName(name) || !ReadWhole(from, name, bytes)) {
             continue;
         }
         const bool there = std::find(kept.begin(), kept.end(), name) != kept.end();

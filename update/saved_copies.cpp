@@ -39,11 +39,6 @@ bool IsOurs(const std::string& name) {
     return name.compare(0, sizeof kPrefix - 1, kPrefix) == 0;
 }
 
-// Copies made by Explorer ("Kavix-1 - Copy.copy") count too: the content decides, not the name.
-bool IsCopyName(const std::string& name) {
-    return IsOurs(name) && EndsWith(name, kSuffix);
-}
-
 // The checksum in a name as this program gives it, "Kavix-<serial>-<checksum><suffix>": the eight
 // hex digits before the suffix. False for any other name.
 bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& checksum) {
@@ -203,6 +198,11 @@ private:
 };
 
 }  // namespace
+
+// Copies made by Explorer ("Kavix-1 - Copy.copy") count too: the content decides, not the name.
+bool IsCopyName(const std::string& name) {
+    return IsOurs(name) && EndsWith(name, kSuffix);
+}
 
 Match Compare(const unsigned char* copy, const unsigned char* block) {
     Comparison comparison(block);

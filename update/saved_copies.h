@@ -53,6 +53,9 @@ Found Find(SavedCopyStore& store, const unsigned char* block);
 // Reads the copy `name` into `block`; false if it cannot be read or does not check.
 bool Load(SavedCopyStore& store, const std::string& name, unsigned char* block);
 
+// Whether `name` is that of a marked copy.
+bool IsCopyName(const std::string& name);
+
 // The checksum that names and identifies a copy of `block`.
 uint32_t Checksum(const unsigned char* block);
 
