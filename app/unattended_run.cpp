@@ -19,6 +19,7 @@ ExitCode ExitCodeOf(RunOutcome outcome, bool programmed) {
         case RunOutcome::upToDate:
             return kExitUpToDate;
         case RunOutcome::noDevice:
+        case RunOutcome::notErased:
             return kExitNoDevice;
         case RunOutcome::noImage:
             return kExitNoImage;

@@ -39,6 +39,17 @@ public:
     virtual bool Remove(const std::string& name) = 0;
     // The folder, as the user is told where a file is.
     virtual std::string Where() = 0;
+
+    // Who wrote a file. A file counts without a question only where SYSTEM, Administrators or the
+    // account running now wrote it; otherwise `account` names its writer, for the question.
+    struct Writer {
+        bool trusted = true;
+        std::string account;
+    };
+    virtual Writer WriterOf(const std::string& name) {
+        (void)name;
+        return Writer();
+    }
 };
 
 #endif

@@ -177,6 +177,12 @@ const saved_copies::Copy* UpdateRun::ChooseCopy(const saved_copies::Found& found
         return &found.copies[0];
     }
     for (const saved_copies::Copy& copy : found.copies) {
+        labelSerialNumber = copy.serialNumber;
+        labelNamesOneCopy =
+            copy.serialNumber != -1 && std::count_if(found.copies.begin(), found.copies.end(),
+                                                     [&](const saved_copies::Copy& c) {
+                                                         return c.serialNumber == copy.serialNumber;
+                                                     }) == 1;
         const int answer = window.AskQuestion(
             Question::label,
             "An update of the Kavix with serial number %d did not finish. Its data may be what the "

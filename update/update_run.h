@@ -24,6 +24,7 @@ enum class RunOutcome {
     noImage,     // nothing changed: no usable Kavix_V5.dat
     mustDecide,  // nothing changed: a question was declined or left unanswered, or a saved copy
                  // cannot be read, told apart or saved
+    notErased,   // nothing changed: the erase failed, and the Kavix reads as it did before it
 };
 
 class UpdateRun {
@@ -59,6 +60,11 @@ public:
     RunOutcome Outcome() const { return outcome.load(); }
     // The serial number of the Kavix the run is about, as the serial-number question names it.
     int32_t SerialNumber() const { return serialNumber; }
+    // While a label question is open: the serial number of the copy it asks about, and whether
+    // that copy is the only candidate with that serial number (never for -1), so that a label's
+    // serial number stated beforehand can answer it.
+    int32_t LabelSerialNumber() const { return labelSerialNumber; }
+    bool LabelNamesOneCopy() const { return labelNamesOneCopy; }
 
 private:
     // Tests read the state a run leaves.
@@ -94,6 +100,8 @@ private:
     int32_t copySerialNumber = 0;
     // The copy is what an update that did not finish left: the device is finished with it.
     bool recovering = false;
+    int32_t labelSerialNumber = 0;
+    bool labelNamesOneCopy = false;
 
     bool ReadImage();
     bool IdentifyDevice();
