@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "device_library_info.h"
 #include "image_file.h"
 #include "saved_copy_folder.h"
 
@@ -40,6 +41,9 @@ UnattendedRun::UnattendedRun(const CommandLine& command, RunLog& log)
       updateRun(*this, std::make_unique<CImageFile>(), std::make_unique<CSavedCopyFolder>()) {}
 
 ExitCode UnattendedRun::Run() {
+    if (RefusesSimulatedKavix(log)) {
+        return kExitNoDevice;
+    }
     updateRun.Reset();
     bool programmed = false;
     if (updateRun.Prepare()) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "computer_folder.h"
+#include "device_library_info.h"
 #include "only_instance.h"
 #include "orv_version.h"
 #include "shell_taskbar_button.h"
@@ -53,6 +54,7 @@ BOOL CUpdaterApp::InitInstance() {
         log.AddFile(command.logFile, false);
     }
     LogLine(log, std::string("orvflash " ORV_VERSION_TEXT " started: ") + GetCommandLineA());
+    LogDeviceLibrary(log);
     exitCode = Run(command, log);
     LogLine(log, "orvflash ended with exit code " + std::to_string(int(exitCode)) + ".");
     // No message loop of our own: the program ends here.

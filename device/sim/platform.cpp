@@ -1,5 +1,7 @@
 #include "sim/platform.h"
 
+#include "simulator_identity.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -99,8 +101,9 @@ bool CreateNewFile(const std::string& path) {
 }
 
 void EndProcessAbruptly() {
-    TerminateProcess(GetCurrentProcess(), 3);
-    ExitProcess(3);  // not reached; TerminateProcess is only not declared as never returning
+    TerminateProcess(GetCurrentProcess(), ORV_SIMULATOR_POWER_LOSS_EXIT_CODE);
+    // Not reached; TerminateProcess is only not declared as never returning.
+    ExitProcess(ORV_SIMULATOR_POWER_LOSS_EXIT_CODE);
 }
 
 #else
@@ -145,7 +148,7 @@ void RemoveFile(const std::string& path) {
 }
 
 void EndProcessAbruptly() {
-    _exit(3);
+    _exit(ORV_SIMULATOR_POWER_LOSS_EXIT_CODE);
 }
 
 #endif

@@ -8,6 +8,7 @@
 
 #include "device_fixture.h"
 #include "kavix_flash.h"
+#include "simulator_identity.h"
 
 using Device = DeviceTest;
 
@@ -208,7 +209,8 @@ TEST_P(DevicePowerLoss, EndsOneProcessWithTheFlashAsFarAsTheCallGot) {
         SetVariable("ORV_SIM_CUT_SEED", run < 2 ? "" : "1");
         kavix.WriteFlash(before);
         fs::remove(claim);
-        EXPECT_EXIT(Call(loss.erase), ::testing::ExitedWithCode(3), "");
+        EXPECT_EXIT(Call(loss.erase), ::testing::ExitedWithCode(ORV_SIMULATOR_POWER_LOSS_EXIT_CODE),
+                    "");
         cut[run] = Flash();
     }
     EXPECT_EQ(cut[0], cut[1]) << "a cut repeats bit for bit";

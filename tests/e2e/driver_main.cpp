@@ -1,6 +1,8 @@
 // The end-to-end driver: runs the scenarios against a built orvflash.exe and orv_api.dll.
 //   orvflash_e2e --program=EXE --library=DLL [--session=DIR] [gtest flags]
 // Paths may be Unix paths; they are taken as Wine's drive Z:.
+#include <windows.h>
+
 #include <cstdio>
 #include <string>
 
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
         std::printf("orvflash_e2e: --program and --library are needed\n");
     } else {
         e2e::Orvflash::Configure(program, library);
+        // The library under test is the simulated Kavix, which unattended runs refuse without it.
+        SetEnvironmentVariableA("ORV_ALLOW_SIMULATOR", "1");
         status = RUN_ALL_TESTS();
     }
     e2e::EndSession(status);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "scenario_steps.h"
+#include "simulator_identity.h"
 
 namespace e2e {
 namespace {
@@ -33,7 +34,8 @@ void Interrupt(const Orvflash& app, Cut cut) {
     if (cut == Cut::powerLoss) {
         AnswerYesToUpdate(app);  // the process may be gone before its log could be read
         ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
-        EXPECT_EQ(app.ExitCode(), 3u) << "ended by the simulator";
+        EXPECT_EQ(app.ExitCode(), DWORD(ORV_SIMULATOR_POWER_LOSS_EXIT_CODE))
+            << "ended by the simulator";
     } else if (cut == Cut::unplugged) {
         ConfirmUpdate(app);
         ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kWriteError}), kRunTimeoutMs);

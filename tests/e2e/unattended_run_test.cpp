@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "scenario_steps.h"
+#include "simulator_identity.h"
 
 namespace e2e {
 namespace {
@@ -14,6 +15,11 @@ namespace {
 const char kAnotherUpdate[] = "Another update is running on this computer; nothing was done.";
 const char kUsage[] = "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/force]";
 const char kClaimName[] = "Global\\orvflash-one-update-at-a-time";
+const char kSimulator[] =
+    "Device library: the simulated Kavix, a stand-in for the maker's orv_api.dll: no real Kavix is "
+    "updated with it.";
+const char kSimulatorAllowed[] =
+    "ORV_ALLOW_SIMULATOR=1: the unattended run goes on with the simulated Kavix.";
 
 // What happens before the unattended run.
 enum class Before {
@@ -21,6 +27,7 @@ enum class Before {
     windowProgramming,  // the window programs the Kavix, and goes on to the end afterwards
     cutInWindow,        // the window's update is cut short by a power loss
     claimNameTaken,     // an object of another kind holds the name of the claim
+    simulatorRefused,   // ORV_ALLOW_SIMULATOR is not set for the run
 };
 
 struct Row {
@@ -78,7 +85,8 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     } else if (row.before == Before::cutInWindow) {
         AnswerYesToUpdate(app);
         ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
-        ASSERT_EQ(app.ExitCode(), 3u) << "ended by the simulator";
+        ASSERT_EQ(app.ExitCode(), DWORD(ORV_SIMULATOR_POWER_LOSS_EXIT_CODE))
+            << "ended by the simulator";
     } else if (row.before == Before::claimNameTaken) {
         squatter = CreateEventA(nullptr, TRUE, FALSE, kClaimName);
         ASSERT_NE(squatter, nullptr);
@@ -86,8 +94,12 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     const Bytes before = app.Flash();
     const std::size_t callsBefore = app.Trace().size();
 
+    if (row.before == Before::simulatorRefused) {
+        SetEnvironmentVariableA("ORV_ALLOW_SIMULATOR", nullptr);
+    }
     // Relative to the current directory, with a space: quoted.
     const Unattended run = app.RunUnattended(row.arguments + L" /log=\"run log.txt\"");
+    SetEnvironmentVariableA("ORV_ALLOW_SIMULATOR", "1");
     if (squatter != nullptr) {
         CloseHandle(squatter);
     }
@@ -124,7 +136,8 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     } else {
         ExpectFlash(app.Flash(), before);
     }
-    if ((row.exitCode == 5 || row.exitCode == 64) && row.before != Before::windowProgramming) {
+    if ((row.exitCode == 5 || row.exitCode == 64 || row.before == Before::simulatorRefused) &&
+        row.before != Before::windowProgramming) {
         EXPECT_EQ(app.Trace().size(), callsBefore) << "no device call";
     }
 }
@@ -137,8 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"Updates",
          kSilent,
          0,
-         {kIdentifying, "Question: " + SerialQuestion(kTestSerial), "Answer: Yes (no /serial)",
-          kUpdating, kFinishedUpdating}},
+         {kSimulator, kSimulatorAllowed, kIdentifying, "Question: " + SerialQuestion(kTestSerial),
+          "Answer: Yes (no /serial)", kUpdating, kFinishedUpdating}},
         {"UpdatesTheSerialNumberGiven",
          L"-S /Serial=20481234",
          0,
@@ -154,6 +167,16 @@ INSTANTIATE_TEST_SUITE_P(
          {"Answer: Yes (/force)", "Answer: Yes (no /serial)", kFinishedUpdating},
          {{}, DeviceFlash(kTestSerial, 5)}},
         {"NoKavix", kSilent, 3, {kOpenFailed[0]}, {{{"ORV_SIM_OPEN_FAIL", "1"}}}},
+        {"SimulatedKavixRefused",
+         kSilent,
+         3,
+         {kSimulator,
+          "The orv_api.dll loaded is the simulated Kavix, not the maker's library: an unattended "
+          "run does not update with it, and nothing was done. Put the maker's orv_api.dll beside "
+          "orvflash.exe; to try orvflash unattended with the simulator, set "
+          "ORV_ALLOW_SIMULATOR=1."},
+         {},
+         Before::simulatorRefused},
         {"NoImage", kSilent, 4, {kMissingImage[0]}, {{}, DeviceFlash(), std::nullopt}},
         {"WhileTheWindowPrograms",
          kSilent,
