@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the downloads: dist/orvflash-<version>-win64.zip and dist/orvflash-<version>-win32.zip,
-# each with orvflash.exe, the simulated orv_api.dll, README.txt for the user, the licence, the
-# third-party notices and the release notes, and beside each zip its SHA-256 (.zip.sha256).
+# each with orvflash.exe, README.txt for the user, the licence, the third-party notices, the release
+# notes and, in demo\, the simulated orv_api.dll with its note; beside each zip its SHA-256
+# (.zip.sha256).
 # Needs no Wine.
 #
 # orvflash.exe and orv_api.dll are signed (Authenticode, SHA-256) before they are zipped when a

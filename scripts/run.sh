@@ -28,6 +28,8 @@ rm -f "$demo/kavix_flash.bin"
 for variable in ${!ORV_SIM_*}; do unset "$variable"; done
 export ORV_SIM_FLASH="Z:${demo//\//\\}\\kavix_flash.bin"
 export ORV_SIM_READ_DELAY_MS=120 ORV_SIM_ERASE_DELAY_MS=1500 ORV_SIM_WRITE_DELAY_MS=4
+# The demo's library is the simulated Kavix: unattended runs (/s) refuse it without this.
+export ORV_ALLOW_SIMULATOR=1
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     export WINEPREFIX=$demo/wine-prefix WINEDEBUG=-all

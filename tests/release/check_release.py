@@ -28,7 +28,9 @@ import resource_script
 from built_files import BuiltFile
 
 VERSION = "1.0.0.1"
-FILES = ["orvflash.exe", "orv_api.dll"]
+# The simulated Kavix only in demo\, never beside orvflash.exe, where it would pass for the maker's.
+LIBRARY = "demo/orv_api.dll"
+FILES = ["orvflash.exe", LIBRARY]
 DEVICE_FUNCTIONS = ["orvClearFlash", "orvGetDeviceType", "orvOpenDevice", "orvReadFlash",
                     "orvWriteFlash"]
 # DLLs that every Windows has; anything else would have to travel with the program.
@@ -106,8 +108,14 @@ def check_contents(args, folder):
     expect(top == [os.path.basename(folder)],
            f"the zip should hold one folder {os.path.basename(folder)}, holds {top}")
     files = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
-    wanted = ["LICENSE.txt", "README.txt", "RELEASE-NOTES.txt", "THIRD-PARTY-NOTICES.txt"] + FILES
+    expect("orv_api.dll" not in files, "the zip's folder holds an orv_api.dll beside orvflash.exe")
+    wanted = ["LICENSE.txt", "README.txt", "RELEASE-NOTES.txt", "THIRD-PARTY-NOTICES.txt",
+              "demo", "orvflash.exe"]
     expect(files == sorted(wanted), f"the folder should hold {sorted(wanted)}, holds {files}")
+    demo = os.path.join(folder, "demo")
+    files = sorted(os.listdir(demo)) if os.path.isdir(demo) else []
+    expect(files == ["README.txt", "orv_api.dll"],
+           f"demo should hold README.txt and orv_api.dll, holds {files}")
 
 
 def check_imports(args, folder):
@@ -153,11 +161,14 @@ def check_version(args, folder):
     empty = [field for field in ["CompanyName", "FileDescription", "ProductName"]
              if not strings.get(field)]
     expect(not empty, f"empty version strings {empty}")
-    # Our DLL says what it is, so that nobody takes it for the maker's.
-    version = BuiltFile(os.path.join(folder, "orv_api.dll")).version()
+    # Our DLL says what it is, so that nobody takes it for the maker's; orvflash knows it by its
+    # product name.
+    version = BuiltFile(os.path.join(folder, LIBRARY)).version()
     if expect(version, "orv_api.dll has no version resource"):
-        description = version.get("040904E4", {}).get("FileDescription")
+        strings = version.get("040904E4", {})
+        description = strings.get("FileDescription")
         expect("Simulated Kavix" in (description or ""), f"orv_api.dll says {description!r}")
+        expect_fields(strings, {"ProductName": "Simulated Kavix"}, "orv_api.dll")
 
 
 def check_manifest(args, folder):
@@ -245,15 +256,49 @@ def expect_mentions(folder, name, needed):
     expect(not missing, f"{name} does not mention {missing}")
 
 
+# What each deployment tool needs, in README.txt's section for them, in this order.
+DEPLOYMENT = [
+    "Deployment tools, one by one", "HKEY_LOCAL_MACHINE\\SOFTWARE\\orvflash", "FirmwareVersion",
+    "only administrators can change", "DLL planting",
+    "Intune (Win32 app)", "Uninstall command", "cmd.exe /c exit 0", "Install behavior: System",
+    "0 Success, 2 Success, 1618 Retry", "Detection rule: Registry", "IntuneManagementExtension\\Logs",
+    "Configuration Manager", "not a package and program", "Script Installer", "Detection method",
+    "PDQ Deploy", "Include Entire Directory", "success codes 0,2",
+    "Ansible", "win_command", "chdir:", "changed_when", "failed_when",
+    "Logon scripts", 'pushd "%~dp0"',
+    "Trying it by hand", 'start "" /wait', "%ERRORLEVEL%", "-Wait -PassThru",
+    "0xC0000135", "0xC000007B",
+]
+
+
 def check_readme(args, folder):
     # Every message of the update run is explained.
     expect_mentions(folder, "README.txt", [
         "Kavix_V5.dat", "STAND-IN", "simulates", "maker", VERSION,
         {64: "win64", 32: "win32"}[args.bits], "SmartScreen", "Unknown publisher", ".sha256",
         "Get-FileHash", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt", "RELEASE-NOTES.txt",
-        "orvflash.exe /s", "/log=", "/serial=", "/force", "orvflash.log", "Intune",
-        "Configuration Manager",
+        "orvflash.exe /s", "/log=", "/serial=", "/force", "orvflash.log",
     ] + program_messages(args.source))
+    text = user_text(folder, "README.txt")
+    # The quick start comes first: its steps within the first lines, not after the details.
+    lines = text.split("\n")
+    start = lines.index("Quick start") if "Quick start" in lines else len(lines)
+    quick = "\n".join(lines[start:start + 18])
+    expect(start < 8, "README.txt does not open with its quick start")
+    steps = ["1. Extract the whole zip", "inside the zip", "maker's orv_api.dll and Kavix_V5.dat",
+             "beside orvflash.exe", "Connect the Kavix", "Start orvflash.exe", "Click Update"]
+    missing = [step for step in steps if step not in re.sub(r"\s+", " ", quick)]
+    expect(not missing, f"README.txt's quick start lacks {missing}")
+    flat, at = re.sub(r"\s+", " ", text), 0
+    for phrase in DEPLOYMENT:
+        found = flat.find(phrase, at)
+        if not expect(found >= 0, f"README.txt's deployment section lacks {phrase!r} after "
+                      f"{flat[max(at - 40, 0):at]!r}"):
+            break
+        at = found + len(phrase)
+    expect_mentions(folder, "demo/README.txt", [
+        "NOT the maker's device library", "kavix_flash.bin", "Copy orvflash.exe", "Kavix_V5.dat",
+        "exit code 3", "ORV_ALLOW_SIMULATOR=1"])
 
 
 def check_notices(args, folder):
@@ -294,7 +339,7 @@ def check_signatures(args, folder):
         # One byte changed in the code: Windows, and so the check, must refuse it.
         data = bytearray(Path(path).read_bytes())
         data[BuiltFile(path).pe.sections[0].PointerToRawData + 64] ^= 0xFF
-        tampered = os.path.join(args.out_dir, "tampered-" + name)
+        tampered = os.path.join(args.out_dir, "tampered-" + os.path.basename(name))
         Path(tampered).write_bytes(data)
         expect(verify(args, tampered).returncode != 0, f"{name} changed by a byte still verifies")
 
