@@ -219,12 +219,12 @@ void Log(RunLog& log, const std::string& text) {
 void LogDeviceLibrary(RunLog& log) {
     const DeviceLibrary& library = Loaded();
     if (library.path.empty()) {
-        Log(log, "orv_api.dll, where it was loaded from cannot be told.");
+        Log(log, "orv_api.dll is not among the modules loaded; its file cannot be named.");
         return;
     }
     Log(log, Narrow(library.path));
-    Log(log, "\"" + library.description + "\", version " +
-                 (library.version.empty() ? "unknown" : library.version) + ", " +
+    Log(log, (library.description.empty() ? "no description" : "\"" + library.description + "\"") +
+                 ", version " + (library.version.empty() ? "unknown" : library.version) + ", " +
                  library.signature + ".");
     if (IsSimulatedKavix()) {
         Log(log,

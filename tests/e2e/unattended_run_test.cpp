@@ -110,6 +110,12 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     const Lines texts = LoggedTexts(log);
     ASSERT_FALSE(texts.empty()) << "no log";
     EXPECT_EQ(texts.front().rfind("orvflash ", 0), 0u) << texts.front();
+    // Which orv_api.dll the run loaded, what it says it is and whether it is signed.
+    static const std::regex library(
+        R"(Device library: .*\\orv_api\.dll\|Device library: "Simulated Kavix: [^"]*", )"
+        R"(version \d+\.\d+\.\d+\.\d+, not signed\.)");
+    EXPECT_TRUE(texts.size() > 2 && std::regex_match(texts[1] + "|" + texts[2], library))
+        << ::testing::PrintToString(texts);
     EXPECT_EQ(texts.back(), "orvflash ended with exit code " + std::to_string(row.exitCode) + ".");
     EXPECT_TRUE(HoldsInOrder(texts, row.said)) << ::testing::PrintToString(texts);
     // The computer's log has the same lines.
