@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "file_handle.h"
@@ -50,6 +51,15 @@ void RunLog::AddFile(const std::wstring& path, bool capped) {
     files.push_back({path, capped});
 }
 
+bool RunLog::EchoToStandardOutput() {
+    HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    const DWORD type = handle != nullptr && handle != INVALID_HANDLE_VALUE ? GetFileType(handle)
+                                                                           : FILE_TYPE_UNKNOWN;
+    std::lock_guard<std::mutex> lock(appending);
+    output = type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ? handle : nullptr;
+    return output != nullptr;
+}
+
 void RunLog::Append(const char* text) {
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -59,6 +69,9 @@ void RunLog::Append(const char* text) {
                   GetCurrentProcessId());
     const std::string line = stamp + std::string(text) + "\r\n";
     std::lock_guard<std::mutex> lock(appending);
+    if (output != nullptr) {
+        WriteAll(output, line.data() + std::strlen(stamp), DWORD(line.size() - std::strlen(stamp)));
+    }
     for (const File& file : files) {
         // Opened for each line, shared: other runs append to the same file, and a reader may look.
         bool over = false;

@@ -13,6 +13,10 @@ public:
     // Appends to `path` from now on, relative to the current directory; with `capped` its older
     // half is dropped whenever it grows over 1 MiB.
     void AddFile(const std::wstring& path, bool capped);
+    // Where standard output is a file or a pipe (a deployment tool's, a redirection), each line
+    // goes there too, without its time; true if it does.
+    bool EchoToStandardOutput();
+    bool Echoes() const { return output != nullptr; }
     // One line, without its line end. Any thread.
     void Append(const char* text);
 
@@ -22,6 +26,7 @@ private:
         bool capped;
     };
     std::vector<File> files;
+    void* output = nullptr;
     std::mutex appending;
 };
 

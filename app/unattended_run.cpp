@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "device_library_info.h"
 #include "image_file.h"
 #include "saved_copy_folder.h"
 
@@ -41,9 +40,6 @@ UnattendedRun::UnattendedRun(const CommandLine& command, RunLog& log)
       updateRun(*this, std::make_unique<CImageFile>(), std::make_unique<CSavedCopyFolder>()) {}
 
 ExitCode UnattendedRun::Run() {
-    if (RefusesSimulatedKavix(log)) {
-        return kExitNoDevice;
-    }
     updateRun.Reset();
     bool programmed = false;
     if (updateRun.Prepare()) {

@@ -16,6 +16,7 @@ public:
 
     // Prepares and programs on this thread; the caller holds the claim on the computer.
     ExitCode Run();
+    const UpdateRun& Update() const { return updateRun; }
 
 private:
     // UpdateRunWindow

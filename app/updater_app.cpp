@@ -9,9 +9,13 @@
 
 #include "computer_folder.h"
 #include "device_library_info.h"
+#include "event_report.h"
+#include "kavix_check.h"
 #include "only_instance.h"
 #include "orv_version.h"
+#include "saved_copy_folder.h"
 #include "shell_taskbar_button.h"
+#include "status_record.h"
 #include "system_session_guard.h"
 #include "unattended_run.h"
 #include "updater_dlg.h"
@@ -36,6 +40,32 @@ void LogLine(RunLog& log, const std::string& line) {
     log.Append(line.c_str());
 }
 
+// An elevated token, or SYSTEM's: what may write the computer's records.
+bool RunsElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    const bool elevated =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+        elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+// The computer's folder, as it is: neither made nor re-ruled, no earlier version's copies moved.
+std::wstring ComputerFolderAsItIs(bool) {
+    return ComputerFolder(false);
+}
+
+void WriteToStandardOutput(const std::string& line) {
+    DWORD written = 0;
+    const std::string text = line + "\r\n";
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), DWORD(text.size()), &written, nullptr);
+}
+
 }  // namespace
 
 BOOL CUpdaterApp::InitInstance() {
@@ -53,21 +83,40 @@ BOOL CUpdaterApp::InitInstance() {
     if (!command.logFile.empty()) {
         log.AddFile(command.logFile, false);
     }
+    const bool echoed = log.EchoToStandardOutput();
     LogLine(log, std::string("orvflash " ORV_VERSION_TEXT " started: ") + GetCommandLineA());
     LogDeviceLibrary(log);
-    exitCode = Run(command, log);
+    std::optional<KavixStatus> kavix;
+    exitCode = Run(command, log, kavix);
+    const bool elevated = RunsElevated();
+    if (kavix) {
+        kavix->exitCode = exitCode;
+        kavix->timeUtc = UtcNow();
+        CSavedCopyFolder records(ComputerFolderAsItIs);
+        if (!WriteStatusRecord(*kavix, elevated, records)) {
+            LogLine(log, "The status record could not be written in full.");
+        }
+    }
+    if (command.silent) {
+        ReportRunEvent(exitCode, kavix ? &*kavix : nullptr,
+                       CSavedCopyFolder(ComputerFolderAsItIs).Where() + "\\orvflash.log", elevated);
+    }
     LogLine(log, "orvflash ended with exit code " + std::to_string(int(exitCode)) + ".");
+    if (echoed) {
+        WriteToStandardOutput(ResultLine(exitCode));
+    }
     // No message loop of our own: the program ends here.
     return FALSE;
 }
 
-ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log) {
+ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log,
+                          std::optional<KavixStatus>& kavix) {
     if (!command.Valid()) {
         LogLine(log, command.problem);
         for (const char* line : UsageLines()) {
             log.Append(line);
         }
-        TellUsage(command.problem.c_str(), !command.silent);
+        TellUsage(command.problem.c_str(), !command.silent, log.Echoes());
         return kExitWrongCommandLine;
     }
     if (command.help) {
@@ -81,14 +130,45 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log) {
         // A second start beside the window ends as it always has.
         return command.silent ? kExitAnotherUpdate : kExitUpdated;
     }
-    if (command.silent) {
-        return UnattendedRun(command, log).Run();
+    // The check too: a simulated Kavix is never up to date, nor needs an update.
+    if (command.silent && RefusesSimulatedKavix(log)) {
+        return kExitNoDevice;
     }
-    RunWindow(log);
+    if (command.check) {
+        return Check(log, kavix);
+    }
+    if (command.silent) {
+        UnattendedRun run(command, log);
+        const ExitCode code = run.Run();
+        if (run.Update().Identified()) {
+            kavix = run.Update().Status();
+        }
+        return code;
+    }
+    RunWindow(log, kavix);
     return kExitUpdated;
 }
 
-void CUpdaterApp::RunWindow(RunLog& log) {
+// Reads the Kavix and looks at the copies; changes neither.
+ExitCode CUpdaterApp::Check(RunLog& log, std::optional<KavixStatus>& kavix) {
+    CSavedCopyFolder copies(ComputerFolderAsItIs);
+    KavixStatus status;
+    bool identified = false;
+    const int code = CheckKavix(copies, status, identified);
+    if (identified) {
+        kavix = status;
+        const std::string line = CheckLine(status);
+        LogLine(log, line);
+        // Started from a command prompt, whose window shows what the log's echo does not.
+        if (!log.Echoes()) {
+            WriteToConsole(line + "\r\n");
+        }
+    }
+    LogLine(log, std::string("Check: ") + ExitCodeMeaning(code) + ".");
+    return ExitCode(code);
+}
+
+void CUpdaterApp::RunWindow(RunLog& log, std::optional<KavixStatus>& kavix) {
     // The progress bar's window class comes with the Windows 95 set of common controls.
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof(controls);
@@ -106,5 +186,8 @@ void CUpdaterApp::RunWindow(RunLog& log) {
     m_pMainWnd = &dlg;
     dlg.DoModal();
     dlg.WaitForWorker();
+    if (dlg.Run().Identified()) {
+        kavix = dlg.Run().Status();
+    }
     m_pMainWnd = nullptr;
 }

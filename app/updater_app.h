@@ -3,6 +3,8 @@
 #ifndef ORVFLASH_APP_UPDATER_APP_H
 #define ORVFLASH_APP_UPDATER_APP_H
 
+#include <optional>
+
 #include "afx_winapp.h"
 #include "command_line.h"
 #include "exit_code.h"
@@ -14,8 +16,10 @@ public:
     int ExitInstance() override { return exitCode; }
 
 private:
-    ExitCode Run(const CommandLine& command, RunLog& log);
-    void RunWindow(RunLog& log);
+    // `kavix` gets what the run knew of a Kavix it identified.
+    ExitCode Run(const CommandLine& command, RunLog& log, std::optional<KavixStatus>& kavix);
+    void RunWindow(RunLog& log, std::optional<KavixStatus>& kavix);
+    ExitCode Check(RunLog& log, std::optional<KavixStatus>& kavix);
 
     ExitCode exitCode = kExitUpdated;
 };

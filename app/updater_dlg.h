@@ -26,6 +26,9 @@ public:
     // Every line the message log shows is also appended to `file`, from before the window opens.
     void CopyLogTo(RunLog& file) { runLog = &file; }
 
+    // The window's update run, for what it left once the dialog has ended.
+    const UpdateRun& Run() const { return updateRun; }
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;

@@ -6,8 +6,6 @@
 
 #include "command_line.h"
 
-namespace {
-
 void WriteToConsole(const std::string& text) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     bool attached = false;
@@ -32,15 +30,15 @@ void WriteToConsole(const std::string& text) {
     }
 }
 
-}  // namespace
-
-void TellUsage(const char* problem, bool box) {
+void TellUsage(const char* problem, bool box, bool logged) {
     std::string text = problem != nullptr ? std::string(problem) + "\r\n\r\n" : std::string();
     for (const char* line : UsageLines()) {
         text += line;
         text += "\r\n";
     }
-    WriteToConsole(text);
+    if (!logged) {
+        WriteToConsole(text);
+    }
     if (box) {
         MessageBoxA(nullptr, text.c_str(), problem != nullptr ? "Warning" : "orvflash",
                     MB_OK | (problem != nullptr ? MB_ICONWARNING : MB_ICONINFORMATION));

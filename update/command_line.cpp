@@ -12,6 +12,9 @@ const std::vector<const char*> kUsage = {
     "                a path with spaces in quotes).",
     "  /serial=<n>   With /s: update only the Kavix with serial number <n>.",
     "  /force        With /s: update the Kavix even if its firmware is up to date.",
+    "  /check        With /s: only read the Kavix and print serial=, version=, update=",
+    "                and pending=; exit 2 up to date, 10 update needed, 11 blank data",
+    "                block, 12 interrupted update pending.",
     "  /?, /help     Show this text.",
     "Kavix_V5.dat is looked up in the current folder.",
     "Exit codes with /s: 0 updated, 1 failed after the Kavix was changed (run again),",
@@ -86,6 +89,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
             command.silent = true;
         } else if (!hasValue && SameIgnoringCase(name, L"force")) {
             command.force = true;
+        } else if (!hasValue && SameIgnoringCase(name, L"check")) {
+            command.check = true;
         } else if (!hasValue && (name == L"?" || SameIgnoringCase(name, L"help"))) {
             command.help = true;
         } else if (hasValue && SameIgnoringCase(name, L"serial")) {
@@ -107,6 +112,9 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     }
     if (command.problem.empty() && !command.silent && (serialGiven || command.force)) {
         command.problem = "/serial and /force are for /s only: with the window, you answer";
+    }
+    if (command.problem.empty() && command.check && (!command.silent || command.force)) {
+        command.problem = "/check is for /s only, and changes nothing: /force has no sense with it";
     }
     return command;
 }

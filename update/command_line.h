@@ -17,6 +17,7 @@ struct CommandLine {
     std::wstring logFile;           // /log=<file>: empty if not given
     // Empty when the command line is right; otherwise what is wrong, in ASCII, for the log.
     std::string problem;
+    bool check = false;  // /check: with /s, only reads the Kavix and the copies
 
     bool Valid() const { return problem.empty(); }
 };

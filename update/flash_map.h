@@ -46,6 +46,12 @@ inline uint16_t FirmwareVersionOf(const unsigned char* block) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
+// A data block whose first page reads as erased there (serial -1, version 65,535) tells nothing of
+// the Kavix: what a cut erase leaves, not a device that is up to date.
+inline bool ReadsBlank(const unsigned char* block) {
+    return SerialNumberOf(block) == -1 && FirmwareVersionOf(block) == 0xFFFF;
+}
+
 // The block as it is written back: the version raised to the image's if it was lower.
 inline void RaiseFirmwareVersion(unsigned char* block) {
     if (FirmwareVersionOf(block) < kImageFirmwareVersion) {

@@ -32,6 +32,8 @@ void UpdateRun::Reset() {
     savedData.reset(new unsigned char[kDataBlockSize]);
     copyState = CopyState::none;
     recovering = false;
+    identified = false;
+    copiesUndecided = false;
     outcome = RunOutcome::none;
 }
 
@@ -167,6 +169,7 @@ bool UpdateRun::ReadDataBlock() {
         }
     }
     std::memcpy(versionAsRead, savedData.get() + kFirmwareVersionOffset, sizeof versionAsRead);
+    identified = true;
     return true;
 }
 
@@ -207,6 +210,7 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
     using saved_copies::Found;
     serialNumber = SerialNumberOf(savedData.get());
     const Found found = saved_copies::Find(*savedCopies, savedData.get());
+    copiesUndecided = found.outcome != Found::none;
     if (found.outcome == Found::unreadable) {
         Stop(RunOutcome::mustDecide);
         LogCopyUnreadable(found.unreadableName);
@@ -223,6 +227,8 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
     }
     const saved_copies::Copy* taken = ChooseCopy(found);
     if (taken == nullptr) {
+        // No to every copy: the Kavix keeps its own data.
+        copiesUndecided = outcome != RunOutcome::none;
         return outcome == RunOutcome::none;
     }
     if (taken->match != saved_copies::Match::intact) {
@@ -479,4 +485,19 @@ bool UpdateRun::WritePages(int32_t firstPage, unsigned char* source, int32_t cou
         AdvanceProgress(counter, threshold);
     }
     return allWritten;
+}
+
+KavixStatus UpdateRun::Status() const {
+    KavixStatus status;
+    const RunOutcome how = outcome.load();
+    status.serialNumber = serialNumber;
+    status.versionBefore = uint16_t(versionAsRead[0] | versionAsRead[1] << 8);
+    status.pending = how == RunOutcome::failed ||
+                     (how != RunOutcome::finished && (recovering || copiesUndecided));
+    if (how == RunOutcome::finished) {
+        status.versionNow = FirmwareVersionOf(savedData.get());
+    } else if (!status.pending) {
+        status.versionNow = status.versionBefore;
+    }
+    return status;
 }

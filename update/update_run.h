@@ -10,6 +10,7 @@
 #include <string>
 
 #include "firmware_file.h"
+#include "run_report.h"
 #include "saved_copies.h"
 #include "saved_copy_store.h"
 #include "update_run_window.h"
@@ -65,6 +66,10 @@ public:
     // serial number stated beforehand can answer it.
     int32_t LabelSerialNumber() const { return labelSerialNumber; }
     bool LabelNamesOneCopy() const { return labelNamesOneCopy; }
+    // Whether the run identified a Kavix and read its data block; then what the status record
+    // says of it (all but the exit code and the time).
+    bool Identified() const { return identified; }
+    KavixStatus Status() const;
 
 private:
     // Tests read the state a run leaves.
@@ -100,6 +105,9 @@ private:
     int32_t copySerialNumber = 0;
     // The copy is what an update that did not finish left: the device is finished with it.
     bool recovering = false;
+    bool identified = false;
+    // Copies that could be the block were found and no answer has set them aside.
+    bool copiesUndecided = false;
     int32_t labelSerialNumber = 0;
     bool labelNamesOneCopy = false;
 

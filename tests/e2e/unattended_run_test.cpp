@@ -37,6 +37,8 @@ struct Row {
     Lines said;  // lines the run's log holds, in this order, with others between
     Scenario scenario = {};
     Before before = Before::nothing;
+    // Lines the status record (status.ini) holds after the run; none: no Kavix was identified.
+    Lines status = {};
     friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -123,7 +125,22 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     EXPECT_TRUE(HoldsInOrder(computerLog, LinesOf(log)));
     // The usage, for a wrong command line or one that asks for it, to whoever started the program.
     const bool usage = row.exitCode == 64 || row.arguments.find(L"/?") != std::wstring::npos;
-    EXPECT_EQ(ReadText(app.Folder() / "output.txt").find(kUsage) != std::string::npos, usage);
+    const std::string output = ReadText(app.Folder() / "output.txt");
+    EXPECT_EQ(output.find(kUsage) != std::string::npos, usage);
+    // The run's lines too, and its result last.
+    EXPECT_NE(output.find("\r\nResult: " + std::to_string(row.exitCode) + " ("), std::string::npos)
+        << output;
+    if (!row.status.empty()) {
+        const Lines status = LinesOf(ReadText(Orvflash::CopyFolder() / "status.ini"));
+        EXPECT_TRUE(HoldsInOrder(status, row.status)) << ::testing::PrintToString(status);
+        // What a detection rule reads: the registry's 64-bit view, written by an elevated run.
+        DWORD version = 0, size = sizeof version;
+        EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\orvflash", L"FirmwareVersion",
+                               RRF_RT_REG_DWORD | 0x00010000 /* RRF_SUBKEY_WOW6464KEY */, nullptr,
+                               &version, &size),
+                  ERROR_SUCCESS);
+        EXPECT_TRUE(Has(status, "FirmwareVersion=" + std::to_string(version)));
+    }
 
     if (row.before == Before::windowProgramming) {
         // The window's run goes on undisturbed, its lines in the computer's log too.
@@ -157,7 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
          kSilent,
          0,
          {kSimulator, kSimulatorAllowed, kIdentifying, "Question: " + SerialQuestion(kTestSerial),
-          "Answer: Yes (no /serial)", kUpdating, kFinishedUpdating}},
+          "Answer: Yes (no /serial)", kUpdating, kFinishedUpdating},
+         {},
+         Before::nothing,
+         {"SerialNumber=20481234", "FirmwareVersion=5", "UpdatePending=0", "ExitCode=0"}},
         {"UpdatesTheSerialNumberGiven",
          L"-S /Serial=20481234",
          0,
@@ -195,7 +215,21 @@ INSTANTIATE_TEST_SUITE_P(
          L"/s /serial=-20481234",
          6,
          {"Answer: No (/serial=-20481234, which is not the Kavix attached)"}},
-        {"PageWriteFails", kSilent, 1, {kWriteError[1]}, {{{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}}}},
+        {"PageWriteFails",
+         kSilent,
+         1,
+         {kWriteError[1]},
+         {{{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}}},
+         Before::nothing,
+         {"FirmwareVersion=0", "UpdatePending=1", "ExitCode=1"}},
+        // Reads only: the flash and the copies as they were.
+        {"Check",
+         L"/s /check",
+         10,
+         {"serial=20481234 version=4 update=needed pending=no"},
+         {},
+         Before::nothing,
+         {"FirmwareVersion=4", "UpdatePending=0", "ExitCode=10"}},
         // The serial number survived the cut: the copy is this Kavix's.
         {"CutInTheWindowFinished",
          kSilent,

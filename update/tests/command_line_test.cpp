@@ -21,6 +21,11 @@ const CommandLine kHelp = {false, false, true, {}, L"", ""};
 CommandLine Log(std::wstring log) {
     return {false, false, false, {}, log, ""};
 }
+CommandLine Check() {
+    CommandLine check = Silent();
+    check.check = true;
+    return check;
+}
 CommandLine Wrong(const char* problem) {
     return {false, false, false, {}, L"", problem};
 }
@@ -40,6 +45,7 @@ TEST_P(CommandLineTest, Parses) {
     EXPECT_EQ(parsed.help, expected.help);
     EXPECT_EQ(parsed.serial, expected.serial);
     EXPECT_TRUE(parsed.logFile == expected.logFile);
+    EXPECT_EQ(parsed.check, expected.check);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
         {"LogWithEquals", {L"/log=a=b.log"}, Log(L"a=b.log")},
         {"LogEmpty", {L"/log="}, Wrong("No file named: \"/log=\"")},
         {"LogTwice", {L"/log=a", L"/log=b"}, Wrong("Given twice: \"/log=b\"")},
+        {"Check", {L"/s", L"/CHECK"}, Check()},
+        {"CheckWithoutSilent", {L"/check"}, Wrong("/check is for /s only")},
+        {"CheckForced", {L"/s", L"/check", L"/force"}, Wrong("/check is for /s only")},
         {"HelpQuestionMark", {L"/?"}, kHelp},
         {"HelpWord", {L"-HELP"}, kHelp},
         {"Unknown", {L"/x"}, Wrong("Unknown switch: \"/x\"")},

@@ -42,6 +42,9 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
                   kRestoredPages);
     }
     EXPECT_LT(window.Moves().back().position, 200);
+    // What the status record says: the update waits for its copy, the version is not known.
+    EXPECT_TRUE(run->Status().pending);
+    EXPECT_EQ(run->Status().versionNow, 0);
     const Bytes block = Slice(before, layout::kDataBlock, kDataBlockSize);
     EXPECT_EQ(copies->Names(), std::vector<std::string>{saved_copies::FileName(
                                    kTestSerial, saved_copies::Checksum(block.data()))});

@@ -42,6 +42,9 @@ TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
     }
     EXPECT_NE(calls[0].thread, calls[10].thread);
     EXPECT_EQ(VersionOf(device.Flash()), c.restored);
+    EXPECT_EQ(run->Status().versionNow, c.restored);
+    EXPECT_EQ(run->Status().versionBefore, c.found);
+    EXPECT_FALSE(run->Status().pending);
     EXPECT_EQ(device.WriteCalls(0, kDataBlockFirstPage), (c.length + 255) / 256);
     const int32_t serial = c.found == 0xFFFF ? -1 : kTestSerial;
     EXPECT_EQ(SerialNumber(), serial);
