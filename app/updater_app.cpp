@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "computer_folder.h"
+#include "nobody_can_see.h"
 #include "only_instance.h"
 #include "orv_version.h"
 #include "shell_taskbar_button.h"
@@ -35,11 +36,16 @@ void LogLine(RunLog& log, const std::string& line) {
     log.Append(line.c_str());
 }
 
+void LogEnd(RunLog& log, ExitCode code) {
+    LogLine(log, "orvflash ended with exit code " + std::to_string(int(code)) + ".");
+}
+
 }  // namespace
 
 BOOL CUpdaterApp::InitInstance() {
     const CommandLine command = ParseCommandLine(ProgramArguments());
-    if (command.silent) {
+    unseen = NobodyCanSee();
+    if (command.silent || unseen) {
         // Nobody could answer the system's own boxes (a drive without a disk, a crash): the run
         // must end by itself with its exit code.
         SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
@@ -54,7 +60,7 @@ BOOL CUpdaterApp::InitInstance() {
     }
     LogLine(log, std::string("orvflash " ORV_VERSION_TEXT " started: ") + GetCommandLineA());
     exitCode = Run(command, log);
-    LogLine(log, "orvflash ended with exit code " + std::to_string(int(exitCode)) + ".");
+    LogEnd(log, exitCode);
     // No message loop of our own: the program ends here.
     return FALSE;
 }
@@ -65,7 +71,14 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log) {
         for (const char* line : UsageLines()) {
             log.Append(line);
         }
-        TellUsage(command.problem.c_str(), !command.silent);
+        TellUsage(command.problem.c_str(), !command.silent && !unseen);
+        return kExitWrongCommandLine;
+    }
+    if (!command.silent && unseen) {
+        // A window or a box here would wait for nobody until the deployment's time limit.
+        LogLine(log,
+                "Nobody can see this start (session 0, a hidden window station or SYSTEM's "
+                "account): no window is shown. Use /s for an update with nobody in front of it.");
         return kExitWrongCommandLine;
     }
     if (command.help) {
@@ -76,17 +89,15 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log) {
     OnlyInstance instance;
     if (!instance.Claim(command.silent)) {
         LogLine(log, "Another update is running on this computer; nothing was done.");
-        // A second start beside the window ends as it always has.
-        return command.silent ? kExitAnotherUpdate : kExitUpdated;
+        return kExitAnotherUpdate;
     }
     if (command.silent) {
         return UnattendedRun(command, log).Run();
     }
-    RunWindow(log);
-    return kExitUpdated;
+    return RunWindow(log);
 }
 
-void CUpdaterApp::RunWindow(RunLog& log) {
+ExitCode CUpdaterApp::RunWindow(RunLog& log) {
     // The progress bar's window class comes with the Windows 95 set of common controls.
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof(controls);
@@ -103,6 +114,12 @@ void CUpdaterApp::RunWindow(RunLog& log) {
     dlg.CopyLogTo(log);
     m_pMainWnd = &dlg;
     dlg.DoModal();
-    dlg.WaitForWorker();
+    if (!dlg.WaitForWorker()) {
+        // The worker is stuck in the device library; its state must not be freed under it.
+        LogLine(log, CUpdaterDlg::kClosedDuringProgramming);
+        LogEnd(log, kExitFailed);
+        TerminateProcess(GetCurrentProcess(), kExitFailed);
+    }
     m_pMainWnd = nullptr;
+    return dlg.Result();
 }

@@ -1,5 +1,6 @@
 // The application object: runs the updater window and ends the program when it closes, or, with
-// /s, runs the update without any window and ends with an exit code that says how it went.
+// /s, runs the update without any window; either way it ends with an exit code that says how the
+// run went.
 #ifndef ORVFLASH_APP_UPDATER_APP_H
 #define ORVFLASH_APP_UPDATER_APP_H
 
@@ -15,9 +16,10 @@ public:
 
 private:
     ExitCode Run(const CommandLine& command, RunLog& log);
-    void RunWindow(RunLog& log);
+    ExitCode RunWindow(RunLog& log);
 
     ExitCode exitCode = kExitUpdated;
+    bool unseen = false;  // nobody can see this start
 };
 
 extern CUpdaterApp theApp;

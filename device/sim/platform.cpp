@@ -99,8 +99,9 @@ bool CreateNewFile(const std::string& path) {
 }
 
 void EndProcessAbruptly() {
-    TerminateProcess(GetCurrentProcess(), 3);
-    ExitProcess(3);  // not reached; TerminateProcess is only not declared as never returning
+    TerminateProcess(GetCurrentProcess(), kCutExitCode);
+    ExitProcess(
+        kCutExitCode);  // not reached; TerminateProcess is only not declared as never returning
 }
 
 #else
@@ -145,7 +146,7 @@ void RemoveFile(const std::string& path) {
 }
 
 void EndProcessAbruptly() {
-    _exit(3);
+    _exit(kCutExitCode);
 }
 
 #endif

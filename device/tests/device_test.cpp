@@ -208,7 +208,7 @@ TEST_P(DevicePowerLoss, EndsOneProcessWithTheFlashAsFarAsTheCallGot) {
         SetVariable("ORV_SIM_CUT_SEED", run < 2 ? "" : "1");
         kavix.WriteFlash(before);
         fs::remove(claim);
-        EXPECT_EXIT(Call(loss.erase), ::testing::ExitedWithCode(3), "");
+        EXPECT_EXIT(Call(loss.erase), ::testing::ExitedWithCode(int(kCutExitCode)), "");
         cut[run] = Flash();
     }
     EXPECT_EQ(cut[0], cut[1]) << "a cut repeats bit for bit";

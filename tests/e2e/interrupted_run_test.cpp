@@ -33,7 +33,7 @@ void Interrupt(const Orvflash& app, Cut cut) {
     if (cut == Cut::powerLoss) {
         AnswerYesToUpdate(app);  // the process may be gone before its log could be read
         ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
-        EXPECT_EQ(app.ExitCode(), 3u) << "ended by the simulator";
+        EXPECT_EQ(app.ExitCode(), kCutExitCode) << "ended by the simulator";
     } else if (cut == Cut::unplugged) {
         ConfirmUpdate(app);
         ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kWriteError}), kRunTimeoutMs);
@@ -45,7 +45,7 @@ void Interrupt(const Orvflash& app, Cut cut) {
         if (cut == Cut::secondStart) {
             ShowWindow(app.Window(), SW_MINIMIZE);  // for the second start to restore
             ASSERT_TRUE(IsIconic(app.Window()));
-            EXPECT_EQ(app.StartSecond(kStepTimeoutMs), 0u) << "the second start ends by itself";
+            EXPECT_EQ(app.StartSecond(kStepTimeoutMs), 1618u) << "the second start ends by itself";
             EXPECT_TRUE(WaitUntil([&] { return !IsIconic(app.Window()); }, kStepTimeoutMs))
                 << "the running window is restored";
             EXPECT_EQ(GetForegroundWindow(), app.Window()) << "the running window is in front";

@@ -12,7 +12,10 @@ namespace e2e {
 namespace {
 
 const char kAnotherUpdate[] = "Another update is running on this computer; nothing was done.";
-const char kUsage[] = "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/force]";
+const char kUsage[] = "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/label=<n>] [/force]";
+const char kBlank[] = "Answer: No (the data block of the Kavix reads blank)";
+const std::string kUpToDateAsked = "Question: " + std::string(kUpToDateQuestion) +
+                                   " (serial number " + std::to_string(kTestSerial) + ")";
 const char kClaimName[] = "Global\\orvflash-one-update-at-a-time";
 
 // What happens before the unattended run.
@@ -30,6 +33,7 @@ struct Row {
     Lines said;  // lines the run's log holds, in this order, with others between
     Scenario scenario = {};
     Before before = Before::nothing;
+    bool unseen = false;  // started in a window station that nobody can see
     friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -78,7 +82,7 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     } else if (row.before == Before::cutInWindow) {
         AnswerYesToUpdate(app);
         ASSERT_TRUE(app.WaitForExit(kRunTimeoutMs));
-        ASSERT_EQ(app.ExitCode(), 3u) << "ended by the simulator";
+        ASSERT_EQ(app.ExitCode(), kCutExitCode) << "ended by the simulator";
     } else if (row.before == Before::claimNameTaken) {
         squatter = CreateEventA(nullptr, TRUE, FALSE, kClaimName);
         ASSERT_NE(squatter, nullptr);
@@ -87,7 +91,8 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     const std::size_t callsBefore = app.Trace().size();
 
     // Relative to the current directory, with a space: quoted.
-    const Unattended run = app.RunUnattended(row.arguments + L" /log=\"run log.txt\"");
+    const Unattended run =
+        app.RunUnattended(row.arguments + L" /log=\"run log.txt\"", kRunTimeoutMs, row.unseen);
     if (squatter != nullptr) {
         CloseHandle(squatter);
     }
@@ -104,7 +109,8 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     const Lines computerLog = LinesOf(ReadText(Orvflash::ComputerLog()));
     EXPECT_TRUE(HoldsInOrder(computerLog, LinesOf(log)));
     // The usage, for a wrong command line or one that asks for it, to whoever started the program.
-    const bool usage = row.exitCode == 64 || row.arguments.find(L"/?") != std::wstring::npos;
+    const bool usage =
+        (row.exitCode == 64 && !row.unseen) || row.arguments.find(L"/?") != std::wstring::npos;
     EXPECT_EQ(ReadText(app.Folder() / "output.txt").find(kUsage) != std::string::npos, usage);
 
     if (row.before == Before::windowProgramming) {
@@ -124,7 +130,7 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     } else {
         ExpectFlash(app.Flash(), before);
     }
-    if ((row.exitCode == 5 || row.exitCode == 64) && row.before != Before::windowProgramming) {
+    if ((row.exitCode == 1618 || row.exitCode == 64) && row.before != Before::windowProgramming) {
         EXPECT_EQ(app.Trace().size(), callsBefore) << "no device call";
     }
 }
@@ -139,6 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
          0,
          {kIdentifying, "Question: " + SerialQuestion(kTestSerial), "Answer: Yes (no /serial)",
           kUpdating, kFinishedUpdating}},
+        {"Quiet", L"/quiet", 0, {kIdentifying, "Answer: Yes (no /serial)", kFinishedUpdating}},
         {"UpdatesTheSerialNumberGiven",
          L"-S /Serial=20481234",
          0,
@@ -146,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"UpToDate",
          kSilent,
          2,
-         {kUpToDate, "Question: " + std::string(kUpToDateQuestion), "Answer: No (no /force)"},
+         {kUpToDate, kUpToDateAsked, "Answer: No (no /force)"},
          {{}, DeviceFlash(kTestSerial, 5)}},
         {"UpToDateForced",
          L"/s /force",
@@ -155,13 +162,21 @@ INSTANTIATE_TEST_SUITE_P(
          {{}, DeviceFlash(kTestSerial, 5)}},
         {"NoKavix", kSilent, 3, {kOpenFailed[0]}, {{{"ORV_SIM_OPEN_FAIL", "1"}}}},
         {"NoImage", kSilent, 4, {kMissingImage[0]}, {{}, DeviceFlash(), std::nullopt}},
+        // A cut whose copy is on another computer: neither up to date nor to be written back.
+        {"BlankBlock", kSilent, 6, {kBlank}, {{}, DeviceFlash(-1, 0xFFFF)}},
+        {"BlankBlockForced", L"/s /force", 6, {kBlank}, {{}, DeviceFlash(-1, 0xFFFF)}},
         {"WhileTheWindowPrograms",
          kSilent,
-         5,
+         1618,
          {kAnotherUpdate},
          SlowProgramming("1"),
          Before::windowProgramming},
-        {"ClaimNameTakenByAnotherKind", kSilent, 5, {kAnotherUpdate}, {}, Before::claimNameTaken},
+        {"ClaimNameTakenByAnotherKind",
+         kSilent,
+         1618,
+         {kAnotherUpdate},
+         {},
+         Before::claimNameTaken},
         {"SerialNumberNotTheKavix",
          L"/s /serial=-20481234",
          6,
@@ -181,7 +196,24 @@ INSTANTIATE_TEST_SUITE_P(
          {"Answer: None (only a person reading the label on the Kavix can answer)"},
          {{{"ORV_SIM_EXIT_AT_PAGE", "0"}}},
          Before::cutInWindow},
+        // Someone read the label: the copy of that serial number goes back.
+        {"CutTookTheSerialNumberLabelled",
+         L"/s /label=20481234",
+         0,
+         {"Answer: Yes (/label=20481234)", kRecovered, kFinishedUpdating},
+         {{{"ORV_SIM_EXIT_AT_PAGE", "0"}}},
+         Before::cutInWindow},
         {"UnknownSwitch", L"/s /bogus", 64, {"Unknown switch: \"/bogus\"", kUsage}},
+        {"UnknownSwitchQuiet", L"/bogus /qn", 64, {"Unknown switch: \"/bogus\""}},
+        {"NobodyCanSee",
+         L"",
+         64,
+         {"Nobody can see this start (session 0, a hidden window station or SYSTEM's account): no "
+          "window is shown. Use /s for an update with nobody in front of it."},
+         {},
+         Before::nothing,
+         true},
+        {"NobodyCanSeeSilent", kSilent, 0, {kFinishedUpdating}, {}, Before::nothing, true},
         {"UsageWithoutABox", L"/s /?", 0, {}}}),
     ::testing::PrintToStringParamName());
 

@@ -15,6 +15,9 @@
 
 namespace kavix_test {
 
+// How the simulated Kavix ends a process it cuts short: a code no run of the program ends with.
+constexpr unsigned kCutExitCode = 99;
+
 // The simulator's environment, as the tests set it.
 // Sets a variable for this process and the programs it starts; an empty value unsets it.
 void SetVariable(const char* name, const std::string& value);
