@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <tuple>
 
 #include "scenario_steps.h"
@@ -14,11 +12,9 @@ namespace {
 // The computer's log tells how a close during programming ended the run.
 void ExpectClosedDuringProgramming(const Orvflash& app) {
     EXPECT_EQ(app.ExitCode(), 1u) << "the update did not finish";
-    std::ifstream file(Orvflash::ComputerLog(), std::ios::binary);
-    std::ostringstream log;
-    log << file.rdbuf();
-    EXPECT_NE(log.str().find("The window was closed during programming; the update did not "
-                             "finish; the saved copy is kept.\r\n"),
+    EXPECT_NE(ReadText(Orvflash::ComputerLog())
+                  .find("The window was closed during programming; the update did not "
+                        "finish; the saved copy is kept.\r\n"),
               std::string::npos);
 }
 

@@ -44,6 +44,12 @@ TEST_P(RefusedRun, SaysWhyAndLeavesFlashAlone) {
     app.ClickDone();
     ExpectClosesWithoutAsking(app);
     EXPECT_EQ(app.ExitCode(), refusal.exitCode);
+    if (!refusal.question.empty()) {
+        // The computer's log keeps what was asked and answered, which the window does not show.
+        const std::string log = ReadText(Orvflash::ComputerLog());
+        EXPECT_NE(log.find("Question: " + refusal.question), std::string::npos);
+        EXPECT_NE(log.find("Answer: No (in the window)"), std::string::npos);
+    }
     ExpectFlash(app.Flash(), app.InitialFlash());
     ExpectCalls(app.Trace(), refusal.calls);
 }

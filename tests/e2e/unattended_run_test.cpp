@@ -2,9 +2,7 @@
 // window and no box, what the Kavix holds afterwards and the log of the run.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "scenario_steps.h"
 
@@ -36,13 +34,6 @@ struct Row {
     bool unseen = false;  // started in a window station that nobody can see
     friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
-
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // The texts of a log file's lines, each checked for its local time and process id.
 Lines LoggedTexts(const std::string& log) {
