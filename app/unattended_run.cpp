@@ -6,33 +6,8 @@
 #include <string>
 
 #include "image_file.h"
+#include "logged_question.h"
 #include "saved_copy_folder.h"
-
-namespace {
-
-ExitCode ExitCodeOf(RunOutcome outcome, bool programmed) {
-    switch (outcome) {
-        case RunOutcome::finished:
-            return kExitUpdated;
-        case RunOutcome::failed:
-            return kExitFailed;
-        case RunOutcome::upToDate:
-            return kExitUpToDate;
-        case RunOutcome::noDevice:
-        case RunOutcome::notErased:
-            return kExitNoDevice;
-        case RunOutcome::noImage:
-            return kExitNoImage;
-        case RunOutcome::mustDecide:
-            return kExitMustDecide;
-        case RunOutcome::none:
-            break;
-    }
-    // A run whose end is not known never passes for one that changed nothing.
-    return programmed ? kExitFailed : kExitMustDecide;
-}
-
-}  // namespace
 
 UnattendedRun::UnattendedRun(const CommandLine& command, RunLog& log)
     : command(command),
@@ -49,7 +24,7 @@ ExitCode UnattendedRun::Run() {
         SetThreadExecutionState(ES_CONTINUOUS);
         programmed = true;
     }
-    return ExitCodeOf(updateRun.Outcome(), programmed);
+    return blank ? kExitMustDecide : ExitCodeOf(updateRun.Outcome(), programmed);
 }
 
 void UnattendedRun::AppendLine(const char* text) {
@@ -57,24 +32,53 @@ void UnattendedRun::AppendLine(const char* text) {
 }
 
 int UnattendedRun::Ask(const char* text, Question kind) {
-    log.Append((std::string("Question: ") + text).c_str());
+    const int32_t serial = updateRun.SerialNumber();
+    log.Append(QuestionLine(text, kind, serial).c_str());
     int answer = 0;
     std::string why;
-    if (kind == Question::upToDate) {
+    if (kind == Question::upToDate && serial == -1) {
+        // Asked only where no copy was taken: the block reads as erased flash, what a cut leaves
+        // whose copy is elsewhere. Neither up to date nor to be written back as it reads.
+        blank = true;
+        answer = kAnswerNo;
+        why = "the data block of the Kavix reads blank";
+    } else if (kind == Question::upToDate) {
         answer = command.force ? kAnswerYes : kAnswerNo;
         why = command.force ? "/force" : "no /force";
     } else if (kind == Question::serialNumber) {
-        const bool named = !command.serial || *command.serial == updateRun.SerialNumber();
-        answer = named ? kAnswerYes : kAnswerNo;
-        why = !command.serial ? "no /serial"
-                              : "/serial=" + std::to_string(*command.serial) +
-                                    (named ? "" : ", which is not the Kavix attached");
-    } else {
+        const bool named = !command.serial || *command.serial == serial;
+        // The label a person read must name the Kavix's data too.
+        const bool labelled = !command.label || *command.label == serial;
+        answer = named && labelled ? kAnswerYes : kAnswerNo;
+        why = !labelled
+                  ? "/label=" + std::to_string(*command.label) + ", which the data does not read"
+              : !command.serial ? "no /serial"
+                                : "/serial=" + std::to_string(*command.serial) +
+                                      (named ? "" : ", which is not the Kavix attached");
+    } else if (!command.label) {
         // Only a person reading the label can tell: nothing is touched.
         why = "only a person reading the label on the Kavix can answer";
+    } else {
+        const std::string label = "/label=" + std::to_string(*command.label);
+        const bool thisCopy = *command.label == updateRun.LabelSerialNumber();
+        // Two copies of one serial number cannot be told apart by the label: nothing is touched.
+        answer = !thisCopy ? kAnswerNo : updateRun.LabelNamesOneCopy() ? kAnswerYes : 0;
+        why = !thisCopy ? label + ", not this copy's serial number"
+              : answer == kAnswerYes
+                  ? label
+                  : label + ", but it is not the only copy of that serial number";
     }
-    const char* said = answer == kAnswerYes ? "Yes" : answer == kAnswerNo ? "No" : "None";
-    log.Append((std::string("Answer: ") + said + " (" + why + ")").c_str());
+    log.Append(AnswerLine(answer, why).c_str());
+    if (blank) {
+        log.Append(
+            "The data block of the Kavix reads blank (serial number -1) and no saved copy of its "
+            "data was taken: its data may be in a copy on another computer, or lost. Nothing was "
+            "changed. Run the update where its copy is, or ask the maker's support.");
+    } else if (answer == 0 && !command.label) {
+        log.Append(
+            "To finish the update, run it again with /label=<n>, <n> being the serial number "
+            "printed on the label of the Kavix.");
+    }
     return answer;
 }
 

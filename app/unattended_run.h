@@ -29,6 +29,8 @@ private:
     const CommandLine& command;
     RunLog& log;
     UpdateRun updateRun;
+    // The data block read blank: the run ends as one a person must decide.
+    bool blank = false;
 };
 
 #endif

@@ -11,6 +11,7 @@
 #include "device_library_info.h"
 #include "event_report.h"
 #include "kavix_check.h"
+#include "nobody_can_see.h"
 #include "only_instance.h"
 #include "orv_version.h"
 #include "saved_copy_folder.h"
@@ -66,11 +67,16 @@ void WriteToStandardOutput(const std::string& line) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), DWORD(text.size()), &written, nullptr);
 }
 
+void LogEnd(RunLog& log, ExitCode code) {
+    LogLine(log, "orvflash ended with exit code " + std::to_string(int(code)) + ".");
+}
+
 }  // namespace
 
 BOOL CUpdaterApp::InitInstance() {
     const CommandLine command = ParseCommandLine(ProgramArguments());
-    if (command.silent) {
+    unseen = NobodyCanSee();
+    if (command.silent || unseen) {
         // Nobody could answer the system's own boxes (a drive without a disk, a crash): the run
         // must end by itself with its exit code.
         SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
@@ -101,7 +107,7 @@ BOOL CUpdaterApp::InitInstance() {
         ReportRunEvent(exitCode, kavix ? &*kavix : nullptr,
                        CSavedCopyFolder(ComputerFolderAsItIs).Where() + "\\orvflash.log", elevated);
     }
-    LogLine(log, "orvflash ended with exit code " + std::to_string(int(exitCode)) + ".");
+    LogEnd(log, exitCode);
     if (echoed) {
         WriteToStandardOutput(ResultLine(exitCode));
     }
@@ -116,7 +122,14 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log,
         for (const char* line : UsageLines()) {
             log.Append(line);
         }
-        TellUsage(command.problem.c_str(), !command.silent, log.Echoes());
+        TellUsage(command.problem.c_str(), !command.silent && !unseen, log.Echoes());
+        return kExitWrongCommandLine;
+    }
+    if (!command.silent && unseen) {
+        // A window or a box here would wait for nobody until the deployment's time limit.
+        LogLine(log,
+                "Nobody can see this start (session 0, a hidden window station or SYSTEM's "
+                "account): no window is shown. Use /s for an update with nobody in front of it.");
         return kExitWrongCommandLine;
     }
     if (command.help) {
@@ -127,8 +140,7 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log,
     OnlyInstance instance;
     if (!instance.Claim(command.silent)) {
         LogLine(log, "Another update is running on this computer; nothing was done.");
-        // A second start beside the window ends as it always has.
-        return command.silent ? kExitAnotherUpdate : kExitUpdated;
+        return kExitAnotherUpdate;
     }
     // The check too: a simulated Kavix is never up to date, nor needs an update.
     if (command.silent && RefusesSimulatedKavix(log)) {
@@ -145,8 +157,7 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log,
         }
         return code;
     }
-    RunWindow(log, kavix);
-    return kExitUpdated;
+    return RunWindow(log, kavix);
 }
 
 // Reads the Kavix and looks at the copies; changes neither.
@@ -168,7 +179,7 @@ ExitCode CUpdaterApp::Check(RunLog& log, std::optional<KavixStatus>& kavix) {
     return ExitCode(code);
 }
 
-void CUpdaterApp::RunWindow(RunLog& log, std::optional<KavixStatus>& kavix) {
+ExitCode CUpdaterApp::RunWindow(RunLog& log, std::optional<KavixStatus>& kavix) {
     // The progress bar's window class comes with the Windows 95 set of common controls.
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof(controls);
@@ -185,9 +196,15 @@ void CUpdaterApp::RunWindow(RunLog& log, std::optional<KavixStatus>& kavix) {
     dlg.CopyLogTo(log);
     m_pMainWnd = &dlg;
     dlg.DoModal();
-    dlg.WaitForWorker();
+    if (!dlg.WaitForWorker()) {
+        // The worker is stuck in the device library; its state must not be freed under it.
+        LogLine(log, CUpdaterDlg::kClosedDuringProgramming);
+        LogEnd(log, kExitFailed);
+        TerminateProcess(GetCurrentProcess(), kExitFailed);
+    }
     if (dlg.Run().Identified()) {
         kavix = dlg.Run().Status();
     }
     m_pMainWnd = nullptr;
+    return dlg.Result();
 }

@@ -7,6 +7,7 @@
 #include "afx_menu.h"
 #include "afx_winapp.h"
 #include "image_file.h"
+#include "logged_question.h"
 #include "question_box.h"
 #include "resource.h"
 #include "saved_copy_folder.h"
@@ -27,6 +28,9 @@ const char* const kWelcome[] = {
 };
 
 }  // namespace
+
+const char CUpdaterDlg::kClosedDuringProgramming[] =
+    "The window was closed during programming; the update did not finish; the saved copy is kept.";
 
 CUpdaterDlg::CUpdaterDlg(TaskbarButton& taskbar, SessionGuard& session)
     : CDialog(IDD_UPDATER, nullptr),
@@ -147,7 +151,15 @@ void CUpdaterDlg::AppendLine(const char* text) {
 
 int CUpdaterDlg::Ask(const char* text, Question kind) {
     // The label question may write one Kavix's data into another: Enter must not say Yes to it.
-    return ShowQuestion(text, kind == Question::label);
+    const int answer = ShowQuestion(text, kind == Question::label);
+    // The window shows the question in its box; the file keeps who decided what.
+    if (runLog != nullptr) {
+        runLog->Append(QuestionLine(text, kind, updateRun.SerialNumber()).c_str());
+        runLog->Append(
+            AnswerLine(answer, answer != 0 ? "in the window" : "the question was closed unanswered")
+                .c_str());
+    }
+    return answer;
 }
 
 void CUpdaterDlg::ShowWarning(const char* text) {
@@ -182,6 +194,7 @@ LRESULT CUpdaterDlg::OnTaskbarButtonCreated(WPARAM, LPARAM) {
 
 void CUpdaterDlg::OnOK() {
     if (closeGuard.MayClose()) {
+        closedWhileUpdating = updateRun.IsUpdating();
         closeGuard.Release();
         CDialog::OnOK();
     }
@@ -189,6 +202,7 @@ void CUpdaterDlg::OnOK() {
 
 void CUpdaterDlg::OnCancel() {
     if (closeGuard.MayClose()) {
+        closedWhileUpdating = updateRun.IsUpdating();
         closeGuard.Release();
         CDialog::OnCancel();
     }
@@ -205,10 +219,27 @@ BOOL CUpdaterDlg::OnQueryEndSession() {
     return closeGuard.MayEndSession() && CDialog::OnQueryEndSession();
 }
 
-void CUpdaterDlg::WaitForWorker() {
+ExitCode CUpdaterDlg::Result() {
+    const RunOutcome outcome = updateRun.Outcome();
+    const char* ended = nullptr;
+    if (closedWhileUpdating && outcome == RunOutcome::failed) {
+        ended = kClosedDuringProgramming;
+    } else if (closedWhileUpdating && outcome != RunOutcome::finished) {
+        ended = "The window was closed during programming, before the erase; nothing was changed.";
+    } else if (outcome == RunOutcome::none) {
+        ended = "The window was closed without an update; nothing was changed.";
+    }
+    if (ended != nullptr && runLog != nullptr) {
+        runLog->Append(ended);
+    }
+    // The worker has ended: its outcome is its last word.
+    return ExitCodeOf(outcome, false);
+}
+
+bool CUpdaterDlg::WaitForWorker() {
     HANDLE worker = workerThread;
     if (worker == nullptr) {
-        return;
+        return true;
     }
     updateRun.Abandon();
     // Keep serving messages meanwhile: the worker may be in a synchronous call to a window of this
@@ -219,7 +250,7 @@ void CUpdaterDlg::WaitForWorker() {
         DWORD left = int(deadline - now) > 0 ? deadline - now : 0;
         DWORD woken = MsgWaitForMultipleObjects(1, &worker, FALSE, left, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0) {
-            return;
+            return true;
         }
         if (woken != WAIT_OBJECT_0 + 1) {
             break;
@@ -230,6 +261,5 @@ void CUpdaterDlg::WaitForWorker() {
             DispatchMessageA(&msg);
         }
     }
-    // The worker is stuck in the device library; its state must not be freed under it.
-    TerminateProcess(GetCurrentProcess(), 0);
+    return false;
 }

@@ -8,6 +8,7 @@
 #include "afx_msgmap.h"
 #include "assistive_technology.h"
 #include "close_guard.h"
+#include "exit_code.h"
 #include "message_log.h"
 #include "run_log.h"
 #include "session_guard.h"
@@ -20,8 +21,13 @@ public:
     CUpdaterDlg(TaskbarButton& taskbar, SessionGuard& session);
 
     // After the dialog has ended: a worker that is still programming is asked to stop and given a
-    // moment to finish its device call; the window object must not be destroyed under it.
-    void WaitForWorker();
+    // moment to finish its device call. False if it is still in one: the window object must not
+    // be destroyed under it, and the caller ends the process.
+    bool WaitForWorker();
+    // After WaitForWorker: the run's exit code; where a close ended the run, the log says so.
+    ExitCode Result();
+
+    static const char kClosedDuringProgramming[];
 
     // Every line the message log shows is also appended to `file`, from before the window opens.
     void CopyLogTo(RunLog& file) { runLog = &file; }
@@ -67,6 +73,8 @@ private:
     SessionGuard& session;
     HICON windowIcon;
     HANDLE workerThread = nullptr;
+    // The window was closed, on a Yes to the warning, while the run was programming.
+    bool closedWhileUpdating = false;
     // The window as the worker addresses it; set before the worker starts.
     HWND workerWindow = nullptr;
     // Kept for the window's life, as the annotation service asks.

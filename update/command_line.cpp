@@ -5,21 +5,23 @@
 namespace {
 
 const std::vector<const char*> kUsage = {
-    "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/force]",
+    "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/label=<n>] [/force]",
     "  /s            Update without a window and without asking anyone. The exit code says",
-    "                how the run ended.",
+    "                how the run ended. /quiet, /silent, /q and /qn mean the same.",
     "  /log=<file>   Also append the run's log to <file> (relative to the current folder;",
     "                a path with spaces in quotes).",
-    "  /serial=<n>   With /s: update only the Kavix with serial number <n>.",
+    "  /serial=<n>   With /s: update only the Kavix whose data reads serial number <n>.",
+    "  /label=<n>    With /s: the label on the Kavix says serial number <n>; finishes an",
+    "                interrupted update with the one saved copy of that serial number.",
     "  /force        With /s: update the Kavix even if its firmware is up to date.",
     "  /check        With /s: only read the Kavix and print serial=, version=, update=",
     "                and pending=; exit 2 up to date, 10 update needed, 11 blank data",
     "                block, 12 interrupted update pending.",
     "  /?, /help     Show this text.",
     "Kavix_V5.dat is looked up in the current folder.",
-    "Exit codes with /s: 0 updated, 1 failed after the Kavix was changed (run again),",
-    "2 already up to date, 3 no Kavix, 4 no usable Kavix_V5.dat, 5 another update is",
-    "running, 6 a person must decide, 64 wrong command line. Nothing was changed for 2-6 and 64.",
+    "Exit codes: 0 updated, 1 failed after the Kavix was changed (run again), 2 already up",
+    "to date, 3 no Kavix, 4 no usable Kavix_V5.dat, 6 a person must decide, 64 wrong command",
+    "line, 1618 another update is running. Nothing was changed for 2-6, 64 and 1618.",
     "Every run is logged in orvflash.log in %ProgramData%\\orvflash.",
 };
 
@@ -44,6 +46,15 @@ std::string Printable(const std::wstring& text) {
         printable += c >= 0x20 && c < 0x7F ? char(c) : '?';
     }
     return printable;
+}
+
+bool SilentSwitch(const std::wstring& name) {
+    for (const wchar_t* silent : {L"s", L"quiet", L"silent", L"q", L"qn"}) {
+        if (SameIgnoringCase(name, silent)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Decimal, as the serial question shows it: an optional minus and digits, within 32 bits.
@@ -73,7 +84,7 @@ std::optional<int32_t> SerialNumber(const std::wstring& text) {
 
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     CommandLine command;
-    bool serialGiven = false, logGiven = false;
+    bool serialGiven = false, labelGiven = false, logGiven = false;
     for (const std::wstring& argument : arguments) {
         const std::wstring body = !argument.empty() && (argument[0] == L'/' || argument[0] == L'-')
                                       ? argument.substr(1)
@@ -85,7 +96,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         std::string wrong;
         if (body.empty()) {
             wrong = "Not a switch";
-        } else if (!hasValue && SameIgnoringCase(name, L"s")) {
+        } else if (!hasValue && SilentSwitch(name)) {
             command.silent = true;
         } else if (!hasValue && SameIgnoringCase(name, L"force")) {
             command.force = true;
@@ -99,6 +110,13 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
                     : !command.serial ? "Not a serial number (a signed 32-bit decimal number)"
                                       : "";
             serialGiven = true;
+        } else if (hasValue && SameIgnoringCase(name, L"label")) {
+            command.label = SerialNumber(value);
+            // -1 is what erased flash reads, never a label.
+            wrong = labelGiven                               ? "Given twice"
+                    : !command.label || *command.label == -1 ? "Not a label's serial number"
+                                                             : "";
+            labelGiven = true;
         } else if (hasValue && SameIgnoringCase(name, L"log")) {
             command.logFile = value;
             wrong = logGiven ? "Given twice" : value.empty() ? "No file named" : "";
@@ -110,8 +128,9 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
             command.problem = wrong + ": \"" + Printable(argument) + "\"";
         }
     }
-    if (command.problem.empty() && !command.silent && (serialGiven || command.force)) {
-        command.problem = "/serial and /force are for /s only: with the window, you answer";
+    if (command.problem.empty() && !command.silent &&
+        (serialGiven || labelGiven || command.force)) {
+        command.problem = "/serial, /label and /force are for /s only: with the window, you answer";
     }
     if (command.problem.empty() && command.check && (!command.silent || command.force)) {
         command.problem = "/check is for /s only, and changes nothing: /force has no sense with it";

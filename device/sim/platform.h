@@ -26,7 +26,8 @@ unsigned long CurrentThreadId();
 // Creates the file `path`; false if it exists already or cannot be made.
 bool CreateNewFile(const std::string& path);
 
-// Ends the process at once, as a power loss would: nothing is flushed, nothing else runs.
+// Ends the process at once, as a power loss would: nothing is flushed, nothing else runs. Its
+// exit code is none the program's runs end with, so that a cut never passes for a result.
 [[noreturn]] void EndProcessAbruptly();
 
 }  // namespace orv_sim

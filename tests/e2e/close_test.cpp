@@ -9,6 +9,15 @@
 namespace e2e {
 namespace {
 
+// The computer's log tells how a close during programming ended the run.
+void ExpectClosedDuringProgramming(const Orvflash& app) {
+    EXPECT_EQ(app.ExitCode(), 1u) << "the update did not finish";
+    EXPECT_NE(ReadText(Orvflash::ComputerLog())
+                  .find("The window was closed during programming; the update did not "
+                        "finish; the saved copy is kept.\r\n"),
+              std::string::npos);
+}
+
 class CloseWhileIdle : public ::testing::TestWithParam<std::tuple<CloseBy, bool>> {};
 
 TEST_P(CloseWhileIdle, ClosesAtOnce) {
@@ -18,10 +27,12 @@ TEST_P(CloseWhileIdle, ClosesAtOnce) {
         ConfirmUpdate(app);
         FinishRun(app, {kIdentifying, kUpdating}, how);
         ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
+        EXPECT_EQ(app.ExitCode(), 0u);
     } else {
         how.close(app);
         ExpectClosesWithoutAsking(app);
         EXPECT_TRUE(app.Trace().empty());
+        EXPECT_EQ(app.ExitCode(), 6u) << "closed without an update";
     }
 }
 
@@ -43,6 +54,7 @@ TEST_P(CloseDuringQuestion, DismissesQuestionAndErasesNothing) {
     app.WaitForBox("Question");
     GetParam().close(app);
     ASSERT_TRUE(app.WaitForExit(kStepTimeoutMs)) << "the question kept the program alive";
+    EXPECT_EQ(app.ExitCode(), 6u) << "closed before the erase";
     ExpectFlash(app.Flash(), app.InitialFlash());
     ExpectCalls(app.Trace(), PreparationCalls());
 }
@@ -82,6 +94,7 @@ TEST_P(CloseDuringProgramming, NoKeepsProgrammingAndYesEndsIt) {
     ASSERT_LT(names.size(), complete.size()) << "programming stopped part way";
     EXPECT_TRUE(std::equal(names.begin(), names.end(), complete.begin()));
     ExpectFlash(app.Flash(), ReplayTrace(app.InitialFlash(), app.Image(), calls));
+    ExpectClosedDuringProgramming(app);
 }
 
 INSTANTIATE_TEST_SUITE_P(, CloseDuringProgramming,
@@ -95,6 +108,7 @@ TEST(CloseDuringHangingDeviceCall, EndsTheProgramAllTheSame) {
     Orvflash app(SlowProgramming("60000"));
     ConfirmUpdate(app);
     ConfirmClose(app, CloseToWarning(app, kDone));
+    ExpectClosedDuringProgramming(app);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ namespace {
 // as it was.
 struct Refusal {
     const char* name;
+    DWORD exitCode;
     Lines log;  // after the welcome text
     std::vector<std::string> calls;
     Scenario scenario;
@@ -42,6 +43,13 @@ TEST_P(RefusedRun, SaysWhyAndLeavesFlashAlone) {
 
     app.ClickDone();
     ExpectClosesWithoutAsking(app);
+    EXPECT_EQ(app.ExitCode(), refusal.exitCode);
+    if (!refusal.question.empty()) {
+        // The computer's log keeps what was asked and answered, which the window does not show.
+        const std::string log = ReadText(Orvflash::ComputerLog());
+        EXPECT_NE(log.find("Question: " + refusal.question), std::string::npos);
+        EXPECT_NE(log.find("Answer: No (in the window)"), std::string::npos);
+    }
     ExpectFlash(app.Flash(), app.InitialFlash());
     ExpectCalls(app.Trace(), refusal.calls);
 }
@@ -62,35 +70,45 @@ const Lines kIdentified = {kIdentifying};
 INSTANTIATE_TEST_SUITE_P(
     , RefusedRun,
     ::testing::ValuesIn(std::vector<Refusal>{
-        {"NoImageFile", kMissingImage, {}, {{}, DeviceFlash(), std::nullopt}},
-        {"ImageOneByteTooLarge", kImageTooLarge, {}, {{}, DeviceFlash(), Pattern(kFull + 1, 3)}},
-        {"EmptyImage", kEmptyImage, {}, {{}, DeviceFlash(), Bytes()}},
+        {"NoImageFile", 4, kMissingImage, {}, {{}, DeviceFlash(), std::nullopt}},
+        {"ImageOneByteTooLarge", 4, kImageTooLarge, {}, {{}, DeviceFlash(), Pattern(kFull + 1, 3)}},
+        {"EmptyImage", 4, kEmptyImage, {}, {{}, DeviceFlash(), Bytes()}},
         {"DeviceDoesNotOpen",
+         3,
          Concat(kIdentified, kOpenFailed),
          {"orvOpenDevice"},
          {{{"ORV_SIM_OPEN_FAIL", "1"}}}},
-        {"DeviceOfTypeTwo", Concat(kIdentified, kNotAKavix), kTypeCalls, {{{"ORV_SIM_TYPE", "2"}}}},
+        {"DeviceOfTypeTwo",
+         3,
+         Concat(kIdentified, kNotAKavix),
+         kTypeCalls,
+         {{{"ORV_SIM_TYPE", "2"}}}},
         {"TypeCallStoresNothing",
+         3,
          Concat(kIdentified, kNotAKavix),
          kTypeCalls,
          {{{"ORV_SIM_TYPE_STORES_NOTHING", "1"}}}},
         {"ReadFailsAtSector12",
+         3,
          Concat(kIdentified, kReadFailed),
          ReadsUpTo(12),
          {{{"ORV_SIM_READ_FAIL_SECTOR", "12"}}}},
         {"SerialQuestionAnsweredNo",
+         6,
          kIdentified,
          PreparationCalls(),
          {},
          SerialQuestion(kTestSerial)},
         // The serial is a signed 32-bit number to the user.
         {"SerialAboveTwoToThe31IsShownNegative",
+         6,
          kIdentified,
          PreparationCalls(),
          {{}, DeviceFlash(int32_t(3000000000u), 4)},
          SerialQuestion(-1294967296)},
         // A device already at version 5 is asked about first; after No, no serial question.
         {"DeviceAtVersionFiveDeclined",
+         2,
          {kIdentifying, kUpToDate},
          PreparationCalls(),
          {{}, DeviceFlash(kTestSerial, 5)},
@@ -106,6 +124,7 @@ struct DeviceFault {
     std::size_t gone = std::size_t(-1);  // or every call from this 0-based position on
     const Lines& error = kWriteError;
     std::size_t calls = std::size_t(-1);  // the first calls of a run that are made; all if -1
+    DWORD exitCode = 1;                   // failed after the Kavix was changed
     friend void PrintTo(const DeviceFault& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -120,6 +139,7 @@ TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
 
     app.ClickDone();
     ExpectClosesWithoutAsking(app);
+    EXPECT_EQ(app.ExitCode(), fault.exitCode);
     std::vector<std::string> attempted = AttemptedRunCalls(layout::kImageLimit);
     attempted.resize(std::min(attempted.size(), fault.calls));
     std::vector<DeviceCall> calls = app.Trace();

@@ -33,6 +33,7 @@ TEST(FullRun, WritesImageAndRestoresDeviceData) {
     EXPECT_EQ(Send(bar, PBM_GETRANGE, FALSE), 200);
     EXPECT_EQ(app.BarPos(), 200);
     FinishRun(app, {kIdentifying, kUpdating});
+    EXPECT_EQ(app.ExitCode(), 0u);
     const Bytes flash = app.Flash();
     ExpectFlash(flash, FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_EQ(VersionOf(flash), 5);

@@ -59,6 +59,27 @@ BOOL CALLBACK NoteWindowOf(HWND window, LPARAM context) {
     return TRUE;
 }
 
+// A window station made without WSF_VISIBLE, as every one but the interactive one is, and its
+// desktop, made once for the driver's life.
+const wchar_t kUnseenDesktop[] = L"orvflash-unseen\\Default";
+
+HDESK UnseenDesktop() {
+    static const HDESK desktop = [] {
+        HWINSTA own = GetProcessWindowStation();
+        HWINSTA station = CreateWindowStationW(L"orvflash-unseen", 0, WINSTA_ALL_ACCESS, nullptr);
+        HDESK made = nullptr;
+        if (station != nullptr && SetProcessWindowStation(station)) {
+            made = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+            SetProcessWindowStation(own);
+        }
+        if (made == nullptr) {
+            throw DriverError("could not make a window station of its own");
+        }
+        return made;
+    }();
+    return desktop;
+}
+
 }  // namespace
 
 bool Has(const Lines& lines, const std::string& line) {
@@ -121,7 +142,7 @@ void Orvflash::StartAgain(const std::optional<Bytes>& attached) {
 }
 
 // Started by the long names, as a user starts it, inside the job, so that closing the job ends it.
-HANDLE Orvflash::StartInJob(const std::wstring& arguments, HANDLE output) const {
+HANDLE Orvflash::StartInJob(const std::wstring& arguments, HANDLE output, bool unseen) const {
     const fs::path program = folder / "orvflash.exe";
     std::wstring commandLine = L"\"" + program.wstring() + L"\"";
     if (!arguments.empty()) {
@@ -129,6 +150,11 @@ HANDLE Orvflash::StartInJob(const std::wstring& arguments, HANDLE output) const 
     }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    std::wstring desktop = kUnseenDesktop;
+    if (unseen) {
+        UnseenDesktop();
+        startup.lpDesktop = &desktop[0];
+    }
     if (output != nullptr) {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = startup.hStdError = output;
@@ -196,7 +222,8 @@ DWORD Orvflash::StartSecond(DWORD timeoutMs) const {
     return code;
 }
 
-Unattended Orvflash::RunUnattended(const std::wstring& arguments, DWORD timeoutMs) const {
+Unattended Orvflash::RunUnattended(const std::wstring& arguments, DWORD timeoutMs,
+                                   bool unseen) const {
     // To a file: a pipe may be held open by Wine after the program ends.
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
     HANDLE output = CreateFileW((folder / "output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
@@ -206,7 +233,7 @@ Unattended Orvflash::RunUnattended(const std::wstring& arguments, DWORD timeoutM
     }
     HANDLE run = nullptr;
     try {
-        run = StartInJob(arguments, output);
+        run = StartInJob(arguments, output, unseen);
     } catch (...) {
         CloseHandle(output);
         throw;
@@ -217,6 +244,9 @@ Unattended Orvflash::RunUnattended(const std::wstring& arguments, DWORD timeoutM
     const bool ended = WaitUntil(
         [&] {
             EnumWindows(NoteWindowOf, LPARAM(&watch));
+            if (unseen) {
+                EnumDesktopWindows(UnseenDesktop(), NoteWindowOf, LPARAM(&watch));
+            }
             return WaitForSingleObject(run, 0) == WAIT_OBJECT_0;
         },
         timeoutMs, 1);

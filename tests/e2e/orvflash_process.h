@@ -66,7 +66,9 @@ public:
     DWORD StartSecond(DWORD timeoutMs) const;
     // Starts orvflash.exe with `arguments` from its folder, beside any running one, and waits for
     // its end, watching for any window it makes. Its standard output goes to output.txt there.
-    Unattended RunUnattended(const std::wstring& arguments, DWORD timeoutMs = kRunTimeoutMs) const;
+    // `unseen`: in a window station of its own, which nobody can see, as a service's start is.
+    Unattended RunUnattended(const std::wstring& arguments, DWORD timeoutMs = kRunTimeoutMs,
+                             bool unseen = false) const;
 
     HWND Window() const { return window; }
     DWORD ProcessId() const { return processId; }
@@ -118,7 +120,8 @@ private:
     void MakeJob();
     void Start();
     // With `output`, an inheritable handle, as its standard output and error.
-    HANDLE StartInJob(const std::wstring& arguments = L"", HANDLE output = nullptr) const;
+    HANDLE StartInJob(const std::wstring& arguments = L"", HANDLE output = nullptr,
+                      bool unseen = false) const;
     void Stop();
 
     const kavix_test::SimulatedKavix kavix;

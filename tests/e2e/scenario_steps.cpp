@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace e2e {
 
 void AnswerYesToUpdate(const Orvflash& app, int32_t serial) {
@@ -87,6 +90,13 @@ DWORD OpenError(const std::string& path) {
     }
     CloseHandle(file);
     return 0;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 }  // namespace e2e

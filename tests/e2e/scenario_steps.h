@@ -60,6 +60,9 @@ void FinishRun(const Orvflash& app, std::initializer_list<std::string> log,
 // opens.
 DWORD OpenError(const std::string& path);
 
+// A file's bytes as text; empty if there is none.
+std::string ReadText(const std::filesystem::path& path);
+
 }  // namespace e2e
 
 #endif

@@ -2,9 +2,7 @@
 // window and no box, what the Kavix holds afterwards and the log of the run.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "scenario_steps.h"
 #include "simulator_identity.h"
@@ -13,7 +11,10 @@ namespace e2e {
 namespace {
 
 const char kAnotherUpdate[] = "Another update is running on this computer; nothing was done.";
-const char kUsage[] = "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/force]";
+const char kUsage[] = "Usage: orvflash.exe [/s] [/log=<file>] [/serial=<n>] [/label=<n>] [/force]";
+const char kBlank[] = "Answer: No (the data block of the Kavix reads blank)";
+const std::string kUpToDateAsked = "Question: " + std::string(kUpToDateQuestion) +
+                                   " (serial number " + std::to_string(kTestSerial) + ")";
 const char kClaimName[] = "Global\\orvflash-one-update-at-a-time";
 const char kSimulator[] =
     "Device library: the simulated Kavix, a stand-in for the maker's orv_api.dll: no real Kavix is "
@@ -37,17 +38,11 @@ struct Row {
     Lines said;  // lines the run's log holds, in this order, with others between
     Scenario scenario = {};
     Before before = Before::nothing;
+    bool unseen = false;  // started in a window station that nobody can see
     // Lines the status record (status.ini) holds after the run; none: no Kavix was identified.
     Lines status = {};
     friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
-
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // The texts of a log file's lines, each checked for its local time and process id.
 Lines LoggedTexts(const std::string& log) {
@@ -100,7 +95,8 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
         SetEnvironmentVariableA("ORV_ALLOW_SIMULATOR", nullptr);
     }
     // Relative to the current directory, with a space: quoted.
-    const Unattended run = app.RunUnattended(row.arguments + L" /log=\"run log.txt\"");
+    const Unattended run =
+        app.RunUnattended(row.arguments + L" /log=\"run log.txt\"", kRunTimeoutMs, row.unseen);
     SetEnvironmentVariableA("ORV_ALLOW_SIMULATOR", "1");
     if (squatter != nullptr) {
         CloseHandle(squatter);
@@ -124,7 +120,8 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     const Lines computerLog = LinesOf(ReadText(Orvflash::ComputerLog()));
     EXPECT_TRUE(HoldsInOrder(computerLog, LinesOf(log)));
     // The usage, for a wrong command line or one that asks for it, to whoever started the program.
-    const bool usage = row.exitCode == 64 || row.arguments.find(L"/?") != std::wstring::npos;
+    const bool usage =
+        (row.exitCode == 64 && !row.unseen) || row.arguments.find(L"/?") != std::wstring::npos;
     const std::string output = ReadText(app.Folder() / "output.txt");
     EXPECT_EQ(output.find(kUsage) != std::string::npos, usage);
     // The run's lines too, and its result last.
@@ -159,7 +156,7 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     } else {
         ExpectFlash(app.Flash(), before);
     }
-    if ((row.exitCode == 5 || row.exitCode == 64 || row.before == Before::simulatorRefused) &&
+    if ((row.exitCode == 1618 || row.exitCode == 64 || row.before == Before::simulatorRefused) &&
         row.before != Before::windowProgramming) {
         EXPECT_EQ(app.Trace().size(), callsBefore) << "no device call";
     }
@@ -177,7 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
           "Answer: Yes (no /serial)", kUpdating, kFinishedUpdating},
          {},
          Before::nothing,
+         false,
          {"SerialNumber=20481234", "FirmwareVersion=5", "UpdatePending=0", "ExitCode=0"}},
+        {"Quiet", L"/quiet", 0, {kIdentifying, "Answer: Yes (no /serial)", kFinishedUpdating}},
         {"UpdatesTheSerialNumberGiven",
          L"-S /Serial=20481234",
          0,
@@ -185,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"UpToDate",
          kSilent,
          2,
-         {kUpToDate, "Question: " + std::string(kUpToDateQuestion), "Answer: No (no /force)"},
+         {kUpToDate, kUpToDateAsked, "Answer: No (no /force)"},
          {{}, DeviceFlash(kTestSerial, 5)}},
         {"UpToDateForced",
          L"/s /force",
@@ -204,13 +203,21 @@ INSTANTIATE_TEST_SUITE_P(
          {},
          Before::simulatorRefused},
         {"NoImage", kSilent, 4, {kMissingImage[0]}, {{}, DeviceFlash(), std::nullopt}},
+        // A cut whose copy is on another computer: neither up to date nor to be written back.
+        {"BlankBlock", kSilent, 6, {kBlank}, {{}, DeviceFlash(-1, 0xFFFF)}},
+        {"BlankBlockForced", L"/s /force", 6, {kBlank}, {{}, DeviceFlash(-1, 0xFFFF)}},
         {"WhileTheWindowPrograms",
          kSilent,
-         5,
+         1618,
          {kAnotherUpdate},
          SlowProgramming("1"),
          Before::windowProgramming},
-        {"ClaimNameTakenByAnotherKind", kSilent, 5, {kAnotherUpdate}, {}, Before::claimNameTaken},
+        {"ClaimNameTakenByAnotherKind",
+         kSilent,
+         1618,
+         {kAnotherUpdate},
+         {},
+         Before::claimNameTaken},
         {"SerialNumberNotTheKavix",
          L"/s /serial=-20481234",
          6,
@@ -221,6 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
          {kWriteError[1]},
          {{{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}}},
          Before::nothing,
+         false,
          {"FirmwareVersion=0", "UpdatePending=1", "ExitCode=1"}},
         // Reads only: the flash and the copies as they were.
         {"Check",
@@ -229,6 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
          {"serial=20481234 version=4 update=needed pending=no"},
          {},
          Before::nothing,
+         false,
          {"FirmwareVersion=4", "UpdatePending=0", "ExitCode=10"}},
         // The serial number survived the cut: the copy is this Kavix's.
         {"CutInTheWindowFinished",
@@ -244,7 +253,24 @@ INSTANTIATE_TEST_SUITE_P(
          {"Answer: None (only a person reading the label on the Kavix can answer)"},
          {{{"ORV_SIM_EXIT_AT_PAGE", "0"}}},
          Before::cutInWindow},
+        // Someone read the label: the copy of that serial number goes back.
+        {"CutTookTheSerialNumberLabelled",
+         L"/s /label=20481234",
+         0,
+         {"Answer: Yes (/label=20481234)", kRecovered, kFinishedUpdating},
+         {{{"ORV_SIM_EXIT_AT_PAGE", "0"}}},
+         Before::cutInWindow},
         {"UnknownSwitch", L"/s /bogus", 64, {"Unknown switch: \"/bogus\"", kUsage}},
+        {"UnknownSwitchQuiet", L"/bogus /qn", 64, {"Unknown switch: \"/bogus\""}},
+        {"NobodyCanSee",
+         L"",
+         64,
+         {"Nobody can see this start (session 0, a hidden window station or SYSTEM's account): no "
+          "window is shown. Use /s for an update with nobody in front of it."},
+         {},
+         Before::nothing,
+         true},
+        {"NobodyCanSeeSilent", kSilent, 0, {kFinishedUpdating}, {}, Before::nothing, true},
         {"UsageWithoutABox", L"/s /?", 0, {}}}),
     ::testing::PrintToStringParamName());
 

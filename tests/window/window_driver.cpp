@@ -123,7 +123,9 @@ void WindowDriver::Run(const std::function<void(WindowDriver&)>& drive, TaskbarB
                         session != nullptr ? *session : systemSession);
         app.m_pMainWnd = &dlg;
         dlg.DoModal();
-        dlg.WaitForWorker();
+        if (!dlg.WaitForWorker()) {
+            TerminateProcess(GetCurrentProcess(), 0);  // as the program does with a stuck worker
+        }
         app.m_pMainWnd = nullptr;
     }
     closed = true;

@@ -13,13 +13,16 @@ struct Row {
     friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
 
-// In the order of the fields: silent, force, help, serial, log file, problem.
+// In the order of the fields: silent, force, help, serial, label, log file, problem.
 CommandLine Silent(std::optional<int32_t> serial = {}, bool force = false, std::wstring log = L"") {
-    return {true, force, false, serial, log, ""};
+    return {true, force, false, serial, {}, log, ""};
 }
-const CommandLine kHelp = {false, false, true, {}, L"", ""};
+CommandLine Label(int32_t label) {
+    return {true, false, false, {}, label, L"", ""};
+}
+const CommandLine kHelp = {false, false, true, {}, {}, L"", ""};
 CommandLine Log(std::wstring log) {
-    return {false, false, false, {}, log, ""};
+    return {false, false, false, {}, {}, log, ""};
 }
 CommandLine Check() {
     CommandLine check = Silent();
@@ -27,7 +30,10 @@ CommandLine Check() {
     return check;
 }
 CommandLine Wrong(const char* problem) {
-    return {false, false, false, {}, L"", problem};
+    return {false, false, false, {}, {}, L"", problem};
+}
+CommandLine SilentWrong(const char* problem) {
+    return {true, false, false, {}, {}, L"", problem};
 }
 
 class CommandLineTest : public ::testing::TestWithParam<Row> {};
@@ -37,6 +43,8 @@ TEST_P(CommandLineTest, Parses) {
     const CommandLine parsed = ParseCommandLine(GetParam().arguments);
     if (!expected.Valid()) {
         EXPECT_NE(parsed.problem.find(expected.problem), std::string::npos) << parsed.problem;
+        // A wrong command line naming a silent switch shows no box.
+        EXPECT_TRUE(parsed.silent || !expected.silent);
         return;
     }
     EXPECT_EQ(parsed.problem, "");
@@ -44,6 +52,7 @@ TEST_P(CommandLineTest, Parses) {
     EXPECT_EQ(parsed.force, expected.force);
     EXPECT_EQ(parsed.help, expected.help);
     EXPECT_EQ(parsed.serial, expected.serial);
+    EXPECT_EQ(parsed.label, expected.label);
     EXPECT_TRUE(parsed.logFile == expected.logFile);
     EXPECT_EQ(parsed.check, expected.check);
 }
@@ -68,6 +77,16 @@ INSTANTIATE_TEST_SUITE_P(
         {"SerialTwice", {L"/s", L"/serial=1", L"/serial=1"}, Wrong("Given twice")},
         {"SerialWithoutSilent", {L"/serial=1"}, Wrong("for /s only")},
         {"ForceWithoutSilent", {L"/force"}, Wrong("for /s only")},
+        {"Quiet", {L"/quiet"}, Silent()},
+        {"SilentWord", {L"-SILENT"}, Silent()},
+        {"Q", {L"/q"}, Silent()},
+        {"Qn", {L"/QN"}, Silent()},
+        {"Label", {L"/qn", L"/label=20481234"}, Label(20481234)},
+        {"LabelMinusOne", {L"/s", L"/label=-1"}, Wrong("Not a label's serial number")},
+        {"LabelNotANumber", {L"/s", L"/label=abc"}, Wrong("Not a label's serial number")},
+        {"LabelTwice", {L"/s", L"/label=1", L"/label=2"}, Wrong("Given twice")},
+        {"LabelWithoutSilent", {L"/label=1"}, Wrong("for /s only")},
+        {"WrongButSilent", {L"/x", L"/quiet"}, SilentWrong("Unknown switch: \"/x\"")},
         // As CommandLineToArgvW leaves /log="C:\a b\x.log": the quotes gone, the spaces kept.
         {"LogWithSpaces", {L"/log=C:\\a b\\x.log", L"/s"}, Silent({}, false, L"C:\\a b\\x.log")},
         {"LogKeepsItsCase", {L"/LOG=Run.Log"}, Log(L"Run.Log")},
@@ -82,10 +101,10 @@ INSTANTIATE_TEST_SUITE_P(
         {"HelpWord", {L"-HELP"}, kHelp},
         {"Unknown", {L"/x"}, Wrong("Unknown switch: \"/x\"")},
         {"UnknownNamedOutsideAnsi", {L"/\u0416"}, Wrong("Unknown switch: \"/?\"")},
-        {"UnknownAfterHelp", {L"/?", L"/quiet"}, Wrong("Unknown switch: \"/quiet\"")},
+        {"UnknownAfterHelp", {L"/?", L"/quietly"}, Wrong("Unknown switch: \"/quietly\"")},
         {"SwitchTakesNoValue", {L"/s=1"}, Wrong("Unknown switch")},
         {"ValueSwitchWithoutValue", {L"/log"}, Wrong("Unknown switch")},
-        {"PrefixOfASwitch", {L"/silent"}, Wrong("Unknown switch")},
+        {"PrefixOfASwitch", {L"/sil"}, Wrong("Unknown switch")},
         {"NotASwitch", {L"s"}, Wrong("Not a switch: \"s\"")},
         {"SlashAlone", {L"/"}, Wrong("Not a switch")},
         {"EmptyArgument", {L""}, Wrong("Not a switch")},
