@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "computer_folder.h"
+#include "log_text.h"
 #include "only_instance.h"
 #include "orv_version.h"
+#include "run_account.h"
 #include "shell_taskbar_button.h"
 #include "system_session_guard.h"
 #include "unattended_run.h"
@@ -45,14 +47,19 @@ BOOL CUpdaterApp::InitInstance() {
         SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     }
     RunLog log;
-    const std::wstring folder = ComputerFolder(true);
-    if (!folder.empty()) {
-        log.AddFile(folder + L"orvflash.log", true);
+    if (CheckedFolder* folder = ComputerFolder()) {
+        log.AddComputerLog(*folder);
     }
-    if (!command.logFile.empty()) {
-        log.AddFile(command.logFile, false);
+    const std::string logProblem = command.logFile.empty() ? "" : log.AddFile(command.logFile);
+    // Read wide and escaped: any character of the command line, and never a line of its own.
+    log.AppendUtf8("orvflash " ORV_VERSION_TEXT " started by " + RunAccountName() + ": " +
+                   EscapedControls(Utf8(GetCommandLineW())));
+    for (const std::string& note : ComputerFolderNotes()) {
+        log.AppendUtf8(note);
     }
-    LogLine(log, std::string("orvflash " ORV_VERSION_TEXT " started: ") + GetCommandLineA());
+    if (!logProblem.empty()) {
+        log.AppendUtf8(logProblem);
+    }
     exitCode = Run(command, log);
     LogLine(log, "orvflash ended with exit code " + std::to_string(int(exitCode)) + ".");
     // No message loop of our own: the program ends here.
@@ -76,6 +83,9 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log) {
     OnlyInstance instance;
     if (!instance.Claim(command.silent)) {
         LogLine(log, "Another update is running on this computer; nothing was done.");
+        if (instance.Why() != nullptr) {
+            log.Append(instance.Why());
+        }
         // A second start beside the window ends as it always has.
         return command.silent ? kExitAnotherUpdate : kExitUpdated;
     }
