@@ -62,8 +62,9 @@ bool OnlyInstance::Claim(bool quiet) {
         return false;
     }
     // Any account may hold the name this way: what can be known is that something holds it.
-    why = "The one-update-at-a-time name is held by a run of this program, or by another "
-          "account's process that opened it.";
+    why =
+        "The one-update-at-a-time name is held by a run of this program, or by another "
+        "account's process that opened it.";
     if (quiet) {
         owned = Own(mutex);
         return owned;

@@ -51,10 +51,9 @@ std::string RunLog::AddFile(const std::wstring& path) {
         OpenOutsideFile(path, AccessFor(FolderTask::appendLog), Disposition::openAlways);
     if (!opened.IsOpen()) {
         const DWORD error = GetLastError();
-        return where +
-               (error == ERROR_CANT_ACCESS_FILE
-                    ? std::string("it is a link to another file, a folder or a device.")
-                    : "it cannot be opened (error " + std::to_string(error) + ").");
+        return where + (error == ERROR_CANT_ACCESS_FILE
+                            ? std::string("it is a link to another file, a folder or a device.")
+                            : "it cannot be opened (error " + std::to_string(error) + ").");
     }
     Owner owner = Owner::otherAccount;
     std::string account;

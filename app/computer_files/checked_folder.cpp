@@ -17,7 +17,12 @@ std::unique_ptr<CheckedFolder> CheckedFolder::Open(const std::wstring& path) {
         SetLastError(ERROR_DIRECTORY);
         return nullptr;
     }
-    return std::unique_ptr<CheckedFolder>(new CheckedFolder(std::move(folder), path));
+    wchar_t full[MAX_PATH * 2];
+    const DWORD size = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
+    if (size == 0 || size >= MAX_PATH * 2) {
+        return nullptr;
+    }
+    return std::unique_ptr<CheckedFolder>(new CheckedFolder(std::move(folder), path, full));
 }
 
 FileHandle CheckedFolder::OpenFile(const std::wstring& name, FolderTask operation,
@@ -33,8 +38,7 @@ FileHandle CheckedFolder::CreateTemporary(const std::wstring& base, std::wstring
         swprintf(unique, 40, L".%lx-%x-%x.tmp", GetCurrentProcessId(), GetTickCount(),
                  counter.fetch_add(1));
         name = base + unique;
-        FileHandle file = OpenInFolder(folder.Get(), name,
-                                       AccessFor(FolderTask::createFile),
+        FileHandle file = OpenInFolder(folder.Get(), name, AccessFor(FolderTask::createFile),
                                        Disposition::createNew, rules);
         if (file.IsOpen() || GetLastError() != ERROR_FILE_EXISTS) {
             return file;
@@ -43,13 +47,18 @@ FileHandle CheckedFolder::CreateTemporary(const std::wstring& base, std::wstring
     return FileHandle();
 }
 
-bool CheckedFolder::Rename(HANDLE file, const std::wstring& to, bool replace) const {
+bool CheckedFolder::Rename(HANDLE file, const std::wstring& name, bool replace) const {
+    if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    // By full path: Wine takes no root folder for a rename. The held folder, which cannot be
+    // renamed or replaced, is what the path names.
+    const std::wstring to = L"\\??\\" + ntPath + L"\\" + name;
     const DWORD nameBytes = DWORD(to.size() * sizeof(wchar_t));
     std::string bytes(sizeof(FILE_RENAME_INFO) + nameBytes, '\0');
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(&bytes[0]);
     info->ReplaceIfExists = replace ? TRUE : FALSE;
-    // The new name relative to the held folder: the file cannot be moved out of it.
-    info->RootDirectory = folder.Get();
     info->FileNameLength = nameBytes;
     std::memcpy(info->FileName, to.data(), nameBytes);
     return SetFileInformationByHandle(file, FileRenameInfo, info, DWORD(bytes.size())) != FALSE;

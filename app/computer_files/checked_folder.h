@@ -29,8 +29,8 @@ public:
     // its name in `name`.
     FileHandle CreateTemporary(const std::wstring& base, std::wstring& name,
                                PSECURITY_DESCRIPTOR rules = nullptr) const;
-    // Renames the file behind `file` (opened with DELETE) to `to` in this folder.
-    bool Rename(HANDLE file, const std::wstring& to, bool replace) const;
+    // Renames the file behind `file` (opened with DELETE) to `name` in this folder.
+    bool Rename(HANDLE file, const std::wstring& name, bool replace) const;
     // Deletes the file behind `file` (opened with DELETE) when its last handle closes.
     static bool Delete(HANDLE file);
     // The names of the files (not folders) in it.
@@ -39,11 +39,12 @@ public:
     bool Flush() const;
 
 private:
-    CheckedFolder(FileHandle folder, std::wstring path)
-        : folder(std::move(folder)), path(std::move(path)) {}
+    CheckedFolder(FileHandle folder, std::wstring path, std::wstring fullPath)
+        : folder(std::move(folder)), path(std::move(path)), ntPath(std::move(fullPath)) {}
 
     FileHandle folder;
     const std::wstring path;
+    const std::wstring ntPath;  // full, for the native rename
     // A listing moves the handle's own place in the folder: one at a time.
     mutable std::mutex listing;
 };

@@ -86,10 +86,10 @@ FileHandle OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
 
 FileHandle OpenOutsideFile(const std::wstring& path, DWORD access, Disposition disposition) {
     const DWORD dispositions[] = {OPEN_EXISTING, CREATE_NEW, OPEN_ALWAYS};
-    return Checked(FileHandle(CreateFileW(
-        path.c_str(), access | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, dispositions[int(disposition)],
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT |
-            SECURITY_IDENTIFICATION,
-        nullptr)));
+    return Checked(FileHandle(CreateFileW(path.c_str(), access | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          dispositions[int(disposition)],
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
+                                              SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                          nullptr)));
 }

@@ -41,11 +41,10 @@ bool MoveAside(const std::wstring& path, Prepared& prepared) {
     bool moved = false;
     const std::wstring aside = DatedName(path);
     if (owned) {
-        FileHandle thing(CreateFileW(path.c_str(), AccessFor(FolderTask::moveAside),
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                     nullptr));
+        FileHandle thing(CreateFileW(
+            path.c_str(), AccessFor(FolderTask::moveAside),
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         const std::wstring target = L"\\??\\" + aside;
         const DWORD nameBytes = DWORD(target.size() * sizeof(wchar_t));
         std::string bytes(sizeof(FILE_RENAME_INFO) + nameBytes, '\0');
@@ -62,11 +61,11 @@ bool MoveAside(const std::wstring& path, Prepared& prepared) {
     if (lock != nullptr) {
         CloseHandle(lock);
     }
-    prepared.notes.push_back(
-        moved ? "A file or link stood where the program's folder belongs, " + Utf8(path) +
-                    "; it was moved aside to " + Utf8(aside) + " and is kept for a person to look at."
-              : "A file or link stands where the program's folder belongs, " + Utf8(path) +
-                    ", and could not be moved aside.");
+    prepared.notes.push_back(moved ? "A file or link stood where the program's folder belongs, " +
+                                         Utf8(path) + "; it was moved aside to " + Utf8(aside) +
+                                         " and is kept for a person to look at."
+                                   : "A file or link stands where the program's folder belongs, " +
+                                         Utf8(path) + ", and could not be moved aside.");
     return moved;
 }
 
@@ -74,7 +73,8 @@ bool Make(const std::wstring& path, Prepared& prepared) {
     const Descriptor rules(kFolderRules);
     // A folder without its rules would let every account steer the next SYSTEM run.
     if (!rules.Valid()) {
-        prepared.notes.push_back("The rules of the program's folder could not be made; it was not made.");
+        prepared.notes.push_back(
+            "The rules of the program's folder could not be made; it was not made.");
         return false;
     }
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, rules.Get(), FALSE};
@@ -86,11 +86,10 @@ bool Make(const std::wstring& path, Prepared& prepared) {
 void ReRule(CheckedFolder& folder, bool elevated, Prepared& prepared) {
     const Descriptor rules(kFolderRules);
     // By path, while the held handle keeps the folder where it is; checked to be the same one.
-    FileHandle handle(CreateFileW(folder.Path().c_str(),
-                                  AccessFor(FolderTask::reRuleFolder) | (elevated ? WRITE_OWNER : 0),
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
+    FileHandle handle(CreateFileW(
+        folder.Path().c_str(), AccessFor(FolderTask::reRuleFolder) | (elevated ? WRITE_OWNER : 0),
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION held = {}, opened = {};
     const bool same = handle.IsOpen() && GetFileInformationByHandle(folder.Handle(), &held) &&
                       GetFileInformationByHandle(handle.Get(), &opened) &&
@@ -98,8 +97,9 @@ void ReRule(CheckedFolder& folder, bool elevated, Prepared& prepared) {
                       held.nFileIndexHigh == opened.nFileIndexHigh &&
                       held.nFileIndexLow == opened.nFileIndexLow;
     if (!same || !SetRules(handle.Get(), rules, elevated)) {
-        prepared.notes.push_back("The program's folder has other rules, which this run could not "
-                                 "change; an administrator's run will secure it.");
+        prepared.notes.push_back(
+            "The program's folder has other rules, which this run could not "
+            "change; an administrator's run will secure it.");
         return;
     }
     std::vector<std::wstring> names;
@@ -130,11 +130,10 @@ Prepared Prepare() {
     for (int attempt = 0; attempt < 3 && !prepared.folder; ++attempt) {
         PlaceFacts place;
         place.elevated = elevated;
-        FileHandle thing(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                     nullptr));
+        FileHandle thing(CreateFileW(
+            path.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         place.exists = thing.IsOpen() || (GetLastError() != ERROR_FILE_NOT_FOUND &&
                                           GetLastError() != ERROR_PATH_NOT_FOUND);
         if (thing.IsOpen()) {
@@ -149,33 +148,34 @@ Prepared Prepare() {
         }
         thing.Close();
         switch (DecideFolder(place)) {
-        case FolderAction::make:
-            if (!Make(path, prepared)) {
+            case FolderAction::make:
+                if (!Make(path, prepared)) {
+                    return prepared;
+                }
+                continue;
+            case FolderAction::moveAside:
+                if (!MoveAside(path, prepared) || !Make(path, prepared)) {
+                    return prepared;
+                }
+                continue;
+            case FolderAction::refuse:
+                prepared.notes.push_back(
+                    "A file or link stands where the program's folder belongs, " + Utf8(path) +
+                    ". This run does not use it, so no copy can be saved and nothing is erased; an "
+                    "administrator must look at it.");
                 return prepared;
-            }
-            continue;
-        case FolderAction::moveAside:
-            if (!MoveAside(path, prepared) || !Make(path, prepared)) {
-                return prepared;
-            }
-            continue;
-        case FolderAction::refuse:
-            prepared.notes.push_back(
-                "A file or link stands where the program's folder belongs, " + Utf8(path) +
-                ". This run does not use it, so no copy can be saved and nothing is erased; an "
-                "administrator must look at it.");
-            return prepared;
-        case FolderAction::use:
-        case FolderAction::reRule:
-        case FolderAction::useAsItStands:
-            prepared.folder = CheckedFolder::Open(path);
-            if (prepared.folder && DecideFolder(place) == FolderAction::reRule) {
-                ReRule(*prepared.folder, elevated, prepared);
-            } else if (prepared.folder && DecideFolder(place) == FolderAction::useAsItStands) {
-                prepared.notes.push_back("The program's folder has other rules; every file in it "
-                                         "is checked, and an administrator's run will secure it.");
-            }
-            break;
+            case FolderAction::use:
+            case FolderAction::reRule:
+            case FolderAction::useAsItStands:
+                prepared.folder = CheckedFolder::Open(path);
+                if (prepared.folder && DecideFolder(place) == FolderAction::reRule) {
+                    ReRule(*prepared.folder, elevated, prepared);
+                } else if (prepared.folder && DecideFolder(place) == FolderAction::useAsItStands) {
+                    prepared.notes.push_back(
+                        "The program's folder has other rules; every file in it "
+                        "is checked, and an administrator's run will secure it.");
+                }
+                break;
         }
     }
     return prepared;

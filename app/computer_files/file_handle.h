@@ -9,7 +9,8 @@
 class FileHandle {
 public:
     FileHandle() = default;
-    explicit FileHandle(HANDLE handle) : handle(handle == nullptr ? INVALID_HANDLE_VALUE : handle) {}
+    explicit FileHandle(HANDLE handle)
+        : handle(handle == nullptr ? INVALID_HANDLE_VALUE : handle) {}
     ~FileHandle() {
         if (IsOpen()) {
             CloseHandle(handle);
@@ -17,7 +18,8 @@ public:
     }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
-    FileHandle(FileHandle&& other) noexcept : handle(std::exchange(other.handle, INVALID_HANDLE_VALUE)) {}
+    FileHandle(FileHandle&& other) noexcept
+        : handle(std::exchange(other.handle, INVALID_HANDLE_VALUE)) {}
     FileHandle& operator=(FileHandle&& other) noexcept {
         std::swap(handle, other.handle);
         return *this;

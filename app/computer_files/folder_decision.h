@@ -17,12 +17,12 @@ struct PlaceFacts {
 };
 
 enum class FolderAction {
-    make,          // nothing there: made with the program's rules
-    use,           // the program's own
-    reRule,        // a plain folder with other rules, which this run may bring to the program's
-    useAsItStands, // a plain folder with other rules that only an administrator's run can secure
-    moveAside,     // a file or reparse point, moved aside, then the folder made
-    refuse,        // a file or reparse point that only an administrator's run may move
+    make,           // nothing there: made with the program's rules
+    use,            // the program's own
+    reRule,         // a plain folder with other rules, which this run may bring to the program's
+    useAsItStands,  // a plain folder with other rules that only an administrator's run can secure
+    moveAside,      // a file or reparse point, moved aside, then the folder made
+    refuse,         // a file or reparse point that only an administrator's run may move
 };
 
 FolderAction DecideFolder(const PlaceFacts& place);

@@ -98,5 +98,6 @@ bool SetRules(HANDLE handle, const Descriptor& rules, bool administratorsOwn) {
         return true;
     }
     const Descriptor owner(L"O:BA");
-    return owner.Valid() && SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, owner.Get());
+    return owner.Valid() &&
+           SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, owner.Get());
 }

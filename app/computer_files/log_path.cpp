@@ -33,7 +33,8 @@ bool IsDeviceName(const std::wstring& path) {
             return true;
         }
     }
-    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+    return base.size() == 4 &&
+           (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
            base[3] >= L'0' && base[3] <= L'9';
 }
 
@@ -44,7 +45,8 @@ std::string LogPathProblem(const std::wstring& path) {
         return "it is empty";
     }
     if (path.size() >= 2 && IsSlash(path[0]) && IsSlash(path[1])) {
-        return "it is not a path on this computer's own drives (\\\\.\\, \\\\?\\ or a network path)";
+        return "it is not a path on this computer's own drives (\\\\.\\, \\\\?\\ or a network "
+               "path)";
     }
     if (path.find(L':') != std::wstring::npos &&
         (path.size() < 3 || path[1] != L':' || !IsSlash(path[2]) ||

@@ -86,7 +86,8 @@ std::wstring RunAccountSid() {
     const std::unique_ptr<char[]> user = TokenInfo(TokenUser);
     LPWSTR text = nullptr;
     std::wstring sid;
-    if (user && ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid, &text)) {
+    if (user &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid, &text)) {
         sid = text;
         LocalFree(text);
     }

@@ -13,6 +13,7 @@
 #include "folder_rules.h"
 #include "legacy_copies.h"
 #include "run_account.h"
+#include "saved_copy_folder.h"
 #include "scratch_folder.h"
 #include "std_saved_copy_folder.h"
 
@@ -88,9 +89,9 @@ TEST(ComputerFolderAccess, LetsAStandardAccountDoAllItNeedsAndNoMore) {
     const Descriptor othersFile(L"O:SYG:SY" + FileRules(L"SY", false));
     const Descriptor systemsLog(L"O:SYG:SY" + FileRules(L"SY", true));
     const std::map<Object, const Descriptor*> objects = {{Object::folder, &folder},
-                                                        {Object::ownFile, &ownFile},
-                                                        {Object::othersFile, &othersFile},
-                                                        {Object::systemsLog, &systemsLog}};
+                                                         {Object::ownFile, &ownFile},
+                                                         {Object::othersFile, &othersFile},
+                                                         {Object::systemsLog, &systemsLog}};
     const AccessRow rows[] = {
         {"hold the folder", Object::folder, AccessFor(FolderTask::holdFolder), true},
         {"read another's copy", Object::othersFile, AccessFor(FolderTask::readFile), true},
@@ -140,6 +141,33 @@ void Put(const std::filesystem::path& folder, const Files& files) {
     for (const auto& file : files) {
         ASSERT_TRUE(WriteBytes((folder / file.first).string(), file.second));
     }
+}
+
+// A name planted as a hard link to another file: a write replaces the name and never writes
+// through it, and nothing reads or removes through a link.
+TEST(CheckedFiles, NoWriteReadOrRemoveThroughAHardLink) {
+    ScratchFolder scratch("checked"), elsewhere("target");
+    const Bytes precious = Pattern(100, 7), copy = Pattern(600, 1);
+    const std::filesystem::path target = elsewhere.Path() / "precious.bin";
+    ASSERT_TRUE(WriteBytes(target.string(), precious));
+    for (const char* name : {"Kavix-1-a.copy", "Kavix-1-b.copy"}) {
+        ASSERT_TRUE(CreateHardLinkW((scratch.Path() / name).wstring().c_str(),
+                                    target.wstring().c_str(), nullptr));
+    }
+    CSavedCopyFolder folder(scratch.Path().wstring());
+    EXPECT_FALSE(
+        folder.Read("Kavix-1-b.copy", [](const unsigned char*, std::size_t) { return true; }));
+    EXPECT_FALSE(folder.Remove("Kavix-1-b.copy"));
+    ASSERT_TRUE(folder.Write("Kavix-1-a.copy", {{copy.data(), copy.size()}}));
+    ASSERT_TRUE(folder.Rename("Kavix-1-a.copy", "Kavix-1-c.copy"));
+    EXPECT_EQ(ReadBytes(target.string()), precious);
+    EXPECT_EQ(Contents(scratch.Path()),
+              (Files{{"Kavix-1-b.copy", precious}, {"Kavix-1-c.copy", copy}}));
+    EXPECT_TRUE(folder.WriterOf("Kavix-1-c.copy").trusted);
+    EXPECT_TRUE(folder.Remove("Kavix-1-c.copy") && folder.Remove("Kavix-1-c.copy"));
+    std::vector<std::string> names;
+    EXPECT_TRUE(folder.Names(names));
+    EXPECT_EQ(names, std::vector<std::string>{"Kavix-1-b.copy"});
 }
 
 TEST(LegacyCopies, MoveWithoutOverwritingOrLosingOne) {

@@ -30,14 +30,16 @@ TEST(FolderDecision, FromWhatTheHandleShows) {
     const Owner other = Owner::otherAccount, runner = Owner::runner;
     const FolderRow rows[] = {
         {"nothing there", missing, FolderAction::make},
-        {"ours, made by another account", Place(true, false, true, other, false), FolderAction::use},
+        {"ours, made by another account", Place(true, false, true, other, false),
+         FolderAction::use},
         {"other rules, elevated", Place(true, false, false, other, true), FolderAction::reRule},
         {"other rules, its owner", Place(true, false, false, runner, false), FolderAction::reRule},
         {"other rules, another's", Place(true, false, false, other, false),
          FolderAction::useAsItStands},
         {"junction, elevated", Place(true, true, true, other, true), FolderAction::moveAside},
         {"junction, standard", Place(true, true, true, runner, false), FolderAction::refuse},
-        {"file, elevated", Place(false, false, false, Owner::system, true), FolderAction::moveAside},
+        {"file, elevated", Place(false, false, false, Owner::system, true),
+         FolderAction::moveAside},
         {"file, standard", Place(false, false, false, runner, false), FolderAction::refuse},
     };
     for (const FolderRow& row : rows) {
