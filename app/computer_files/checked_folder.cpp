@@ -69,12 +69,33 @@ bool CheckedFolder::Delete(HANDLE file) {
     return SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info) != FALSE;
 }
 
+FileHandle CheckedFolder::Reopen(DWORD access) const {
+    FileHandle handle(
+        CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION held = {}, opened = {};
+    if (!handle.IsOpen() || !GetFileInformationByHandle(folder.Get(), &held) ||
+        !GetFileInformationByHandle(handle.Get(), &opened) ||
+        held.dwVolumeSerialNumber != opened.dwVolumeSerialNumber ||
+        held.nFileIndexHigh != opened.nFileIndexHigh ||
+        held.nFileIndexLow != opened.nFileIndexLow) {
+        handle.Close();
+        SetLastError(ERROR_DIRECTORY);
+    }
+    return handle;
+}
+
 bool CheckedFolder::Names(std::vector<std::wstring>& names) const {
     names.clear();
-    std::lock_guard<std::mutex> lock(listing);
+    // A handle of its own for each listing: Wine lists a handle's folder as it first saw it.
+    const FileHandle listed = Reopen(FILE_LIST_DIRECTORY);
+    if (!listed.IsOpen()) {
+        return false;
+    }
     alignas(8) unsigned char buffer[0x4000];
     FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;
-    while (GetFileInformationByHandleEx(folder.Get(), kind, buffer, sizeof buffer)) {
+    while (GetFileInformationByHandleEx(listed.Get(), kind, buffer, sizeof buffer)) {
         kind = FileFullDirectoryInfo;
         for (std::size_t at = 0;;) {
             const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer + at);

@@ -6,7 +6,6 @@
 #define ORVFLASH_APP_COMPUTER_FILES_CHECKED_FOLDER_H
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,6 +34,9 @@ public:
     static bool Delete(HANDLE file);
     // The names of the files (not folders) in it.
     bool Names(std::vector<std::wstring>& names) const;
+    // A second handle to the folder with `access`, by its path while this one holds it there, and
+    // checked to be the same folder; closed if it is not.
+    FileHandle Reopen(DWORD access) const;
     // Commits the folder's entries (a new or renamed name) to the disk.
     bool Flush() const;
 
@@ -45,8 +47,6 @@ private:
     FileHandle folder;
     const std::wstring path;
     const std::wstring ntPath;  // full, for the native rename
-    // A listing moves the handle's own place in the folder: one at a time.
-    mutable std::mutex listing;
 };
 
 #endif

@@ -85,18 +85,9 @@ bool Make(const std::wstring& path, Prepared& prepared) {
 // in it through its own; links and other things are left as they are and never used.
 void ReRule(CheckedFolder& folder, bool elevated, Prepared& prepared) {
     const Descriptor rules(kFolderRules);
-    // By path, while the held handle keeps the folder where it is; checked to be the same one.
-    FileHandle handle(CreateFileW(
-        folder.Path().c_str(), AccessFor(FolderTask::reRuleFolder) | (elevated ? WRITE_OWNER : 0),
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION held = {}, opened = {};
-    const bool same = handle.IsOpen() && GetFileInformationByHandle(folder.Handle(), &held) &&
-                      GetFileInformationByHandle(handle.Get(), &opened) &&
-                      held.dwVolumeSerialNumber == opened.dwVolumeSerialNumber &&
-                      held.nFileIndexHigh == opened.nFileIndexHigh &&
-                      held.nFileIndexLow == opened.nFileIndexLow;
-    if (!same || !SetRules(handle.Get(), rules, elevated)) {
+    const FileHandle handle =
+        folder.Reopen(AccessFor(FolderTask::reRuleFolder) | (elevated ? WRITE_OWNER : 0));
+    if (!handle.IsOpen() || !SetRules(handle.Get(), rules, elevated)) {
         prepared.notes.push_back(
             "The program's folder has other rules, which this run could not "
             "change; an administrator's run will secure it.");
