@@ -38,7 +38,11 @@ public:
         if (length == 0 || length >= MAX_PATH - 24) {
             return;
         }
-        HMODULE core = LoadLibraryA((std::string(path, length) + "\\uiautomationcore.dll").c_str());
+        // Its own dependencies from the system folder too, where the system can say so.
+        HMODULE core = LoadLibraryExA("uiautomationcore.dll", nullptr, 0x800);  // ..._SYSTEM32
+        if (core == nullptr) {
+            core = LoadLibraryA((std::string(path, length) + "\\uiautomationcore.dll").c_str());
+        }
         if (core == nullptr) {
             return;
         }

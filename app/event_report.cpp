@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace {
 
 const wchar_t kSource[] = L"orvflash";
@@ -49,8 +51,11 @@ void ReportRunEvent(int exitCode, const KavixStatus* status, const std::string& 
         return;
     }
     const std::string text = EventText(status, exitCode, logPath);
-    const char* strings[] = {text.c_str()};
-    ReportEventA(source, EventType(EventKindOf(exitCode)), 0, kEventId, nullptr, 1, 0, strings,
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(std::size_t(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0],
+                                                int(wide.size()))));
+    const wchar_t* strings[] = {wide.c_str()};
+    ReportEventW(source, EventType(EventKindOf(exitCode)), 0, kEventId, nullptr, 1, 0, strings,
                  nullptr);
     DeregisterEventSource(source);
 }

@@ -8,7 +8,8 @@
 
 #include "run_report.h"
 
-// Registers the source where `elevated` (once; a standard account cannot) and reports the run.
+// Registers the source where `elevated` (a standard account cannot) and reports the run; `logPath`
+// in UTF-8.
 void ReportRunEvent(int exitCode, const KavixStatus* status, const std::string& logPath,
                     bool elevated);
 

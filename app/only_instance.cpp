@@ -1,8 +1,9 @@
 #include "only_instance.h"
 
+#include "update_lock.h"
+
 namespace {
 
-const char kMutexName[] = "Global\\orvflash-one-update-at-a-time";
 // The updater window as its template makes it.
 const char kWindowClass[] = "#32770";
 const char kWindowCaption[] = "Quorlan ORV Firmware Updater";
@@ -24,8 +25,7 @@ const char kClaimUnknown[] =
 // Owning the mutex, not its existence, marks the running program: however it ends, even killed,
 // the mutex is released or abandoned to the next start.
 bool Own(HANDLE mutex) {
-    const DWORD result = WaitForSingleObject(mutex, 0);
-    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    return TryOwn(mutex);
 }
 
 void BringToFront(HWND window) {
@@ -49,7 +49,7 @@ OnlyInstance::~OnlyInstance() {
 }
 
 bool OnlyInstance::Claim(bool quiet) {
-    mutex = CreateMutexA(nullptr, FALSE, kMutexName);
+    mutex = OpenUpdateLock(why);
     if (mutex == nullptr) {
         // Made by a program of another user, whose rights keep this one out; or the name is held
         // by an object of another kind. Two updates of one Kavix would ruin it: never run
@@ -61,6 +61,10 @@ bool OnlyInstance::Claim(bool quiet) {
         }
         return false;
     }
+    // Any account may hold the name this way: what can be known is that something holds it.
+    why =
+        "The one-update-at-a-time name is held by a run of this program, or by another "
+        "account's process that opened it.";
     if (quiet) {
         owned = Own(mutex);
         return owned;

@@ -20,10 +20,13 @@ public:
     // be made at all counts as another start running. `quiet`: at once, no window touched and no
     // box shown, for a run with nobody in front of it.
     bool Claim(bool quiet = false);
+    // When the claim failed, what can be known of who holds the name, for the log.
+    const char* Why() const { return owned ? nullptr : why; }
 
 private:
     HANDLE mutex = nullptr;
     bool owned = false;
+    const char* why = nullptr;
 };
 
 #endif

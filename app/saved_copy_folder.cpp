@@ -5,8 +5,8 @@
 #include <atomic>
 
 #include "computer_folder.h"
-#include "file_handle.h"
 #include "legacy_copies.h"
+#include "run_account.h"
 
 namespace {
 
@@ -30,19 +30,32 @@ bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
 
 }  // namespace
 
-CSavedCopyFolder::CSavedCopyFolder() : folderOf(ComputerFolder), takesLegacyCopies(true) {}
+CSavedCopyFolder::CSavedCopyFolder() : takesLegacyCopies(true) {}
 
-// A temporary file, flushed to the disk, then moved to its name, and the folder flushed: the move's
-// write-through flag alone does not promise that the new name is on the disk when the erase starts.
+CheckedFolder* CSavedCopyFolder::Folder() {
+    if (path.empty()) {
+        return ComputerFolder();
+    }
+    if (!own) {
+        std::wstring folder = path;
+        if (!folder.empty() && folder.back() == L'\\') {
+            folder.pop_back();
+        }
+        own = CheckedFolder::Open(folder);
+    }
+    return own.get();
+}
+
+// A temporary file of a new name, flushed to the disk, then renamed to its name through its own
+// handle, and the folder flushed: the rename alone does not promise that the new name is on the
+// disk when the erase starts. A planted name is replaced, never written through.
 bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<ByteSpan> parts) {
-    const std::wstring folder = folderOf(true);
-    if (folder.empty()) {
+    CheckedFolder* folder = Folder();
+    if (folder == nullptr) {
         return false;
     }
-    const std::wstring path = folder + Widen(name);
-    const std::wstring temporary = path + L".tmp";
-    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::wstring temporary;
+    FileHandle file = folder->CreateTemporary(Widen(name), temporary);
     if (!file.IsOpen()) {
         return false;
     }
@@ -50,15 +63,10 @@ bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<Byte
     for (const ByteSpan& part : parts) {
         written = written && WriteAll(file.Get(), part.data, part.size);
     }
-    written = written && FlushFileBuffers(file.Get()) && file.Close() &&
-              MoveFileExW(temporary.c_str(), path.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
-              FlushFolder(folder.substr(0, folder.size() - 1));
+    written = written && FlushFileBuffers(file.Get()) &&
+              folder->Rename(file.Get(), Widen(name), true) && folder->Flush();
     if (!written) {
-        if (file.IsOpen()) {
-            file.Close();
-        }
-        DeleteFileW(temporary.c_str());
+        CheckedFolder::Delete(file.Get());
     }
     return written;
 }
@@ -68,43 +76,42 @@ bool CSavedCopyFolder::Names(std::vector<std::string>& names) {
     // preparation's, before any worker, so no second one can overtake the move.
     static std::atomic<bool> legacyMoved(false);
     if (takesLegacyCopies && !legacyMoved.exchange(true)) {
-        CSavedCopyFolder legacy(LegacyCopyFolder);
+        CSavedCopyFolder legacy(LegacyCopyFolder(false));
         MoveLegacyCopies(legacy, *this);
     }
     names.clear();
-    const std::wstring folder = folderOf(false);
-    if (folder.empty()) {
+    CheckedFolder* folder = Folder();
+    std::vector<std::wstring> found;
+    // Without a folder nothing was kept.
+    if (folder == nullptr) {
         return true;
     }
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    if (!folder->Names(found)) {
+        return false;
     }
-    do {
+    for (const std::wstring& wide : found) {
         std::string name;
-        for (const wchar_t* c = found.cFileName; *c != 0 && *c < 0x80; ++c) {
-            name += char(*c);
+        for (const wchar_t c : wide) {
+            if (c >= 0x80) {
+                break;
+            }
+            name += char(c);
         }
         // Names of other characters are none of ours.
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            name.size() == wcslen(found.cFileName)) {
+        if (name.size() == wide.size()) {
             names.push_back(name);
         }
-    } while (FindNextFileW(search, &found));
-    const bool listed = GetLastError() == ERROR_NO_MORE_FILES;
-    FindClose(search);
-    return listed;
+    }
+    return true;
 }
 
 bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
-    const std::wstring folder = folderOf(false);
-    if (folder.empty()) {
+    CheckedFolder* folder = Folder();
+    if (folder == nullptr) {
         return false;
     }
-    FileHandle file(CreateFileW((folder + Widen(name)).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    FileHandle file =
+        folder->OpenFile(Widen(name), FolderTask::readFile, Disposition::openExisting);
     if (!file.IsOpen()) {
         return false;
     }
@@ -123,29 +130,35 @@ bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
 }
 
 bool CSavedCopyFolder::Rename(const std::string& from, const std::string& to) {
-    const std::wstring folder = folderOf(false);
-    return !folder.empty() &&
-           MoveFileExW((folder + Widen(from)).c_str(), (folder + Widen(to)).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
-           FlushFolder(folder.substr(0, folder.size() - 1));
+    CheckedFolder* folder = Folder();
+    if (folder == nullptr) {
+        return false;
+    }
+    FileHandle file =
+        folder->OpenFile(Widen(from), FolderTask::renameOwnFile, Disposition::openExisting);
+    return file.IsOpen() && folder->Rename(file.Get(), Widen(to), true) && folder->Flush();
 }
 
 bool CSavedCopyFolder::Remove(const std::string& name) {
-    const std::wstring folder = folderOf(false);
+    CheckedFolder* folder = Folder();
     // Without a folder nothing can have been written, so nothing is left behind.
-    if (folder.empty() || DeleteFileW((folder + Widen(name)).c_str())) {
+    if (folder == nullptr) {
         return true;
     }
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    FileHandle file =
+        folder->OpenFile(Widen(name), FolderTask::deleteOwnFile, Disposition::openExisting);
+    if (!file.IsOpen()) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    return CheckedFolder::Delete(file.Get());
 }
 
 std::string CSavedCopyFolder::Where() {
-    std::wstring folder = folderOf(false);
-    if (folder.empty()) {
-        return std::string();
+    std::wstring folder = path.empty() ? ComputerFolderPath() : path;
+    if (!folder.empty() && folder.back() == L'\\') {
+        folder.pop_back();
     }
-    folder.pop_back();
     // Characters outside the code page come out as '?': the text is for reading.
     const int size = WideCharToMultiByte(CP_ACP, 0, folder.c_str(), int(folder.size()), nullptr, 0,
                                          nullptr, nullptr);
@@ -155,4 +168,18 @@ std::string CSavedCopyFolder::Where() {
                             nullptr);
     }
     return text;
+}
+
+SavedCopyStore::Writer CSavedCopyFolder::WriterOf(const std::string& name) {
+    Writer writer;
+    CheckedFolder* folder = Folder();
+    FileHandle file = folder == nullptr ? FileHandle()
+                                        : folder->OpenFile(Widen(name), FolderTask::readFile,
+                                                           Disposition::openExisting);
+    Owner owner = Owner::otherAccount;
+    if (!file.IsOpen() || !OwnerOf(file.Get(), owner, writer.account)) {
+        writer.account = "an account that cannot be named";
+    }
+    writer.trusted = IsTrustedWriter(owner);
+    return writer;
 }

@@ -1,24 +1,28 @@
 // The copies of device data on Windows: files in one folder, by default the computer's (see
-// computer_folder.h), which every account of the computer shares. Folder paths come from the
-// system and may hold characters outside the ANSI code page, so only here are the wide-character
-// file functions used.
+// computer_files/computer_folder.h), which every account of the computer shares. Every file is
+// opened, renamed and deleted through the folder's checked handles (computer_files/), never by
+// name, and counts without a question only from a trusted writer.
 #ifndef ORVFLASH_APP_SAVED_COPY_FOLDER_H
 #define ORVFLASH_APP_SAVED_COPY_FOLDER_H
 
+#include <memory>
 #include <string>
 
+#include "checked_folder.h"
 #include "saved_copy_store.h"
 
 class CSavedCopyFolder : public SavedCopyStore {
 public:
-    // Gives the folder with a trailing backslash, made if `create`; empty if it cannot be found.
-    using FolderOf = std::wstring (*)(bool create);
-
     // The computer's folder. Before its first listing in the process it takes in the copies that
     // an earlier version kept in the account's own folder (legacy_copies.h).
     CSavedCopyFolder();
-    // Files in the folder that `folder` gives, and nothing taken in.
-    explicit CSavedCopyFolder(FolderOf folder) : folderOf(folder), takesLegacyCopies(false) {}
+    // The computer's folder as it is: no copy of an earlier version moved in.
+    enum Legacy { leaveLegacyCopies };
+    explicit CSavedCopyFolder(Legacy) : takesLegacyCopies(false) {}
+    // Files in the folder at `path` (with or without a trailing backslash), opened on first use
+    // and held while this lives; nothing taken in.
+    explicit CSavedCopyFolder(std::wstring path)
+        : path(std::move(path)), takesLegacyCopies(false) {}
 
     bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override;
     bool Names(std::vector<std::string>& names) override;
@@ -26,10 +30,15 @@ public:
     bool Rename(const std::string& from, const std::string& to) override;
     bool Remove(const std::string& name) override;
     std::string Where() override;
+    Writer WriterOf(const std::string& name) override;
 
 private:
-    const FolderOf folderOf;
+    // The folder, or null where there is none to use.
+    CheckedFolder* Folder();
+
+    const std::wstring path;  // empty for the computer's folder
     const bool takesLegacyCopies;
+    std::unique_ptr<CheckedFolder> own;
 };
 
 #endif

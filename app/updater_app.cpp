@@ -11,9 +11,11 @@
 #include "device_library_info.h"
 #include "event_report.h"
 #include "kavix_check.h"
+#include "log_text.h"
 #include "nobody_can_see.h"
 #include "only_instance.h"
 #include "orv_version.h"
+#include "run_account.h"
 #include "saved_copy_folder.h"
 #include "shell_taskbar_button.h"
 #include "status_record.h"
@@ -41,26 +43,6 @@ void LogLine(RunLog& log, const std::string& line) {
     log.Append(line.c_str());
 }
 
-// An elevated token, or SYSTEM's: what may write the computer's records.
-bool RunsElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return false;
-    }
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    const bool elevated =
-        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-        elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
-}
-
-// The computer's folder, as it is: neither made nor re-ruled, no earlier version's copies moved.
-std::wstring ComputerFolderAsItIs(bool) {
-    return ComputerFolder(false);
-}
-
 void WriteToStandardOutput(const std::string& line) {
     DWORD written = 0;
     const std::string text = line + "\r\n";
@@ -82,30 +64,35 @@ BOOL CUpdaterApp::InitInstance() {
         SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     }
     RunLog log;
-    const std::wstring folder = ComputerFolder(true);
-    if (!folder.empty()) {
-        log.AddFile(folder + L"orvflash.log", true);
-    }
-    if (!command.logFile.empty()) {
-        log.AddFile(command.logFile, false);
-    }
     const bool echoed = log.EchoToStandardOutput();
-    LogLine(log, std::string("orvflash " ORV_VERSION_TEXT " started: ") + GetCommandLineA());
+    if (CheckedFolder* folder = ComputerFolder()) {
+        log.AddComputerLog(*folder);
+    }
+    const std::string logProblem = command.logFile.empty() ? "" : log.AddFile(command.logFile);
+    // Read wide and escaped: any character of the command line, and never a line of its own.
+    log.AppendUtf8("orvflash " ORV_VERSION_TEXT " started by " + RunAccountName() + ": " +
+                   EscapedControls(Utf8(GetCommandLineW())));
+    for (const std::string& note : ComputerFolderNotes()) {
+        log.AppendUtf8(note);
+    }
+    if (!logProblem.empty()) {
+        log.AppendUtf8(logProblem);
+    }
     LogDeviceLibrary(log);
     std::optional<KavixStatus> kavix;
     exitCode = Run(command, log, kavix);
-    const bool elevated = RunsElevated();
+    const bool elevated = RunIsElevated();
     if (kavix) {
         kavix->exitCode = exitCode;
         kavix->timeUtc = UtcNow();
-        CSavedCopyFolder records(ComputerFolderAsItIs);
+        CSavedCopyFolder records(CSavedCopyFolder::leaveLegacyCopies);
         if (!WriteStatusRecord(*kavix, elevated, records)) {
             LogLine(log, "The status record could not be written in full.");
         }
     }
     if (command.silent) {
         ReportRunEvent(exitCode, kavix ? &*kavix : nullptr,
-                       CSavedCopyFolder(ComputerFolderAsItIs).Where() + "\\orvflash.log", elevated);
+                       Utf8(ComputerFolderPath() + L"\\orvflash.log"), elevated);
     }
     LogEnd(log, exitCode);
     if (echoed) {
@@ -140,6 +127,9 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log,
     OnlyInstance instance;
     if (!instance.Claim(command.silent)) {
         LogLine(log, "Another update is running on this computer; nothing was done.");
+        if (instance.Why() != nullptr) {
+            log.Append(instance.Why());
+        }
         return kExitAnotherUpdate;
     }
     // The check too: a simulated Kavix is never up to date, nor needs an update.
@@ -162,7 +152,7 @@ ExitCode CUpdaterApp::Run(const CommandLine& command, RunLog& log,
 
 // Reads the Kavix and looks at the copies; changes neither.
 ExitCode CUpdaterApp::Check(RunLog& log, std::optional<KavixStatus>& kavix) {
-    CSavedCopyFolder copies(ComputerFolderAsItIs);
+    CSavedCopyFolder copies(CSavedCopyFolder::leaveLegacyCopies);
     KavixStatus status;
     bool identified = false;
     const int code = CheckKavix(copies, status, identified);

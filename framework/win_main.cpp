@@ -24,7 +24,24 @@ HINSTANCE AfxGetInstanceHandle() {
     return g_app ? g_app->m_hInstance : ::GetModuleHandleA(nullptr);
 }
 
+namespace {
+
+// Later loads search the program's folder and the system's, never the current folder or PATH,
+// where another account could plant a library. Looked up: not every Windows this runs on has it.
+void HardenLibrarySearch() {
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
+        kernel ? ::GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
+    if (set != nullptr) {
+        set(0x1000);  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+    }
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    HardenLibrarySearch();
     if (g_app == nullptr) {
         return 1;
     }

@@ -25,7 +25,8 @@ public:
 
     // Writes the file `name` with `parts`, one after the other, durably: once it returns true, the
     // file, its name and the folder are on the disk even if the power fails; until then the name
-    // holds what it held. The whole file is first written as `name` + ".tmp".
+    // holds what it held. The whole file is first written under a new name that begins with
+    // `name` and ends with ".tmp".
     virtual bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) = 0;
     // The names of the files kept; false if the folder exists but cannot be listed.
     virtual bool Names(std::vector<std::string>& names) = 0;

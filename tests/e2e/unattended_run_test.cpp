@@ -2,6 +2,7 @@
 // window and no box, what the Kavix holds afterwards and the log of the run.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
 
 #include "scenario_steps.h"
@@ -31,6 +32,10 @@ enum class Before {
     simulatorRefused,   // ORV_ALLOW_SIMULATOR is not set for the run
 };
 
+// What another account planted in the run's way: a hard link in a log's name, carrying any write
+// to another file, or a file where the computer's folder belongs.
+enum class Planted { nothing, computerLogLink, runLogLink, fileForFolder };
+
 struct Row {
     const char* name;
     std::wstring arguments;  // besides /log
@@ -41,6 +46,7 @@ struct Row {
     bool unseen = false;  // started in a window station that nobody can see
     // Lines the status record (status.ini) holds after the run; none: no Kavix was identified.
     Lines status = {};
+    Planted planted = Planted::nothing;
     friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -69,6 +75,36 @@ bool HoldsInOrder(const Lines& lines, const Lines& wanted) {
     return true;
 }
 
+const char kPlantedText[] = "another file's own text\r\n";
+
+// Plants `planted`; the file that a link shares with is `target`.
+void Plant(Planted planted, const std::filesystem::path& runLog,
+           const std::filesystem::path& target) {
+    namespace fs = std::filesystem;
+    std::ofstream(target, std::ios::binary) << kPlantedText;
+    if (planted == Planted::computerLogLink) {
+        fs::create_directories(Orvflash::CopyFolder());
+        fs::create_hard_link(target, Orvflash::ComputerLog());
+    } else if (planted == Planted::runLogLink) {
+        fs::create_hard_link(target, runLog);
+    } else if (planted == Planted::fileForFolder) {
+        fs::copy_file(target, Orvflash::CopyFolder());
+    }
+}
+
+// What was moved aside from where the computer's folder belongs, each taken away once read.
+std::vector<std::string> TakeMovedAside() {
+    std::vector<std::string> moved;
+    const std::filesystem::path programData = Orvflash::CopyFolder().parent_path();
+    for (const auto& entry : std::filesystem::directory_iterator(programData)) {
+        if (entry.path().filename().string().rfind("orvflash (moved aside ", 0) == 0) {
+            moved.push_back(ReadText(entry.path()));
+            std::filesystem::remove(entry.path());
+        }
+    }
+    return moved;
+}
+
 class UnattendedRun : public ::testing::TestWithParam<Row> {};
 
 TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
@@ -90,6 +126,10 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     }
     const Bytes before = app.Flash();
     const std::size_t callsBefore = app.Trace().size();
+    const std::filesystem::path planted = app.Folder() / "planted.txt";
+    if (row.planted != Planted::nothing) {
+        Plant(row.planted, app.Folder() / "run log.txt", planted);
+    }
 
     if (row.before == Before::simulatorRefused) {
         SetEnvironmentVariableA("ORV_ALLOW_SIMULATOR", nullptr);
@@ -103,8 +143,16 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     }
     EXPECT_EQ(run.exitCode, row.exitCode);
     EXPECT_EQ(run.windows, 0) << "a window or a box";
+    if (row.planted != Planted::nothing) {
+        EXPECT_EQ(ReadText(planted), kPlantedText) << "written through a link";
+        EXPECT_EQ(TakeMovedAside(),
+                  std::vector<std::string>(row.planted == Planted::fileForFolder, kPlantedText));
+    }
 
-    const std::string log = ReadText(app.Folder() / "run log.txt");
+    // A /log planted as a link is not used: the computer's log tells why.
+    const std::string log =
+        ReadText(row.planted == Planted::runLogLink ? Orvflash::ComputerLog()
+                                                    : app.Folder() / "run log.txt");
     const Lines texts = LoggedTexts(log);
     ASSERT_FALSE(texts.empty()) << "no log";
     EXPECT_EQ(texts.front().rfind("orvflash ", 0), 0u) << texts.front();
@@ -118,7 +166,7 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
     EXPECT_TRUE(HoldsInOrder(texts, row.said)) << ::testing::PrintToString(texts);
     // The computer's log has the same lines.
     const Lines computerLog = LinesOf(ReadText(Orvflash::ComputerLog()));
-    EXPECT_TRUE(HoldsInOrder(computerLog, LinesOf(log)));
+    EXPECT_EQ(HoldsInOrder(computerLog, LinesOf(log)), row.planted != Planted::computerLogLink);
     // The usage, for a wrong command line or one that asks for it, to whoever started the program.
     const bool usage =
         (row.exitCode == 64 && !row.unseen) || row.arguments.find(L"/?") != std::wstring::npos;
@@ -271,7 +319,37 @@ INSTANTIATE_TEST_SUITE_P(
          Before::nothing,
          true},
         {"NobodyCanSeeSilent", kSilent, 0, {kFinishedUpdating}, {}, Before::nothing, true},
-        {"UsageWithoutABox", L"/s /?", 0, {}}}),
+        {"UsageWithoutABox", L"/s /?", 0, {}},
+        {"ComputerLogPlantedAsALink",
+         kSilent,
+         0,
+         {kFinishedUpdating},
+         {},
+         Before::nothing,
+         false,
+         {},
+         Planted::computerLogLink},
+        {"RunLogPlantedAsALink",
+         kSilent,
+         0,
+         {"The /log file run log.txt is not used: it is a link to another file, a folder or a "
+          "device.",
+          kFinishedUpdating},
+         {},
+         Before::nothing,
+         false,
+         {},
+         Planted::runLogLink},
+        // Wine's runs are elevated: the file is moved aside and kept, and the run completes.
+        {"FileWhereTheFolderBelongs",
+         kSilent,
+         0,
+         {kFinishedUpdating},
+         {},
+         Before::nothing,
+         false,
+         {},
+         Planted::fileForFolder}}),
     ::testing::PrintToStringParamName());
 
 }  // namespace
