@@ -72,13 +72,13 @@ BOOL CUpdaterApp::InitInstance() {
     // Read wide and escaped: any character of the command line, and never a line of its own.
     log.AppendUtf8("orvflash " ORV_VERSION_TEXT " started by " + RunAccountName() + ": " +
                    EscapedControls(Utf8(GetCommandLineW())));
+    LogDeviceLibrary(log);
     for (const std::string& note : ComputerFolderNotes()) {
         log.AppendUtf8(note);
     }
     if (!logProblem.empty()) {
         log.AppendUtf8(logProblem);
     }
-    LogDeviceLibrary(log);
     std::optional<KavixStatus> kavix;
     exitCode = Run(command, log, kavix);
     const bool elevated = RunIsElevated();
