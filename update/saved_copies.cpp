@@ -253,6 +253,19 @@ public:
         const bool asCopy = std::memcmp(block, firstPage, size_t(kPageSize)) == 0;
         copy.firstPagePartial =
             !asCopy && (pages[0] & kNotCopy) != 0 && (pages[0] & kNotErased) != 0;
+        constexpr int32_t kSectorPages = kSectorSize / kPageSize;
+        copy.sectorsKeptOrErased = true;
+        for (int32_t first = 0; first < kBlockPages; first += kSectorPages) {
+            bool kept = true;
+            bool erased = true;
+            for (int32_t page = first; page < first + kSectorPages; ++page) {
+                // The write-back leaves the pages past its span erased.
+                kept = kept && ((pages[page] & kNotCopy) == 0 || (page == 0 && asCopy) ||
+                                (page >= kRestoredPages && (pages[page] & kNotErased) == 0));
+                erased = erased && (pages[page] & kNotErased) == 0;
+            }
+            copy.sectorsKeptOrErased = copy.sectorsKeptOrErased && (kept || erased);
+        }
     }
 
 private:
@@ -403,7 +416,14 @@ bool NeedsFirmwareHalf(const Found& found) {
 // The device model (docs/architecture.md): an erase clears sectors in ascending order or all at
 // once, writes go in page order, and a device changes its own data only in its data block.
 Verdict Judge(const Copy& copy, const uint32_t* firmware) {
-    if (copy.recorded && copy.writer.trusted && firmware != nullptr) {
+        std::fprintf(
+            stderr,
+            "judge %s rec %d stage %d trusted %d fw %d kept %d cut %d last %d match %d eqimg %d\n",
+            copy.name.c_str(), copy.recorded, int(copy.record.stage), copy.writer.trusted,
+            firmware != nullptr, copy.sectorsKeptOrErased, copy.cutRestore,
+            copy.cutRestoreOfLastPage, int(copy.match),
+            firmware && std::equal(firmware, firmware + 8, copy.record.image));
+    if (copy.recorded && copy.writer.trusted && firmware != nullptr && copy.sectorsKeptOrErased) {
         const Record& record = copy.record;
         if (record.stage == Record::armed && record.beforeKnown &&
             std::equal(firmware, firmware + 8, record.before) &&
@@ -412,7 +432,8 @@ Verdict Judge(const Copy& copy, const uint32_t* firmware) {
             // An erase leaves its trace in the firmware half first: it never began.
             return Verdict::setAside;
         }
-        if (record.stage >= Record::erased && std::equal(firmware, firmware + 8, record.image) &&
+        if ((record.stage == Record::erased || record.stage == Record::written) &&
+            std::equal(firmware, firmware + 8, record.image) &&
             !(record.stage == Record::written ? copy.cutRestoreOfLastPage : copy.cutRestore)) {
             // The run wrote its image, and the block is no state a cut of the write-back leaves:
             // the copy served, and the device has changed its data since.
@@ -550,7 +571,7 @@ bool ReadRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum, 
     if (!read || size != sizeof bytes ||
         std::memcmp(bytes, kRecordMagic, sizeof kRecordMagic) != 0 ||
         LittleEndian(bytes + kRecordSize - 4, 4) != Crc32(0, bytes, kRecordSize - 4) ||
-        bytes[8] < Record::armed || bytes[8] > Record::written || !store.WriterOf(name).trusted) {
+        bytes[8] < Record::armed || bytes[8] > Record::failed || !store.WriterOf(name).trusted) {
         return false;
     }
     record.stage = Record::Stage(bytes[8]);

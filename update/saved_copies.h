@@ -30,6 +30,7 @@ struct Record {
         armed = 1,    // about to erase
         erased = 2,   // the erase returned success
         written = 3,  // every page but the last of the write-back returned success
+        failed = 4,   // the device refused a page or read back otherwise: only its data decides
     } stage = armed;
     // The CRC-32 of each sector of the first MiB before the copy's first erase; none for a copy
     // first taken by a recovery.
@@ -62,6 +63,9 @@ struct Copy {
     bool cutRestore = false;
     bool cutRestoreOfLastPage = false;
     bool firstPagePartial = false;  // the block's first page is neither the copy's nor erased
+    // Each sector of the block is the copy's (as saved or written back) or erased whole: what a
+    // device's own erases leave, never a Kavix that differs in its serial number alone.
+    bool sectorsKeptOrErased = false;
     SavedCopyStore::Writer writer;
 };
 

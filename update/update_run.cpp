@@ -477,6 +477,12 @@ void UpdateRun::Program() {
                 readBack = ReadBack(sector.get());
                 deviceFailed = readBack != ReadBackResult::same;
             }
+            // A page missing in the middle is no cut: the next start must not take the device for
+            // one that holds the copy already.
+            if (deviceFailed && readBack != ReadBackResult::unreadable) {
+                record.stage = saved_copies::Record::failed;
+                saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
+            }
         }
     } else {
         DiscardUnmarkedCopy();
@@ -561,17 +567,21 @@ UpdateRun::DeviceCheck UpdateRun::CheckDeviceAsRead(unsigned char* sector) {
 }
 
 bool UpdateRun::ArmCopy() {
-    // A recovery keeps what the copy's first run read: the device it erased.
     saved_copies::Record kept;
-    const bool known =
-        saved_copies::ReadRecord(*savedCopies, copySerialNumber, copyChecksum, kept) &&
-        kept.beforeKnown;
-    record = saved_copies::Record();
-    record.beforeKnown = known || !recovering;
-    std::copy_n(known ? kept.before : firstMiB, 16, record.before);
+    const bool recorded =
+        saved_copies::ReadRecord(*savedCopies, copySerialNumber, copyChecksum, kept);
     for (int32_t k = 0; k < kDataBlockFirstSector; ++k) {
-        record.image[k] = Crc32(0, imageData.get() + k * kSectorSize, size_t(kSectorSize));
+        kept.image[k] = Crc32(0, imageData.get() + k * kSectorSize, size_t(kSectorSize));
     }
+    record = kept;
+    // A recovery keeps its copy's record as it stands until its own erase returns: the device may
+    // hold the copy already, and a cut or a failed erase must not make it look unfinished.
+    if (recovering && recorded) {
+        return true;
+    }
+    record.stage = saved_copies::Record::armed;
+    record.beforeKnown = !recovering;
+    std::copy_n(firstMiB, 16, record.before);
     return saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record) &&
            (copyState == CopyState::marked ||
             saved_copies::Mark(*savedCopies, copySerialNumber, copyChecksum));

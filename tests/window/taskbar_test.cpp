@@ -178,7 +178,8 @@ const TaskbarCase kCases[] = {
      Moves() + " error flash" + kReleased, kWriteError, 154, {PBST_ERROR}},
     // Nothing is written over a failed erase: the bar never moves.
     {"FailedEraseInFront", "ORV_SIM_ERASE_FAIL", "1", true,
-     std::string("block awake normal 0/200 error") + kReleased, kEraseError, 0, {PBST_ERROR}},
+     std::string("block awake normal 0/200 error") + kReleased, kEraseNothingChanged, 0,
+     {PBST_ERROR}},
 };
 // clang-format on
 

@@ -1,5 +1,6 @@
 // The copy of the device's data on disk: saved before the erase, removed after success, and used
 // by a later start when the device shows an update that did not finish.
+#include <fstream>
 #include <numeric>
 
 #include "crc32.h"
@@ -273,27 +274,27 @@ TEST_F(UpdateRunTest, LabelDecidesWhenMoreThanOneCopyCouldBeTheBlock) {
     const Bytes image = Pattern(256, 31);
     const struct {
         const char* name;
-        std::vector<int32_t> copies;
+        std::vector<int32_t> copies;  // saved in this order: the newest is asked about first
         Bytes flash;
         std::deque<int> answers;
         Lines questions;
         int32_t written;  // whose data the device holds after the run; 0: its own
     } cases[] = {
         {"erased, Yes to the first",
-         {1, 2},
+         {2, 1},
          erased,
          {kAnswerYes},
          {LabelQuestion(1, -1), SerialQuestion(1)},
          1},
         {"erased, No to both",
-         {1, 2},
+         {2, 1},
          erased,
          {kAnswerNo, kAnswerNo},
          {LabelQuestion(1, -1), LabelQuestion(2, -1), kUpToDateQuestion, SerialQuestion(-1)},
          0},
         // The twin's copy, whose serial number the block reads whole, comes first.
         {"serial number turned into a twin's",
-         {kTwin, kTestSerial},
+         {kTestSerial, kTwin},
          cut,
          {kAnswerNo, kAnswerYes},
          {LabelQuestion(kTwin, kTwin), LabelQuestion(kTestSerial, kTwin), kSerialQuestion},
@@ -423,4 +424,90 @@ TEST_F(UpdateRunTest, OnlyACopyMarkedBeforeItsEraseIsWrittenBack) {
     EXPECT_EQ(third.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
     EXPECT_EQ(device.Flash(), FlashAfterRun(erased, image));
     EXPECT_EQ(copies->Names(), std::vector<std::string>{});
+}
+
+// A serial number that proves nothing, a copy or mark of an untrusted writer: the copy is asked
+// about, though the block reads its serial number whole, and Yes still finishes the update.
+TEST_F(UpdateRunTest, CopiesThatProveNothingAreAskedAbout) {
+    using Stage = saved_copies::Record::Stage;
+    const Bytes image = Pattern(20 * 256, 37);
+    const struct {
+        const char* name;
+        int32_t serial;
+        int tornFirstPage;      // 1: the first page of the block is torn
+        const char* untrusted;  // "copy", "record", "mark" or ""
+        std::string why;
+    } cases[] = {
+        {"blank serial number", -1, 0, "", "the copy's serial number is blank (-1)"},
+        {"first page torn", kTestSerial, 1, "", "the first page of the Kavix's data is partly"},
+        {"copy of another account", kTestSerial, 0, "copy", "another account wrote the copy"},
+        {"record of another account", kTestSerial, 0, "record", "kept no record"},
+        {"mark of another account", kTestSerial, 0, "mark", "kept no record"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(device.Folder() / "copies");
+        const Bytes original = DeviceFlash(c.serial);
+        const Bytes finished = FlashAfterRun(original, image);
+        // Cut in the write-back, with the image written and 900 pages restored.
+        Bytes flash = finished;
+        std::fill(flash.begin() + kDataBlockOffset + 900 * kPageSize,
+                  flash.begin() + kDataBlockOffset + kDataBlockSize, 0xFF);
+        if (c.tornFirstPage) {
+            std::fill_n(flash.begin() + kDataBlockOffset + 16, 200, 0xFF);
+        }
+        device.WriteFlash(flash);
+        device.WriteImage(image);
+        const Bytes block = BlockOf(original);
+        const saved_copies::Record record = RunRecord(original, image, Stage::erased);
+        auto store = CopyFolder();
+        ASSERT_TRUE(saved_copies::SaveMarked(*store, block.data(), &record));
+        const std::string name = CopyName(block);
+        const std::string untrusted = std::string(c.untrusted) == "copy"     ? name
+                                      : std::string(c.untrusted) == "record" ? name + ".record"
+                                      : std::string(c.untrusted) == "mark"   ? name + ".finished"
+                                                                             : "";
+        if (std::string(c.untrusted) == "mark") {
+            std::ofstream(device.Folder() / "copies" / untrusted).flush();
+            // Without a trusted record either, as a planted mark comes.
+            std::filesystem::remove(device.Folder() / "copies" / (name + ".record"));
+        }
+        store->untrusted.insert(untrusted);
+        FakeWindow second;
+        second.answers = {kAnswerYes, kAnswerYes};
+        ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(store));
+        ASSERT_EQ(second.Questions().size(), 2u);
+        EXPECT_EQ(second.QuestionKinds()[0], Question::label);
+        EXPECT_NE(second.Questions()[0].find(c.why), std::string::npos) << second.Questions()[0];
+        EXPECT_EQ(device.Flash(), finished);
+    }
+}
+
+// A Mark whose rename may have landed leaves no marked copy, and the run stops before its erase;
+// a Save never adopts a copy that a finished run listed for removal.
+TEST_F(UpdateRunTest, MarkAndSaveNeverLeaveALiveCopyBehind) {
+    const Bytes own = DeviceFlash();
+    const Bytes block = BlockOf(own);
+    device.WriteImage(Pattern(256, 38));
+    auto store = CopyFolder();
+    store->failRename = true;
+    FakeWindow first;
+    ::ClickInNewStart(first, std::make_unique<StdFirmwareFile>(), std::move(store));
+    EXPECT_EQ(first.Log(), (Lines{kIdentifying, kUpdating,
+                                  "Unable to save a copy of the device data in " + copies->Where() +
+                                      ", unable to continue.",
+                                  "Nothing was erased.", ""}));
+    EXPECT_EQ(device.Flash(), own);
+    for (const std::string& name : copies->Names()) {
+        EXPECT_FALSE(saved_copies::IsCopyName(name)) << name;
+    }
+
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, block.data()));
+    std::ofstream(device.Folder() / "copies" / (CopyName(block) + ".finished")).flush();
+    uint32_t checksum = 0;
+    bool marked = true;
+    ASSERT_TRUE(saved_copies::Save(*copies, block.data(), checksum, marked));
+    EXPECT_FALSE(marked);
+    EXPECT_EQ(copies->Names(),
+              (std::vector<std::string>{saved_copies::FileName(kTestSerial, checksum, false)}));
 }
