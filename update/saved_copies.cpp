@@ -416,13 +416,6 @@ bool NeedsFirmwareHalf(const Found& found) {
 // The device model (docs/architecture.md): an erase clears sectors in ascending order or all at
 // once, writes go in page order, and a device changes its own data only in its data block.
 Verdict Judge(const Copy& copy, const uint32_t* firmware) {
-        std::fprintf(
-            stderr,
-            "judge %s rec %d stage %d trusted %d fw %d kept %d cut %d last %d match %d eqimg %d\n",
-            copy.name.c_str(), copy.recorded, int(copy.record.stage), copy.writer.trusted,
-            firmware != nullptr, copy.sectorsKeptOrErased, copy.cutRestore,
-            copy.cutRestoreOfLastPage, int(copy.match),
-            firmware && std::equal(firmware, firmware + 8, copy.record.image));
     if (copy.recorded && copy.writer.trusted && firmware != nullptr && copy.sectorsKeptOrErased) {
         const Record& record = copy.record;
         if (record.stage == Record::armed && record.beforeKnown &&

@@ -296,131 +296,123 @@ void Trial(unsigned long seed, Tally& tally) {
                 break;
         }
         const Lines log = Start(machine, image, current, true);
-        std::fprintf(stderr, "event %d\n", int(kind));
-        for (auto& l : log)
-            std::fprintf(stderr, "  %s\n", l.c_str());
-        for (auto& f : machine.files)
-            std::fprintf(stderr, "  file %s\n", f.first.c_str());
+        if (kind == Event::swapped) {
+            ASSERT_TRUE(Has(log, kOtherKavix[0]) || !Has(log, kFinishedUpdating))
+                << "the Kavix swapped in was updated";
+        }
+        if (kind == Event::swapped && Has(log, kOtherKavix[0])) {
+            ASSERT_EQ(machine.flash, swapped.flash) << "the other Kavix was touched";
+            machine.flash.swap(machine.swapTo);
+        }
+        tally.notErased += Has(log, kEraseNothingChanged[1]);
+        // Never a success that the device does not hold.
+        if (Has(log, kFinishedUpdating)) {
+            ASSERT_EQ(FirstDifference(machine.flash, FlashAfterRun(current.flash, image)), "");
+            states.push_back(current.flash);
+            current.flash = machine.flash;
+        } else {
+            ASSERT_TRUE(StoppedAsExpected(log, kind)) << "stopped for no reason of the trial's";
+        }
     }
-    if (kind == Event::swapped) {
-        ASSERT_TRUE(Has(log, kOtherKavix[0]) || !Has(log, kFinishedUpdating))
-            << "the Kavix swapped in was updated";
-    }
-    if (kind == Event::swapped && Has(log, kOtherKavix[0])) {
-        ASSERT_EQ(machine.flash, swapped.flash) << "the other Kavix was touched";
-        machine.flash.swap(machine.swapTo);
-    }
-    tally.notErased += Has(log, kEraseNothingChanged[1]);
-    // Never a success that the device does not hold.
-    if (Has(log, kFinishedUpdating)) {
-        ASSERT_EQ(FirstDifference(machine.flash, FlashAfterRun(current.flash, image)), "");
+
+    // A Kavix that was never erased, or is complete (though its run may have said otherwise),
+    // goes on with its life and may change its own data: erase a sector of it, or program bits.
+    // A copy still held must never roll it back.
+    const Kavix held = current;
+    const bool complete = machine.flash == FlashAfterRun(current.flash, image);
+    const bool whole = machine.flash == current.flash || complete;
+    if (complete) {
         states.push_back(current.flash);
         current.flash = machine.flash;
-    } else {
-        ASSERT_TRUE(StoppedAsExpected(log, kind)) << "stopped for no reason of the trial's";
     }
-}
-
-// A Kavix that was never erased, or is complete (though its run may have said otherwise),
-// goes on with its life and may change its own data: erase a sector of it, or program bits.
-// A copy still held must never roll it back.
-const Kavix held = current;
-const bool complete = machine.flash == FlashAfterRun(current.flash, image);
-const bool whole = machine.flash == current.flash || complete;
-if (complete) {
-    states.push_back(current.flash);
-    current.flash = machine.flash;
-}
-const Bytes rollback = FlashAfterRun(current.flash, image);
-const bool copyHeld = HoldsCopyFor(machine, states, held, image);
-const bool changes = whole && random() % (copyHeld ? 2 : 3) == 0;
-if (changes) {
-    const std::size_t sector = layout::kDataBlock + random() % 8 * layout::kSector;
-    if (random() % 2 == 0) {
-        std::fill_n(current.flash.begin() + long(sector), layout::kSector, 0xFF);
-    } else {
-        const std::size_t at = sector + random() % layout::kSector / 256 * 256;
-        for (std::size_t i = at; i < std::min(at + 256 * (1 + random() % 64), layout::kMiB); ++i) {
-            current.flash[i] &= static_cast<unsigned char>(random());
+    const Bytes rollback = FlashAfterRun(current.flash, image);
+    const bool copyHeld = HoldsCopyFor(machine, states, held, image);
+    const bool changes = whole && random() % (copyHeld ? 2 : 3) == 0;
+    if (changes) {
+        const std::size_t sector = layout::kDataBlock + random() % 8 * layout::kSector;
+        if (random() % 2 == 0) {
+            std::fill_n(current.flash.begin() + long(sector), layout::kSector, 0xFF);
+        } else {
+            const std::size_t at = sector + random() % layout::kSector / 256 * 256;
+            for (std::size_t i = at; i < std::min(at + 256 * (1 + random() % 64), layout::kMiB);
+                 ++i) {
+                current.flash[i] &= static_cast<unsigned char>(random());
+            }
+        }
+        machine.flash = current.flash;
+        ++tally.ownChanges;
+        tally.changedWhileHeld += copyHeld;
+    }
+    if (!whole && copyHeld) {
+        // Copies of an earlier version carry no record; another account's are always asked about
+        // too; a mark that an untrusted writer left hides none.
+        const std::string name = CopyNameOf(held.flash);
+        const unsigned doubt = random() % 8;
+        if (doubt == 0) {
+            machine.files.erase(name.substr(0, name.size() - 5) + ".copy.record");
+        } else if (doubt == 1) {
+            machine.untrusted.insert(name);
+        } else if (doubt == 2) {
+            const std::string mark = name + ".finished";
+            machine.files[mark] = Bytes();
+            machine.untrusted.insert(mark);
         }
     }
-    machine.flash = current.flash;
-    ++tally.ownChanges;
-    tally.changedWhileHeld += copyHeld;
-}
-if (!whole && copyHeld) {
-    // Copies of an earlier version carry no record; another account's are always asked about
-    // too; a mark that an untrusted writer left hides none.
-    const std::string name = CopyNameOf(held.flash);
-    const unsigned doubt = random() % 8;
-    if (doubt == 0) {
-        machine.files.erase(name.substr(0, name.size() - 5) + ".copy.record");
-    } else if (doubt == 1) {
-        machine.untrusted.insert(name);
-    } else if (doubt == 2) {
-        const std::string mark = name + ".finished";
-        machine.files[mark] = Bytes();
-        machine.untrusted.insert(mark);
-    }
-}
 
-// Sometimes another Kavix is attached for the next start.
-const unsigned attach = random() % 10;
-const Kavix attached = attach == 0   ? MakeKavix(random, own.serial ^ 2)
-                       : attach == 1 ? TwinOf(current, random, others)
-                                     : current;
-const bool ownAttached = attach > 1;
-if (!ownAttached) {
-    machine.flash = attached.flash;
-}
-// A device that is not whole needs its copy.
-if (ownAttached && !whole && !HoldsCopyFor(machine, states, held, image)) {
-    ++tally.copiesLost;
-    FAIL() << "the copy is gone while its Kavix needs it";
-}
-const bool copyKept = HoldsCopyFor(machine, states, held, image);
-const Bytes before = machine.flash;
-machine.PowerOn();
-const Lines log = Start(machine, image, held, ownAttached, &tally.asked);
-for (auto& l : log)
-    std::fprintf(stderr, "  last: %s\n", l.c_str());
-}
-const Bytes expected = FlashAfterRun(attached.flash, image);
-tally.setAside += std::count_if(log.begin(), log.end(), [](const std::string& line) {
-    return line.find("is not written back") != std::string::npos;
-});
-if (Has(log, kFinishedUpdating)) {
-    ++tally.finished;
-    tally.recovered += Has(log, kRecovered);
-    if (machine.flash != expected) {
-        ++tally.falseSuccess;
-        tally.rolledBack += machine.flash == rollback && rollback != expected;
-        for (const Kavix& other : others) {
-            tally.othersData += machine.flash == FlashAfterRun(other.flash, image);
-        }
+    // Sometimes another Kavix is attached for the next start.
+    const unsigned attach = random() % 10;
+    const Kavix attached = attach == 0   ? MakeKavix(random, own.serial ^ 2)
+                           : attach == 1 ? TwinOf(current, random, others)
+                                         : current;
+    const bool ownAttached = attach > 1;
+    if (!ownAttached) {
+        machine.flash = attached.flash;
     }
-    ASSERT_EQ(FirstDifference(machine.flash, expected), "");
-} else {
-    // Nothing in this start cuts or fails: every stop is a fault.
-    ++tally.stopped;
-    ASSERT_EQ(machine.flash, before) << "stopped after the erase";
-    FAIL() << "the last start stopped: " << (log.size() > 1 ? log[1] : "");
-}
-// The copy goes only with a complete run on its own device, or is set aside there; other
-// devices' copies stay. A device that changed its data since may show its copy to be foreign:
-// it stays then, named in the log.
-if (ownAttached && !changes) {
-    ASSERT_FALSE(HoldsCopyFor(machine, states, held, image));
-}
-if (!ownAttached && copyKept) {
-    ASSERT_TRUE(KeepsCopyOf(machine, held) ||
-                std::any_of(states.begin(), states.end(), [&](const Bytes& state) {
-                    return KeepsCopyOf(machine, Kavix{state, 0});
-                }));
-}
-for (const Kavix& other : others) {
-    ASSERT_TRUE(KeepsCopyOf(machine, other)) << "another Kavix's copy is gone";
-}
+    // A device that is not whole needs its copy.
+    if (ownAttached && !whole && !HoldsCopyFor(machine, states, held, image)) {
+        ++tally.copiesLost;
+        FAIL() << "the copy is gone while its Kavix needs it";
+    }
+    const bool copyKept = HoldsCopyFor(machine, states, held, image);
+    const Bytes before = machine.flash;
+    machine.PowerOn();
+    const Lines log = Start(machine, image, held, ownAttached, &tally.asked);
+    const Bytes expected = FlashAfterRun(attached.flash, image);
+    tally.setAside += std::count_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.find("is not written back") != std::string::npos;
+    });
+    if (Has(log, kFinishedUpdating)) {
+        ++tally.finished;
+        tally.recovered += Has(log, kRecovered);
+        if (machine.flash != expected) {
+            ++tally.falseSuccess;
+            tally.rolledBack += machine.flash == rollback && rollback != expected;
+            for (const Kavix& other : others) {
+                tally.othersData += machine.flash == FlashAfterRun(other.flash, image);
+            }
+        }
+        ASSERT_EQ(FirstDifference(machine.flash, expected), "");
+    } else {
+        // Nothing in this start cuts or fails: every stop is a fault.
+        ++tally.stopped;
+        ASSERT_EQ(machine.flash, before) << "stopped after the erase";
+        FAIL() << "the last start stopped: " << (log.size() > 1 ? log[1] : "");
+    }
+    // The copy goes only with a complete run on its own device, or is set aside there; other
+    // devices' copies stay. A device that changed its data since may show its copy to be foreign:
+    // it stays then, named in the log.
+    if (ownAttached && !changes) {
+        ASSERT_FALSE(HoldsCopyFor(machine, states, held, image));
+    }
+    if (!ownAttached && copyKept) {
+        ASSERT_TRUE(KeepsCopyOf(machine, held) ||
+                    std::any_of(states.begin(), states.end(), [&](const Bytes& state) {
+                        return KeepsCopyOf(machine, Kavix{state, 0});
+                    }));
+    }
+    for (const Kavix& other : others) {
+        ASSERT_TRUE(KeepsCopyOf(machine, other)) << "another Kavix's copy is gone";
+    }
 }
 
 }  // namespace
