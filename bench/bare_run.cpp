@@ -54,6 +54,10 @@ BareRunTimes BareRun(const unsigned char* image, int32_t imagePages) {
         for (int32_t k = 0; k < kDataBlockSectors; ++k) {
             readSector(kDataBlockFirstSector + k, saved.get(), k * kSectorSize, kDataBlockSize);
         }
+        // ...and the firmware half, for the copy's record of the first MiB before the erase.
+        for (int32_t k = 0; k < kDataBlockFirstSector; ++k) {
+            ok = orvReadFlash(handle, k, sector.get()) == 0 && ok;
+        }
         ok = orvClearFlash(handle) == 0 && ok;
         const auto writes = std::chrono::steady_clock::now();
         for (int32_t j = 0; j < imagePages; ++j) {

@@ -8,11 +8,12 @@ import sys
 
 LINE = re.compile(
     r"^power-cut campaign: (\d+) trials from seed (\d+): (\d+) complete runs \((\d+) from the "
-    r"copy, (\d+) label questions, (\d+) Kavix that changed their own data after a run that never "
-    r"erased\), (\d+) stopped, (\d+) holding another's data, (\d+) rolled back, (\d+) false "
-    r"successes$")
-NAMES = ["trials", "seed", "complete", "recovered", "asked", "changed", "stopped", "others",
-         "rolled_back", "false"]
+    r"copy, (\d+) label questions, (\d+) Kavix that changed their own data, (\d+) of them while "
+    r"a copy was held, (\d+) copies set aside, (\d+) failed erases that changed nothing\), "
+    r"(\d+) stopped, (\d+) holding another's data, (\d+) rolled back, (\d+) copies lost, (\d+) "
+    r"false successes$")
+NAMES = ["trials", "seed", "complete", "recovered", "asked", "changed", "changed_held",
+         "set_aside", "not_erased", "stopped", "others", "rolled_back", "lost", "false"]
 
 for line in open(sys.argv[1]):
     found = LINE.match(line.strip())

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "crc32.h"
@@ -15,11 +16,20 @@ namespace saved_copies {
 
 namespace {
 
-// A file: the magic, the data block, and the CRC-32 of both, little-endian.
+// A file: the magic, the time it was saved (seconds since 1970, UTC, 64-bit), the data block, and
+// the CRC-32 of all three, little-endian. Earlier versions wrote no time, under the first magic.
+// A copy is named and known by the CRC-32 of the first magic and the block, whichever it carries.
 const unsigned char kMagic[8] = {'K', 'A', 'V', 'I', 'X', 'C', 'P', '1'};
+const unsigned char kDatedMagic[8] = {'K', 'A', 'V', 'I', 'X', 'C', 'P', '2'};
+constexpr std::size_t kTimeSize = 8;
 constexpr std::size_t kBlockSize = kDataBlockSize;
-constexpr std::size_t kFileSize = sizeof kMagic + kBlockSize + 4;
 constexpr std::size_t kSerialSize = 4;
+constexpr int32_t kBlockPages = kDataBlockSize / kPageSize;
+
+// A record: its magic, the stage, whether `before` is known, the 16 + 8 CRC-32s, and the CRC-32 of
+// all that.
+const unsigned char kRecordMagic[8] = {'K', 'A', 'V', 'I', 'X', 'R', 'C', '1'};
+constexpr std::size_t kRecordSize = sizeof kRecordMagic + 2 + 24 * 4 + 4;
 
 const char kPrefix[] = "Kavix-";
 // Saved, not yet marked: no erase followed it.
@@ -29,6 +39,10 @@ const char kSuffix[] = ".copy";
 // Beside a copy that a finished update could not remove, naming it for the next start.
 const char kFinishedSuffix[] = ".copy.finished";
 const char kTemporarySuffix[] = ".tmp";
+// Beside a marked copy: how far its run got.
+const char kRecordSuffix[] = ".copy.record";
+// A copy that no start takes: its erase never began, or it had served.
+const char kAsideSuffix[] = ".copy.aside";
 
 bool EndsWith(const std::string& name, const char* end) {
     const std::size_t size = std::strlen(end);
@@ -61,8 +75,9 @@ bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& check
     return true;
 }
 
-bool FinishedChecksum(const std::string& name, uint32_t& checksum) {
-    return ChecksumInName(name, kFinishedSuffix, checksum);
+// A mark that a copy has served; one that an untrusted writer left hides and removes nothing.
+bool FinishedChecksum(SavedCopyStore& store, const std::string& name, uint32_t& checksum) {
+    return ChecksumInName(name, kFinishedSuffix, checksum) && store.WriterOf(name).trusted;
 }
 
 std::string Named(int32_t serialNumber, uint32_t checksum, const char* suffix) {
@@ -74,29 +89,50 @@ std::string Named(int32_t serialNumber, uint32_t checksum, const char* suffix) {
 
 using BlockPiece = std::function<void(std::size_t offset, const unsigned char* data, std::size_t)>;
 
+void PutLittleEndian(unsigned char* at, uint64_t value, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        at[i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+uint64_t LittleEndian(const unsigned char* at, std::size_t size) {
+    uint64_t value = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        value |= uint64_t(at[i]) << (8 * i);
+    }
+    return value;
+}
+
 // Reads a copy a piece at a time, handing on the pieces of its data block. True if the file is
-// whole and checks; `checksum` is then its checksum. Pieces come before the check: a caller uses
-// what it got only on true.
+// whole and checks; `checksum` is then its content's checksum and `savedAt` its time (0 if it has
+// none). Pieces come before the check: a caller uses what it got only on true.
 bool ReadCopy(SavedCopyStore& store, const std::string& name, const BlockPiece& onBlock,
-              uint32_t& checksum) {
-    unsigned char head[sizeof kMagic] = {};
+              uint32_t& checksum, int64_t* savedAt = nullptr) {
+    unsigned char head[sizeof kMagic + kTimeSize] = {};
     unsigned char stored[4] = {};
+    std::size_t headSize = sizeof kMagic;
     std::size_t at = 0;
     uint32_t crc = 0;
+    uint32_t content = Crc32(0, kMagic, sizeof kMagic);
     const bool read = store.Read(name, [&](const unsigned char* data, std::size_t size) {
         while (size > 0) {
             std::size_t n = 0;
-            if (at < sizeof kMagic) {
-                n = std::min(size, sizeof kMagic - at);
+            if (at < headSize) {
+                n = std::min(size, headSize - at);
                 std::memcpy(head + at, data, n);
                 crc = Crc32(crc, data, n);
-            } else if (at < sizeof kMagic + kBlockSize) {
-                n = std::min(size, sizeof kMagic + kBlockSize - at);
-                onBlock(at - sizeof kMagic, data, n);
+                if (at + n == sizeof kMagic &&
+                    std::memcmp(head, kDatedMagic, sizeof kDatedMagic) == 0) {
+                    headSize += kTimeSize;
+                }
+            } else if (at < headSize + kBlockSize) {
+                n = std::min(size, headSize + kBlockSize - at);
+                onBlock(at - headSize, data, n);
                 crc = Crc32(crc, data, n);
-            } else if (at < kFileSize) {
-                n = std::min(size, kFileSize - at);
-                std::memcpy(stored + (at - sizeof kMagic - kBlockSize), data, n);
+                content = Crc32(content, data, n);
+            } else if (at < headSize + kBlockSize + 4) {
+                n = std::min(size, headSize + kBlockSize + 4 - at);
+                std::memcpy(stored + (at - headSize - kBlockSize), data, n);
             } else {
                 return false;  // longer than a copy
             }
@@ -106,10 +142,14 @@ bool ReadCopy(SavedCopyStore& store, const std::string& name, const BlockPiece& 
         }
         return true;
     });
-    checksum = crc;
-    return read && at == kFileSize && std::memcmp(head, kMagic, sizeof kMagic) == 0 &&
-           crc == (uint32_t(stored[0]) | uint32_t(stored[1]) << 8 | uint32_t(stored[2]) << 16 |
-                   uint32_t(stored[3]) << 24);
+    checksum = content;
+    const bool dated = headSize > sizeof kMagic;
+    if (savedAt != nullptr) {
+        *savedAt = dated ? int64_t(LittleEndian(head + sizeof kMagic, kTimeSize)) : 0;
+    }
+    return read && at == headSize + kBlockSize + 4 &&
+           (dated || std::memcmp(head, kMagic, sizeof kMagic) == 0) &&
+           crc == uint32_t(LittleEndian(stored, 4));
 }
 
 // Whether `name` is a whole copy that checks, without keeping its block; its checksum into
@@ -122,7 +162,7 @@ bool Checks(SavedCopyStore& store, const std::string& name, uint32_t& checksum) 
 // Compares a copy, a piece at a time, with the whole block read from the device.
 class Comparison {
 public:
-    explicit Comparison(const unsigned char* block) : block(block) {}
+    explicit Comparison(const unsigned char* block) : block(block), pages(kBlockPages, 0) {}
 
     void Add(std::size_t offset, const unsigned char* copy, std::size_t size) {
         std::size_t i = 0;
@@ -136,6 +176,9 @@ public:
             const std::size_t n = std::min(size - i, sizeof(uint64_t));
             std::memcpy(&c, copy + i, n);
             std::memcpy(&b, block + offset + i, n);
+            unsigned char& page = pages[(offset + i) / kPageSize];
+            page |= (b != c ? kNotCopy : 0) | (b != ~uint64_t(0) ? kNotErased : 0) |
+                    ((c & ~b) != 0 ? kBeyondCopy : 0);
             if (b != c) {
                 equal = false;
                 differsBeyondSerial = true;
@@ -156,6 +199,8 @@ public:
             const unsigned char c = firstPage[at];
             const unsigned char r = writtenBack[at];
             const unsigned char b = block[at];
+            pages[0] |= (b != r ? kNotCopy : 0) | (b != 0xFF ? kNotErased : 0) |
+                        ((r & ~b) != 0 ? kBeyondCopy : 0);
             equal = equal && b == c;
             // Before the restore the page held the copy, after it the copy as written back.
             reachable = reachable && (c & r & ~b) == 0;
@@ -189,8 +234,47 @@ public:
 
     int32_t SerialNumber() const { return SerialNumberOf(firstPage); }
 
+    // Fills in what the pages say: once Result has run.
+    void Describe(Copy& copy) const {
+        int32_t firstNotWritten = 0;
+        while (firstNotWritten < kRestoredPages && (pages[firstNotWritten] & kNotCopy) == 0) {
+            ++firstNotWritten;
+        }
+        bool cut = firstNotWritten == kRestoredPages ||
+                   (pages[firstNotWritten] & kBeyondCopy) == 0;  // torn or erased
+        for (int32_t page = firstNotWritten + 1; page < kBlockPages && cut; ++page) {
+            cut = (pages[page] & kNotErased) == 0;
+        }
+        for (int32_t page = kRestoredPages; page < kBlockPages && cut; ++page) {
+            cut = (pages[page] & kNotErased) == 0;
+        }
+        copy.cutRestore = cut;
+        copy.cutRestoreOfLastPage = cut && firstNotWritten >= kRestoredPages - 1;
+        const bool asCopy = std::memcmp(block, firstPage, size_t(kPageSize)) == 0;
+        copy.firstPagePartial =
+            !asCopy && (pages[0] & kNotCopy) != 0 && (pages[0] & kNotErased) != 0;
+        constexpr int32_t kSectorPages = kSectorSize / kPageSize;
+        copy.sectorsKeptOrErased = true;
+        for (int32_t first = 0; first < kBlockPages; first += kSectorPages) {
+            bool kept = true;
+            bool erased = true;
+            for (int32_t page = first; page < first + kSectorPages; ++page) {
+                // The write-back leaves the pages past its span erased.
+                kept = kept && ((pages[page] & kNotCopy) == 0 || (page == 0 && asCopy) ||
+                                (page >= kRestoredPages && (pages[page] & kNotErased) == 0));
+                erased = erased && (pages[page] & kNotErased) == 0;
+            }
+            copy.sectorsKeptOrErased = copy.sectorsKeptOrErased && (kept || erased);
+        }
+    }
+
 private:
+    static constexpr unsigned char kNotCopy = 1;     // the page is not what is written back
+    static constexpr unsigned char kNotErased = 2;   // some bit of it is 0
+    static constexpr unsigned char kBeyondCopy = 4;  // a 0-bit that what is written back lacks
+
     const unsigned char* block;
+    std::vector<unsigned char> pages;
     unsigned char firstPage[kPageSize] = {};
     bool equal = true;
     bool reachable = true;
@@ -217,8 +301,24 @@ void Tidy(SavedCopyStore& store) {
         uint32_t finished = 0;
         if (IsOurs(name) && (EndsWith(name, kUnmarkedSuffix) || EndsWith(name, kTemporarySuffix))) {
             store.Remove(name);
-        } else if (FinishedChecksum(name, finished) && Remove(store, finished).empty()) {
-            store.Remove(name);
+        } else if (FinishedChecksum(store, name, finished)) {
+            const std::string serial =
+                name.substr(0, name.size() - std::strlen(kFinishedSuffix) - 9);
+            const int32_t serialNumber =
+                int32_t(std::strtol(serial.c_str() + sizeof kPrefix - 1, nullptr, 10));
+            Remove(store, serialNumber, finished);
+        }
+    }
+    // A record outlives its copy only where a cut came between their removals, or before a mark.
+    store.Names(names);
+    for (const std::string& name : names) {
+        uint32_t checksum = 0;
+        if (ChecksumInName(name, kRecordSuffix, checksum)) {
+            const std::string copy =
+                name.substr(0, name.size() - std::strlen(kRecordSuffix)) + kSuffix;
+            if (std::find(names.begin(), names.end(), copy) == names.end()) {
+                store.Remove(name);
+            }
         }
     }
 }
@@ -236,7 +336,7 @@ Found Find(SavedCopyStore& store, const unsigned char* block) {
     std::vector<uint32_t> finished;
     for (const std::string& name : names) {
         uint32_t checksum = 0;
-        if (FinishedChecksum(name, checksum)) {
+        if (FinishedChecksum(store, name, checksum)) {
             finished.push_back(checksum);
         }
     }
@@ -251,44 +351,89 @@ Found Find(SavedCopyStore& store, const unsigned char* block) {
                 [&](std::size_t at, const unsigned char* data, std::size_t size) {
                     comparison.Add(at, data, size);
                 },
-                copy.checksum)) {
+                copy.checksum, &copy.savedAt)) {
             found.outcome = Found::unreadable;
             found.unreadableName = name;
             return found;
         }
         copy.match = comparison.Result();
         const auto same = [&](const Copy& other) { return other.checksum == copy.checksum; };
-        if (copy.match == Match::foreign ||
-            std::count(finished.begin(), finished.end(), copy.checksum) > 0 ||
+        if (std::count(finished.begin(), finished.end(), copy.checksum) > 0 ||
             std::any_of(found.copies.begin(), found.copies.end(), same)) {
+            continue;
+        }
+        if (copy.match == Match::foreign) {
+            found.foreign.push_back(name);
             continue;
         }
         copy.name = name;
         copy.serialNumber = comparison.SerialNumber();
+        comparison.Describe(copy);
+        copy.writer = store.WriterOf(name);
+        copy.recorded = ReadRecord(store, copy.serialNumber, copy.checksum, copy.record);
         found.copies.push_back(copy);
     }
-    if (found.copies.empty()) {
-        return found;
+    // Newest first; copies of earlier versions carry no time and come last. Of copies saved in one
+    // second, those whose serial number the block still reads come first: the device's own label.
+    std::stable_sort(found.copies.begin(), found.copies.end(), [](const Copy& a, const Copy& b) {
+        return a.savedAt != b.savedAt
+                   ? a.savedAt > b.savedAt
+                   : a.match != Match::unlabelled && b.match == Match::unlabelled;
+    });
+    found.outcome = found.copies.empty() ? Found::none : Found::some;
+    return found;
+}
+
+Doubt DoubtOf(const Copy& copy) {
+    if (!copy.writer.trusted) {
+        return Doubt::writer;
     }
-    // Copies whose serial number the block still reads come first: the device's own label.
-    std::stable_partition(found.copies.begin(), found.copies.end(),
-                          [](const Copy& copy) { return copy.match != Match::unlabelled; });
-    for (std::size_t i = 1; i < found.copies.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            // The label names a Kavix, not one of its copies.
-            if (found.copies[i].serialNumber == found.copies[j].serialNumber) {
-                found.copies.clear();
-                found.outcome = Found::several;
-                return found;
-            }
+    if (!copy.recorded) {
+        return Doubt::noRecord;
+    }
+    if (copy.serialNumber == -1) {
+        return Doubt::blankSerial;
+    }
+    if (copy.firstPagePartial) {
+        return Doubt::firstPagePartial;
+    }
+    return copy.match == Match::unlabelled ? Doubt::serialChanged : Doubt::none;
+}
+
+uint32_t ErasedSectorChecksum() {
+    static const uint32_t erased = [] {
+        const std::vector<unsigned char> sector(std::size_t(kSectorSize), 0xFF);
+        return Crc32(0, sector.data(), sector.size());
+    }();
+    return erased;
+}
+
+bool NeedsFirmwareHalf(const Found& found) {
+    return std::any_of(found.copies.begin(), found.copies.end(),
+                       [](const Copy& copy) { return copy.recorded && copy.writer.trusted; });
+}
+
+// The device model (docs/architecture.md): an erase clears sectors in ascending order or all at
+// once, writes go in page order, and a device changes its own data only in its data block.
+Verdict Judge(const Copy& copy, const uint32_t* firmware) {
+    if (copy.recorded && copy.writer.trusted && firmware != nullptr && copy.sectorsKeptOrErased) {
+        const Record& record = copy.record;
+        if (record.stage == Record::armed && record.beforeKnown &&
+            std::equal(firmware, firmware + 8, record.before) &&
+            !std::all_of(record.before, record.before + 8,
+                         [](uint32_t crc) { return crc == ErasedSectorChecksum(); })) {
+            // An erase leaves its trace in the firmware half first: it never began.
+            return Verdict::setAside;
+        }
+        if ((record.stage == Record::erased || record.stage == Record::written) &&
+            std::equal(firmware, firmware + 8, record.image) &&
+            !(record.stage == Record::written ? copy.cutRestoreOfLastPage : copy.cutRestore)) {
+            // The run wrote its image, and the block is no state a cut of the write-back leaves:
+            // the copy served, and the device has changed its data since.
+            return Verdict::setAside;
         }
     }
-    // Where more than one copy could explain the block, the serial number it reads is no evidence:
-    // a cut erase turns bits of one serial number into another's.
-    found.outcome = found.copies.size() == 1 && found.copies[0].match != Match::unlabelled
-                        ? Found::take
-                        : Found::ask;
-    return found;
+    return DoubtOf(copy) == Doubt::none ? Verdict::take : Verdict::ask;
 }
 
 bool Load(SavedCopyStore& store, const std::string& name, unsigned char* block) {
@@ -311,38 +456,63 @@ std::string FileName(int32_t serialNumber, uint32_t checksum, bool marked) {
 
 bool Save(SavedCopyStore& store, const unsigned char* block, uint32_t& checksum, bool& marked) {
     const uint32_t crc = Checksum(block);
+    const int32_t serialNumber = SerialNumberOf(block);
     checksum = crc;
     uint32_t kept = 0;
-    marked = Checks(store, FileName(SerialNumberOf(block), crc), kept) && kept == crc;
+    std::vector<std::string> names;
+    store.Names(names);
+    const std::string finishedMark = Named(serialNumber, crc, kFinishedSuffix);
+    const bool listed = std::count(names.begin(), names.end(), finishedMark) > 0;
+    // A copy listed for removal has served: a live copy of this content is written anew, once the
+    // served one is gone, so that no mark stands against it.
+    if (listed && (!Remove(store, serialNumber, crc).empty() || !store.Remove(finishedMark))) {
+        return false;
+    }
+    marked = !listed && Checks(store, FileName(serialNumber, crc), kept) && kept == crc;
     if (marked) {
         return true;
     }
-    const unsigned char stored[4] = {
-        static_cast<unsigned char>(crc), static_cast<unsigned char>(crc >> 8),
-        static_cast<unsigned char>(crc >> 16), static_cast<unsigned char>(crc >> 24)};
-    return store.Write(FileName(SerialNumberOf(block), crc, false),
-                       {{kMagic, sizeof kMagic}, {block, kBlockSize}, {stored, sizeof stored}});
+    unsigned char head[sizeof kDatedMagic + kTimeSize];
+    std::memcpy(head, kDatedMagic, sizeof kDatedMagic);
+    PutLittleEndian(head + sizeof kDatedMagic, uint64_t(std::time(nullptr)), kTimeSize);
+    const uint32_t fileCrc = Crc32(Crc32(0, head, sizeof head), block, kBlockSize);
+    unsigned char stored[4];
+    PutLittleEndian(stored, fileCrc, sizeof stored);
+    return store.Write(FileName(serialNumber, crc, false),
+                       {{head, sizeof head}, {block, kBlockSize}, {stored, sizeof stored}});
 }
 
 bool Mark(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
-    return store.Rename(FileName(serialNumber, checksum, false), FileName(serialNumber, checksum));
+    const std::string marked = FileName(serialNumber, checksum);
+    if (store.Rename(FileName(serialNumber, checksum, false), marked)) {
+        return true;
+    }
+    // It may have landed all the same: no marked copy may stay for a run that will not erase.
+    store.Remove(marked);
+    return false;
 }
 
 void Discard(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
     store.Remove(FileName(serialNumber, checksum, false));
 }
 
-bool SaveMarked(SavedCopyStore& store, const unsigned char* block) {
+bool SaveMarked(SavedCopyStore& store, const unsigned char* block, const Record* record) {
     uint32_t checksum = 0;
     bool marked = false;
     return Save(store, block, checksum, marked) &&
+           (record == nullptr || WriteRecord(store, SerialNumberOf(block), checksum, *record)) &&
            (marked || Mark(store, SerialNumberOf(block), checksum));
 }
 
-std::vector<std::string> Remove(SavedCopyStore& store, uint32_t checksum) {
+std::vector<std::string> Remove(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
     std::vector<std::string> names;
     std::vector<std::string> left;
+    const std::string finishedMark = Named(serialNumber, checksum, kFinishedSuffix);
     store.Names(names);
+    if (std::count(names.begin(), names.end(), finishedMark) == 0) {
+        // Before any copy goes: a cut from here on leaves a copy that no start takes again.
+        store.Write(finishedMark, {});
+    }
     for (const std::string& name : names) {
         // A name as this program gives it tells the content; others (Explorer's copies of a copy)
         // are read to know.
@@ -353,11 +523,80 @@ std::vector<std::string> Remove(SavedCopyStore& store, uint32_t checksum) {
             left.push_back(name);
         }
     }
-    if (!left.empty()) {
-        // The next start removes them, and meanwhile never takes them for an unfinished update.
-        store.Write(Named(0, checksum, kFinishedSuffix), {});
+    if (left.empty() && store.Remove(Named(serialNumber, checksum, kRecordSuffix))) {
+        store.Remove(finishedMark);
     }
     return left;
+}
+
+bool WriteRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum,
+                 const Record& record) {
+    unsigned char bytes[kRecordSize];
+    unsigned char* at = bytes;
+    std::memcpy(at, kRecordMagic, sizeof kRecordMagic);
+    at += sizeof kRecordMagic;
+    *at++ = record.stage;
+    *at++ = record.beforeKnown ? 1 : 0;
+    for (uint32_t crc : record.before) {
+        PutLittleEndian(at, crc, 4);
+        at += 4;
+    }
+    for (uint32_t crc : record.image) {
+        PutLittleEndian(at, crc, 4);
+        at += 4;
+    }
+    PutLittleEndian(at, Crc32(0, bytes, std::size_t(at - bytes)), 4);
+    return store.Write(Named(serialNumber, checksum, kRecordSuffix), {{bytes, sizeof bytes}});
+}
+
+bool ReadRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum, Record& record) {
+    const std::string name = Named(serialNumber, checksum, kRecordSuffix);
+    unsigned char bytes[kRecordSize];
+    std::size_t size = 0;
+    const bool read = store.Read(name, [&](const unsigned char* data, std::size_t n) {
+        if (size + n > sizeof bytes) {
+            return false;
+        }
+        std::memcpy(bytes + size, data, n);
+        size += n;
+        return true;
+    });
+    if (!read || size != sizeof bytes ||
+        std::memcmp(bytes, kRecordMagic, sizeof kRecordMagic) != 0 ||
+        LittleEndian(bytes + kRecordSize - 4, 4) != Crc32(0, bytes, kRecordSize - 4) ||
+        bytes[8] < Record::armed || bytes[8] > Record::failed || !store.WriterOf(name).trusted) {
+        return false;
+    }
+    record.stage = Record::Stage(bytes[8]);
+    record.beforeKnown = bytes[9] != 0;
+    const unsigned char* at = bytes + 10;
+    for (uint32_t& crc : record.before) {
+        crc = uint32_t(LittleEndian(at, 4));
+        at += 4;
+    }
+    for (uint32_t& crc : record.image) {
+        crc = uint32_t(LittleEndian(at, 4));
+        at += 4;
+    }
+    return true;
+}
+
+std::vector<std::string> SetAside(SavedCopyStore& store, const Copy& copy) {
+    std::vector<std::string> names;
+    std::vector<std::string> aside;
+    store.Names(names);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        uint32_t crc = 0;
+        const bool named = ChecksumInName(name, kSuffix, crc);
+        const std::string to = name.substr(0, name.size() - std::strlen(kSuffix)) + kAsideSuffix;
+        if (IsCopyName(name) && (named || Checks(store, name, crc)) && crc == copy.checksum &&
+            store.Rename(name, to)) {
+            aside.push_back(to);
+        }
+    }
+    store.Remove(Named(copy.serialNumber, copy.checksum, kRecordSuffix));
+    return aside;
 }
 
 }  // namespace saved_copies

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 #include "crc32.h"
 #include "flash_map.h"
@@ -173,39 +174,108 @@ bool UpdateRun::ReadDataBlock() {
     return true;
 }
 
+namespace {
+
+std::string SavedAtText(int64_t savedAt) {
+    if (savedAt == 0) {
+        return "by an earlier version of this program (no date)";
+    }
+    const std::time_t time = std::time_t(savedAt);
+    char text[40] = "";
+    if (const std::tm* utc = std::gmtime(&time)) {
+        std::strftime(text, sizeof text, "on %Y-%m-%d %H:%M UTC", utc);
+    }
+    return text;
+}
+
+const char* WhyAsked(saved_copies::Doubt doubt) {
+    using saved_copies::Doubt;
+    switch (doubt) {
+        case Doubt::serialChanged:
+            return "the serial number the Kavix reads is not the copy's: an interrupted erase may "
+                   "have changed it";
+        case Doubt::several:
+            return "more than one saved copy could be the data this Kavix held";
+        case Doubt::blankSerial:
+            return "the copy's serial number is blank (-1) and names no Kavix";
+        case Doubt::firstPagePartial:
+            return "the first page of the Kavix's data is partly erased or written, so the serial "
+                   "number it reads proves nothing";
+        case Doubt::noRecord:
+            return "the copy was saved by an earlier version, which kept no record of how far its "
+                   "update got";
+        case Doubt::writer:
+        case Doubt::none:
+            break;
+    }
+    return "another account wrote the copy";
+}
+
+}  // namespace
+
+void UpdateRun::LogCopies(const char* what, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        window.AppendLog("The saved copy %s in %s %s.", name.c_str(), savedCopies->Where().c_str(),
+                         what);
+    }
+}
+
 // The copies that could be the block, one at a time, until the label on the device names one. No
 // to all keeps the device's own data, and the copies stay. Null also when the run is to stop.
-const saved_copies::Copy* UpdateRun::ChooseCopy(const saved_copies::Found& found) {
-    if (found.outcome == saved_copies::Found::take) {
-        return &found.copies[0];
+const saved_copies::Copy* UpdateRun::ChooseCopy(
+    const std::vector<const saved_copies::Copy*>& candidates) {
+    using saved_copies::Doubt;
+    if (candidates.size() == 1 && saved_copies::DoubtOf(*candidates[0]) == Doubt::none) {
+        return candidates[0];
     }
-    for (const saved_copies::Copy& copy : found.copies) {
-        labelSerialNumber = copy.serialNumber;
+    for (const saved_copies::Copy* copy : candidates) {
+        labelSerialNumber = copy->serialNumber;
         labelNamesOneCopy =
-            copy.serialNumber != -1 && std::count_if(found.copies.begin(), found.copies.end(),
-                                                     [&](const saved_copies::Copy& c) {
-                                                         return c.serialNumber == copy.serialNumber;
-                                                     }) == 1;
+            copy->serialNumber != -1 &&
+            std::count_if(candidates.begin(), candidates.end(), [&](const saved_copies::Copy* c) {
+                return c->serialNumber == copy->serialNumber;
+            }) == 1;
+        Doubt doubt = saved_copies::DoubtOf(*copy);
+        if (doubt == Doubt::none) {
+            doubt = Doubt::several;
+        }
+        const std::string by =
+            copy->writer.trusted ? std::string() : " by the account " + copy->writer.account;
         const int answer = window.AskQuestion(
             Question::label,
             "An update of the Kavix with serial number %d did not finish. Its data may be what the "
             "Kavix attached holds now, whose serial number reads %d. If the label on the Kavix "
             "attached says %d, click yes to write the saved data back. Otherwise click no to "
-            "update it with the data it holds.",
-            copy.serialNumber, serialNumber, copy.serialNumber);
+            "update it with the data it holds.\n\nThe saved copy: %s in %s, saved %s%s.\nAsked "
+            "because %s.",
+            copy->serialNumber, serialNumber, copy->serialNumber, copy->name.c_str(),
+            savedCopies->Where().c_str(), SavedAtText(copy->savedAt).c_str(), by.c_str(),
+            WhyAsked(doubt));
         if (abandoned || (answer != kAnswerYes && answer != kAnswerNo)) {
             Stop(RunOutcome::mustDecide);
             return nullptr;
         }
         if (answer == kAnswerYes) {
-            return &copy;
+            return copy;
         }
     }
     return nullptr;
 }
 
+bool UpdateRun::ReadFirmwareHalf(uint32_t* checksums) {
+    std::unique_ptr<unsigned char[]> sector(new unsigned char[kSectorSize]);
+    for (int32_t k = 0; k < kDataBlockFirstSector; ++k) {
+        if (orvReadFlash(deviceHandle, k, sector.get()) != 0) {
+            return false;
+        }
+        checksums[k] = Crc32(0, sector.get(), size_t(kSectorSize));
+    }
+    return true;
+}
+
 // A block that an interrupted update left half erased or half written is not the device's data:
-// the copy saved before that update's erase is.
+// the copy saved before that update's erase is. A copy whose erase never began, or that has
+// served, is set aside, never written back.
 bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
     using saved_copies::Found;
     serialNumber = SerialNumberOf(savedData.get());
@@ -216,16 +286,39 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
         LogCopyUnreadable(found.unreadableName);
         return false;
     }
-    if (found.outcome == Found::several) {
-        Stop(RunOutcome::mustDecide);
-        LogLines({"Saved data of more than one Kavix could belong to this one, unable to continue.",
-                  kAdvice, ""});
-        return false;
-    }
+    // Serial numbers are not unique: a copy that this block shows to be foreign may still be
+    // another Kavix's only data.
+    LogCopies("is of another Kavix and is kept", found.foreign);
     if (found.outcome == Found::none) {
+        copiesUndecided = false;
         return true;
     }
-    const saved_copies::Copy* taken = ChooseCopy(found);
+    uint32_t firmware[kDataBlockFirstSector] = {};
+    const bool needed = saved_copies::NeedsFirmwareHalf(found);
+    if (needed && !ReadFirmwareHalf(firmware)) {
+        Stop(RunOutcome::noDevice);
+        LogReadError();
+        return false;
+    }
+    std::vector<const saved_copies::Copy*> candidates;
+    for (const saved_copies::Copy& copy : found.copies) {
+        if (saved_copies::Judge(copy, needed ? firmware : nullptr) !=
+            saved_copies::Verdict::setAside) {
+            candidates.push_back(&copy);
+            continue;
+        }
+        const std::vector<std::string> aside = saved_copies::SetAside(*savedCopies, copy);
+        window.AppendLog(
+            "The saved copy %s in %s is not written back: the Kavix was not erased by its update, "
+            "or holds it already and has changed its data since.",
+            copy.name.c_str(), savedCopies->Where().c_str());
+        LogCopies("is kept under that name, which no start takes", aside);
+    }
+    if (candidates.empty()) {
+        copiesUndecided = false;
+        return true;
+    }
+    const saved_copies::Copy* taken = ChooseCopy(candidates);
     if (taken == nullptr) {
         // No to every copy: the Kavix keeps its own data.
         copiesUndecided = outcome != RunOutcome::none;
@@ -287,7 +380,9 @@ bool UpdateRun::SaveCopy() {
         bool marked = false;
         if (!saved_copies::Save(*savedCopies, savedData.get(), copyChecksum, marked)) {
             Stop(RunOutcome::mustDecide);
-            LogLines({"Unable to save a copy of the device data, unable to continue.", ""});
+            window.AppendLog("Unable to save a copy of the device data in %s, unable to continue.",
+                             savedCopies->Where().c_str());
+            LogLines({""});
             return false;
         }
         copySerialNumber = SerialNumberOf(savedData.get());
@@ -347,25 +442,55 @@ void UpdateRun::Program() {
     std::unique_ptr<unsigned char[]> sector(new unsigned char[kSectorSize]);
     const DeviceCheck check = abandoned ? DeviceCheck::same : CheckDeviceAsRead(sector.get());
     // From the mark on, a cut leaves a copy that the next start finishes the update with.
-    const bool marked = check == DeviceCheck::same && !abandoned &&
-                        (copyState == CopyState::marked ||
-                         saved_copies::Mark(*savedCopies, copySerialNumber, copyChecksum));
+    const bool marked = check == DeviceCheck::same && !abandoned && ArmCopy();
     bool eraseFailed = false;
     bool deviceFailed = false;
+    bool unchanged = false;
+    ReadBackResult readBack = ReadBackResult::different;
+    std::vector<std::string> left;
     if (marked) {
         copyState = CopyState::marked;
         // Pages written over flash that may still hold the old firmware would mix the two.
         eraseFailed = orvClearFlash(deviceHandle) != 0;
-        const int32_t pageCount = ImagePageCount(imageLength);
-        deviceFailed = eraseFailed ||
-                       !WritePages(kImageFirstPage, imageData.get(), pageCount, pageCount / 10 + 5);
-        if (!eraseFailed &&
-            !WritePages(kDataBlockFirstPage, savedData.get(), kRestoredPages, kRestoreThreshold)) {
-            deviceFailed = true;
-        }
-        // Success is what the device reads back, not what its statuses said.
-        if (!deviceFailed && !abandoned && !ReadBack(sector.get())) {
-            deviceFailed = true;
+        if (eraseFailed) {
+            // A first run's device that reads as it did keeps its own data: its copy goes.
+            unchanged = !recovering && UnchangedSinceArmed(sector.get());
+            if (unchanged) {
+                left = saved_copies::Remove(*savedCopies, copySerialNumber, copyChecksum);
+                copyState = CopyState::none;
+            }
+        } else {
+            record.stage = saved_copies::Record::erased;
+            saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
+            const int32_t pageCount = ImagePageCount(imageLength);
+            deviceFailed =
+                !WritePages(kImageFirstPage, imageData.get(), pageCount, pageCount / 10 + 5);
+            if (!WritePages(kDataBlockFirstPage, savedData.get(), kRestoredPages - 1,
+                            kRestoreThreshold)) {
+                deviceFailed = true;
+            }
+            // Only the last page can be missing now: a later start tells a cut in it from a
+            // device that changed its own data since.
+            if (!deviceFailed && !abandoned) {
+                record.stage = saved_copies::Record::written;
+                saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
+            }
+            constexpr int32_t kLast = kRestoredPages - 1;
+            if (!WritePages(kDataBlockFirstPage + kLast, savedData.get() + kLast * kPageSize, 1,
+                            kRestoreThreshold)) {
+                deviceFailed = true;
+            }
+            // Success is what the device reads back, not what its statuses said.
+            if (!deviceFailed && !abandoned) {
+                readBack = ReadBack(sector.get());
+                deviceFailed = readBack != ReadBackResult::same;
+            }
+            // A page missing in the middle is no cut: the next start must not take the device for
+            // one that holds the copy already.
+            if (deviceFailed && readBack != ReadBackResult::unreadable) {
+                record.stage = saved_copies::Record::failed;
+                saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
+            }
         }
     } else {
         DiscardUnmarkedCopy();
@@ -375,6 +500,9 @@ void UpdateRun::Program() {
     // say so while the session end is no longer refused.
     updating = false;
 
+    const auto logLeft = [this](const std::vector<std::string>& names) {
+        LogCopies("could not be removed; the next start removes it", names);
+    };
     if (abandoned) {
         // The window is gone; nothing of it may be touched. A marked copy stays for the next start.
         Stop(marked ? RunOutcome::failed : RunOutcome::mustDecide);
@@ -390,12 +518,25 @@ void UpdateRun::Program() {
     } else if (!marked) {
         Stop(RunOutcome::mustDecide);
         window.OnRunEnded(false);
-        LogLines({"Unable to save a copy of the device data, unable to continue.",
-                  "Nothing was erased.", ""});
+        window.AppendLog("Unable to save a copy of the device data in %s, unable to continue.",
+                         savedCopies->Where().c_str());
+        LogLines({"Nothing was erased.", ""});
+    } else if (unchanged) {
+        Stop(RunOutcome::notErased);
+        window.OnRunEnded(false);
+        logLeft(left);
+        LogLines({"", "Error erasing the Kavix, nothing was changed.",
+                  "The Kavix holds what it held before. Close the program and try again.", kAdvice,
+                  ""});
     } else if (eraseFailed) {
         Stop(RunOutcome::failed);
         window.OnRunEnded(false);
         LogLines({"", "Error erasing the Kavix, the update did not complete.",
+                  "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
+    } else if (readBack == ReadBackResult::unreadable) {
+        Stop(RunOutcome::failed);
+        window.OnRunEnded(false);
+        LogLines({"", "Error reading back the Kavix, the update may not have completed.",
                   "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
     } else if (deviceFailed) {
         Stop(RunOutcome::failed);
@@ -404,34 +545,64 @@ void UpdateRun::Program() {
                   "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""});
     } else {
         // The device holds the copy now: this copy, and only this one, has served.
-        const std::vector<std::string> left = saved_copies::Remove(*savedCopies, copyChecksum);
+        left = saved_copies::Remove(*savedCopies, copySerialNumber, copyChecksum);
         copyState = CopyState::none;
         if (progressCtrl != nullptr) {
             progressCtrl->SetPos(kProgressMax);
         }
         Stop(RunOutcome::finished);
-        for (const std::string& name : left) {
-            window.AppendLog(
-                "The saved copy %s in %s could not be removed; the next start removes it.",
-                name.c_str(), savedCopies->Where().c_str());
-        }
+        logLeft(left);
         LogLines({"", "Finished updating.", "You may safely close the application."});
         window.OnRunEnded(true);
     }
 }
 
-// The user may have swapped the Kavix between the reads and the last Yes.
+// The user may have swapped the Kavix between the reads and the last Yes. The firmware half is read
+// too: the copy's record keeps the whole first MiB as it was before the erase.
 UpdateRun::DeviceCheck UpdateRun::CheckDeviceAsRead(unsigned char* sector) {
-    for (int32_t k = 0; k < kDataBlockSectors; ++k) {
-        if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k, sector) != 0) {
+    for (int32_t k = 0; k < 2 * kDataBlockSectors; ++k) {
+        const int32_t at = (kDataBlockFirstSector + k) % (2 * kDataBlockSectors);
+        if (orvReadFlash(deviceHandle, at, sector) != 0) {
             return DeviceCheck::unreadable;
         }
-        if (blockReplaced ? Crc32(0, sector, size_t(kSectorSize)) != sectorChecksums[k]
-                          : !SameAsRead(k, sector)) {
+        firstMiB[at] = Crc32(0, sector, size_t(kSectorSize));
+        if (k < kDataBlockSectors &&
+            (blockReplaced ? firstMiB[at] != sectorChecksums[k] : !SameAsRead(k, sector))) {
             return DeviceCheck::other;
         }
     }
     return DeviceCheck::same;
+}
+
+bool UpdateRun::ArmCopy() {
+    saved_copies::Record kept;
+    const bool recorded =
+        saved_copies::ReadRecord(*savedCopies, copySerialNumber, copyChecksum, kept);
+    for (int32_t k = 0; k < kDataBlockFirstSector; ++k) {
+        kept.image[k] = Crc32(0, imageData.get() + k * kSectorSize, size_t(kSectorSize));
+    }
+    record = kept;
+    // A recovery keeps its copy's record as it stands until its own erase returns: the device may
+    // hold the copy already, and a cut or a failed erase must not make it look unfinished.
+    if (recovering && recorded) {
+        return true;
+    }
+    record.stage = saved_copies::Record::armed;
+    record.beforeKnown = !recovering;
+    std::copy_n(firstMiB, 16, record.before);
+    return saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record) &&
+           (copyState == CopyState::marked ||
+            saved_copies::Mark(*savedCopies, copySerialNumber, copyChecksum));
+}
+
+bool UpdateRun::UnchangedSinceArmed(unsigned char* sector) {
+    for (int32_t k = 0; k < 2 * kDataBlockSectors; ++k) {
+        if (orvReadFlash(deviceHandle, k, sector) != 0 ||
+            Crc32(0, sector, size_t(kSectorSize)) != firstMiB[k]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // `savedData` holds the block as read, but for the version the run raised.
@@ -447,32 +618,27 @@ bool UpdateRun::SameAsRead(int32_t k, const unsigned char* sector) const {
                        size_t(kSectorSize - kVersionEnd)) == 0;
 }
 
-bool UpdateRun::ReadBack(unsigned char* sector) {
+UpdateRun::ReadBackResult UpdateRun::ReadBack(unsigned char* sector) {
     static_assert(kImageSize == kDataBlockOffset, "the image region ends where the block begins");
+    bool same = true;
     // The image buffer holds 0xFF past the image, as erased flash reads.
-    for (int32_t k = 0; k < 2 * kDataBlockSectors && !abandoned; ++k) {
+    for (int32_t k = 0; k < 2 * kDataBlockSectors && !abandoned && same; ++k) {
         if (orvReadFlash(deviceHandle, k, sector) != 0) {
-            return false;
+            return ReadBackResult::unreadable;
         }
         const int32_t at = k * kSectorSize;
         if (at < kDataBlockOffset) {
-            if (std::memcmp(sector, imageData.get() + at, size_t(kSectorSize)) != 0) {
-                return false;
-            }
+            same = std::memcmp(sector, imageData.get() + at, size_t(kSectorSize)) == 0;
             continue;
         }
         const int32_t inBlock = at - kDataBlockOffset;
         const int32_t restored = std::max(0, std::min(kSectorSize, kRestoredSize - inBlock));
-        if (std::memcmp(sector, savedData.get() + inBlock, size_t(restored)) != 0) {
-            return false;
-        }
-        for (int32_t i = restored; i < kSectorSize; ++i) {
-            if (sector[i] != 0xFF) {
-                return false;
-            }
+        same = std::memcmp(sector, savedData.get() + inBlock, size_t(restored)) == 0;
+        for (int32_t i = restored; i < kSectorSize && same; ++i) {
+            same = sector[i] == 0xFF;
         }
     }
-    return true;
+    return same ? ReadBackResult::same : ReadBackResult::different;
 }
 
 bool UpdateRun::WritePages(int32_t firstPage, unsigned char* source, int32_t count, int threshold) {

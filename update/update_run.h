@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "firmware_file.h"
 #include "run_report.h"
@@ -96,6 +97,10 @@ private:
     unsigned char versionAsRead[2] = {};
     bool blockReplaced = false;
     uint32_t sectorChecksums[8] = {};
+    // What the copy's record says; `before` is kept from the copy's first erase.
+    saved_copies::Record record;
+    // The CRC-32s of the first MiB as the worker read it before the erase.
+    uint32_t firstMiB[16] = {};
     // The copy of the device's data that this run writes back, once it is on disk: unmarked from
     // its save until the worker is about to erase, marked once a cut could leave the device
     // needing it.
@@ -115,17 +120,24 @@ private:
     bool IdentifyDevice();
     bool ReadDataBlock();
     bool TakeCopyOfUnfinishedUpdate();
-    const saved_copies::Copy* ChooseCopy(const saved_copies::Found& found);
+    const saved_copies::Copy* ChooseCopy(const std::vector<const saved_copies::Copy*>& candidates);
+    bool ReadFirmwareHalf(uint32_t* checksums);
+    void LogCopies(const char* what, const std::vector<std::string>& names);
     bool ConfirmUpdate();
     bool SaveCopy();
 
     // On the worker: whether the device still holds the data block read before the questions.
     enum class DeviceCheck { same, unreadable, other };
     DeviceCheck CheckDeviceAsRead(unsigned char* sector);
+    // Records, durably, the first MiB as read and what the run is to write; then marks the copy.
+    bool ArmCopy();
+    // After an erase that failed: whether the first MiB still reads as before it.
+    bool UnchangedSinceArmed(unsigned char* sector);
     bool SameAsRead(int32_t k, const unsigned char* sector) const;
     // Reads back the whole first MiB a sector at a time and compares it with what one complete run
     // leaves: the image, erased up to the data block, the restored span, erased to the end.
-    bool ReadBack(unsigned char* sector);
+    enum class ReadBackResult { same, different, unreadable };
+    ReadBackResult ReadBack(unsigned char* sector);
     // The unmarked copy goes with a run that stops before its erase.
     void DiscardUnmarkedCopy();
     void Stop(RunOutcome why);

@@ -43,8 +43,9 @@ constexpr int kEraseDelayMs = 2000;
 constexpr int kImagePages = layout::ImagePages(layout::kImageLimit);
 constexpr int kPageWrites = kImagePages + flash_map::kRestoredPages;
 constexpr double kModelPreparationSeconds = flash_map::kDataBlockSectors * kReadDelayMs / 1000.0;
-// The worker reads the data block again before the erase and reads back the whole first MiB.
-constexpr int kWorkerReads = flash_map::kDataBlockSectors + 2 * flash_map::kDataBlockSectors;
+// The worker reads the whole first MiB before the erase (the data block again, and the firmware
+// half for the copy's record) and reads it back after the writes.
+constexpr int kWorkerReads = 2 * flash_map::kDataBlockSectors + 2 * flash_map::kDataBlockSectors;
 constexpr double kModelProgrammingSeconds =
     (kEraseDelayMs + kPageWrites * kWriteDelayMs + kWorkerReads * kReadDelayMs) / 1000.0;
 constexpr DWORD kModelRunTimeoutMs = 300000;

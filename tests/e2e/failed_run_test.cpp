@@ -115,6 +115,14 @@ INSTANTIATE_TEST_SUITE_P(
          kUpToDateQuestion}}),
     ::testing::PrintToStringParamName());
 
+std::vector<std::string> ReadsOfTheFirstMiB() {
+    std::vector<std::string> reads;
+    for (int sector = 0; sector < 16; ++sector) {
+        reads.push_back("orvReadFlash " + std::to_string(sector));
+    }
+    return reads;
+}
+
 // The device fails during programming. Every write is still tried, so what can be put back is,
 // but none over a failed erase; the user is told it did not complete, and nothing claims success.
 struct DeviceFault {
@@ -124,6 +132,7 @@ struct DeviceFault {
     std::size_t gone = std::size_t(-1);  // or every call from this 0-based position on
     const Lines& error = kWriteError;
     std::size_t calls = std::size_t(-1);  // the first calls of a run that are made; all if -1
+    std::vector<std::string> after = {};  // and the calls made after them
     DWORD exitCode = 1;                   // failed after the Kavix was changed
     friend void PrintTo(const DeviceFault& row, std::ostream* out) { *out << row.name; }
 };
@@ -142,6 +151,7 @@ TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
     EXPECT_EQ(app.ExitCode(), fault.exitCode);
     std::vector<std::string> attempted = AttemptedRunCalls(layout::kImageLimit);
     attempted.resize(std::min(attempted.size(), fault.calls));
+    attempted.insert(attempted.end(), fault.after.begin(), fault.after.end());
     std::vector<DeviceCall> calls = app.Trace();
     ASSERT_EQ(FirstDifference(CallNames(calls), attempted), "");
     for (std::size_t i = 0; i < calls.size(); ++i) {
@@ -155,17 +165,20 @@ TEST_P(FailedProgramming, ReportsErrorAndWritesWhatItCan) {
 INSTANTIATE_TEST_SUITE_P(
     , FailedProgramming,
     ::testing::ValuesIn(std::vector<DeviceFault>{
-        // Open, type, eight reads, eight again and the erase.
+        // Open, type, eight reads, sixteen again and the erase; then the first MiB read again,
+        // which holds what it held: the copy goes, and nothing was changed.
         {"EraseFails",
          {{"ORV_SIM_ERASE_FAIL", "1"}},
          "orvClearFlash",
          std::size_t(-1),
-         kEraseError,
-         19},
+         kEraseNothingChanged,
+         27,
+         ReadsOfTheFirstMiB(),
+         3},
         {"WriteFailsAtImagePage1000", {{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}}, "orvWriteFlash 1000"},
         {"WriteFailsAtDataPage3000", {{"ORV_SIM_WRITE_FAIL_PAGE", "3000"}}, "orvWriteFlash 3000"},
-        // Open, type, 8 reads, 8 again, erase and 700 writes reach the device; then it is gone.
-        {"UnpluggedAfter700Pages", {{"ORV_SIM_UNPLUG_AFTER", "719"}}, "", 719}}),
+        // Open, type, 8 reads, 16 again, erase and 700 writes reach the device; then it is gone.
+        {"UnpluggedAfter700Pages", {{"ORV_SIM_UNPLUG_AFTER", "727"}}, "", 727}}),
     ::testing::PrintToStringParamName());
 
 }  // namespace

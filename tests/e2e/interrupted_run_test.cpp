@@ -8,9 +8,20 @@
 namespace e2e {
 namespace {
 
+// The copies kept, without their records.
+std::vector<std::filesystem::path> CopiesKept() {
+    std::vector<std::filesystem::path> copies;
+    for (const std::filesystem::path& file : Orvflash::SavedCopies()) {
+        if (file.extension() == ".copy") {
+            copies.push_back(file);
+        }
+    }
+    return copies;
+}
+
 // One copy of the Kavix with `serial`, named by its serial number and content.
 void ExpectOneCopyOf(int32_t serial) {
-    const std::vector<std::filesystem::path> copies = Orvflash::SavedCopies();
+    const std::vector<std::filesystem::path> copies = CopiesKept();
     ASSERT_EQ(copies.size(), 1u);
     const std::string name = copies[0].filename().string();
     EXPECT_EQ(name.rfind("Kavix-" + std::to_string(serial) + "-", 0), 0u) << name;
@@ -120,8 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"EraseCutInTheDataBlock", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_AT_SECTOR", "10"}}, 1},
         // Every sector partly erased, the serial too.
         {"EraseCutAllAtOnce", Cut::powerLoss, {{"ORV_SIM_CUT_ERASE_ALL", "1"}}, 1},
-        // Open, type, 8 reads, 8 again, erase and 700 image pages reach the device.
-        {"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "719"}}, 1},
+        // Open, type, 8 reads, 16 again, erase and 700 image pages reach the device.
+        {"UnpluggedInTheImage", Cut::unplugged, {{"ORV_SIM_UNPLUG_AFTER", "727"}}, 1},
         // Closed as the bar first moves, early in the image.
         {"ClosedDuringProgramming", Cut::confirmedClose, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}, 1},
         {"SecondStartWhileProgramming", Cut::secondStart, {{"ORV_SIM_WRITE_DELAY_MS", "5"}}}}),
@@ -135,7 +146,12 @@ TEST(InterruptedRunOtherKavix, KeepsItsOwnDataAndTheCopyWaitsForItsDevice) {
 
     const Bytes other = DeviceFlash(7654321, 4);
     app.StartAgain(other);
-    UpdateToTheEnd(app, 7654321, {kIdentifying, kUpdating});
+    // The copy, which this Kavix shows to be another's, is named in the log and kept.
+    UpdateToTheEnd(app, 7654321,
+                   {kIdentifying,
+                    "The saved copy " + CopiesKept().at(0).filename().string() + " in " +
+                        Orvflash::CopyFolder().string() + " is of another Kavix and is kept.",
+                    kUpdating});
     ExpectFlash(app.Flash(), FlashAfterRun(other, app.Image()));
     ExpectOneCopyOf(kTestSerial);
 
@@ -150,7 +166,7 @@ TEST(InterruptedRunOtherKavix, KeepsItsOwnDataAndTheCopyWaitsForItsDevice) {
 TEST(InterruptedRunEarlierVersion, CopyInTheAccountsFolderFinishesTheUpdate) {
     Orvflash app(Scenario{{{"ORV_SIM_EXIT_AT_PAGE", "2900"}}});
     Interrupt(app, Cut::powerLoss);
-    const std::filesystem::path copy = Orvflash::SavedCopies().at(0);
+    const std::filesystem::path copy = CopiesKept().at(0);
     std::filesystem::create_directories(Orvflash::LegacyCopyFolder());
     std::filesystem::rename(copy, Orvflash::LegacyCopyFolder() / copy.filename());
     // The computer's folder as someone else made it, without the program's rules.
@@ -158,7 +174,8 @@ TEST(InterruptedRunEarlierVersion, CopyInTheAccountsFolderFinishesTheUpdate) {
     std::filesystem::create_directory(Orvflash::CopyFolder());
 
     app.StartAgain();
-    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kRecovered, kUpdating});
+    // It kept no record of how far its update got: it is asked about.
+    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kRecovered, kUpdating}, 1);
     ExpectFlash(app.Flash(), FlashAfterRun(app.InitialFlash(), app.Image()));
     EXPECT_TRUE(Orvflash::SavedCopies().empty());
     EXPECT_TRUE(std::filesystem::is_empty(Orvflash::LegacyCopyFolder()));
@@ -174,6 +191,24 @@ TEST(InterruptedRunBeforeTheErase, ItsCopyIsNeverWrittenBack) {
     ASSERT_EQ(saved.size(), 1u);
     EXPECT_EQ(saved[0].extension(), ".saved") << "not marked before the erase";
     ExpectFlash(app.Flash(), app.InitialFlash());
+
+    Bytes changed = app.InitialFlash();
+    std::fill_n(changed.begin() + layout::kDataBlock + 2 * layout::kSector, layout::kSector, 0xFF);
+    app.StartAgain(changed);
+    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kUpdating});
+    ExpectFlash(app.Flash(), FlashAfterRun(changed, app.Image()));
+    EXPECT_TRUE(Orvflash::SavedCopies().empty());
+}
+
+// An erase that fails and changes nothing removes the copy; the Kavix then erases a sector of its
+// own data, and the next start keeps what it holds now: no roll-back.
+TEST(InterruptedRunFailedErase, NextStartKeepsTodaysData) {
+    Orvflash app(Scenario{{{"ORV_SIM_ERASE_FAIL", "1"}}});
+    ConfirmUpdate(app);
+    ExpectLog(app, LogOf({kIdentifying, kUpdating}, {kEraseNothingChanged}), kRunTimeoutMs);
+    app.ClickDone();
+    ExpectClosesWithoutAsking(app);
+    EXPECT_TRUE(Orvflash::SavedCopies().empty()) << "nothing was erased: the copy goes";
 
     Bytes changed = app.InitialFlash();
     std::fill_n(changed.begin() + layout::kDataBlock + 2 * layout::kSector, layout::kSector, 0xFF);

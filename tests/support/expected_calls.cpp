@@ -42,10 +42,11 @@ std::vector<std::string> AttemptedRunCalls(std::size_t imageLength) {
 
 std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
     const std::size_t imagePages = ImagePages(imageLength);
-    // The worker reads the data block again, to know the device before the erase; after the writes
-    // it reads back the whole first MiB.
+    // The worker reads the data block again, to know the device before the erase, and the firmware
+    // half, for the copy's record; after the writes it reads back the whole first MiB.
     std::vector<std::string> names = PreparationCalls();
     AddCalls(names, "orvReadFlash", kDataBlock / kSector, kMiB / kSector);
+    AddCalls(names, "orvReadFlash", 0, kDataBlock / kSector);
     names.push_back("orvClearFlash");
     AddCalls(names, "orvWriteFlash", 0, imagePages);
     AddCalls(names, "orvWriteFlash", kFirstDataPage, kRestoredEndPage);

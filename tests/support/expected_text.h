@@ -51,6 +51,14 @@ inline const Lines kEraseError = {"", "Error erasing the Kavix, the update did n
                                   "Do not unplug the Kavix. Close the program and try again.",
                                   kAdvice, ""};
 
+// An erase that failed and changed nothing: the copy goes, and the Kavix keeps its data.
+inline const Lines kEraseNothingChanged = {
+    "", "Error erasing the Kavix, nothing was changed.",
+    "The Kavix holds what it held before. Close the program and try again.", kAdvice, ""};
+inline const Lines kReadBackError = {
+    "", "Error reading back the Kavix, the update may not have completed.",
+    "Do not unplug the Kavix. Close the program and try again.", kAdvice, ""};
+
 inline const char kUpToDateQuestion[] = "Firmware is up to date. Do you want to continue?";
 inline const char kCloseWarning[] =
     "WARNING: You should not close the application while the firmware is updating. Doing so may "
@@ -73,6 +81,17 @@ inline std::string LabelQuestion(int32_t copySerial, int32_t readSerial) {
            std::to_string(readSerial) + ". If the label on the Kavix attached says " + copy +
            ", click yes to write the saved data back. Otherwise click no to update it with the "
            "data it holds.";
+}
+
+// A question without the lines that name the copy and say why it is asked.
+inline std::string FirstParagraph(const std::string& question) {
+    return question.substr(0, question.find("\n\n"));
+}
+inline Lines FirstParagraphs(Lines questions) {
+    for (std::string& question : questions) {
+        question = FirstParagraph(question);
+    }
+    return questions;
 }
 
 inline Lines CopyUnreadable(const std::string& name, const std::string& folder) {

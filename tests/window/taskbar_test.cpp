@@ -168,6 +168,8 @@ TEST_P(TaskbarTest, FollowsTheRunOnTheWindowsThread) {
     EXPECT_EQ(shell.Calls(), c.calls);
 }
 
+const Lines kErrorAdvice = {kAdvice, ""};
+
 // clang-format off
 const TaskbarCase kCases[] = {
     {"WholeRunInFront", nullptr, nullptr, true,
@@ -176,9 +178,10 @@ const TaskbarCase kCases[] = {
      Moves() + " 200/200 none flash" + kReleased, kFinished, 200, {}},
     {"FailedWriteBehind", "ORV_SIM_WRITE_FAIL_PAGE", "50", false,
      Moves() + " error flash" + kReleased, kWriteError, 154, {PBST_ERROR}},
-    // Nothing is written over a failed erase: the bar never moves.
+    // Nothing is written over a failed erase: the bar never moves. Its lines say whether the Kavix
+    // changed, which depends on a copy that an earlier case may have left for this one to take.
     {"FailedEraseInFront", "ORV_SIM_ERASE_FAIL", "1", true,
-     std::string("block awake normal 0/200 error") + kReleased, kEraseError, 0, {PBST_ERROR}},
+     std::string("block awake normal 0/200 error") + kReleased, kErrorAdvice, 0, {PBST_ERROR}},
 };
 // clang-format on
 

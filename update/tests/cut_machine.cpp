@@ -59,6 +59,21 @@ void CutMachine::PowerOn() {
     eraseSkipsSector.reset();
     cutEraseLeavesSerial.reset();
     swapBeforeRead.reset();
+    readBackFailsAt.reset();
+    readBackCutAt.reset();
+    cutAtDisk = 0;
+    cutAfterDisk = false;
+    diskOperations = 0;
+    readsAfterWrites = 0;
+    written = false;
+}
+
+bool CutMachine::AdmitDisk(bool& cut) {
+    const bool here = ++diskOperations == cutAtDisk;
+    if (here && cutAfterDisk) {
+        cutAt = operations + 1;
+    }
+    return Admit(cut, here && !cutAfterDisk);
 }
 
 bool CutMachine::Admit(bool& cut, bool here) {
@@ -94,8 +109,13 @@ int32_t CutMachine::Open(int32_t* handle) {
 
 int32_t CutMachine::Read(int32_t sector, unsigned char* destination) {
     bool cut = false;
-    if (!Admit(cut) || cut) {
+    readsAfterWrites += written ? 1 : 0;
+    const bool readBack = written && readsAfterWrites == readBackCutAt;
+    if (!Admit(cut, readBack) || cut) {
         return kPowerOff;
+    }
+    if (written && readsAfterWrites == readBackFailsAt) {
+        return kPowerOff - 2;
     }
     if (swapBeforeRead == ++reads) {
         flash.swap(swapTo);
@@ -142,6 +162,7 @@ int32_t CutMachine::Write(int32_t page, const unsigned char* source) {
     if (!Admit(cut, cutAtPage == page)) {
         return kPowerOff;
     }
+    written = true;
     if (lyingPage == page) {
         return 0;
     }
@@ -163,9 +184,10 @@ public:
 
     bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override {
         bool cut = false;
-        if (!machine.Admit(cut)) {
+        if (!machine.AdmitDisk(cut)) {
             return false;
         }
+        machine.untrusted.erase(name);
         Bytes& temporary = files[name + ".tmp"];
         temporary.clear();
         for (const ByteSpan& part : parts) {
@@ -203,25 +225,37 @@ public:
         bool cut = false;
         // A file being renamed as the power goes is renamed or not.
         const auto file = files.find(from);
-        if (!machine.Admit(cut) || file == files.end()) {
+        if (!machine.AdmitDisk(cut) || file == files.end()) {
             return false;
         }
         if (!cut || machine.random() % 2 == 0) {
             Bytes moved = std::move(file->second);
             files.erase(file);
             files[to] = std::move(moved);
+            // A rename keeps the file's writer.
+            if (machine.untrusted.erase(from) > 0) {
+                machine.untrusted.insert(to);
+            } else {
+                machine.untrusted.erase(to);
+            }
         }
         return !cut;
     }
     bool Remove(const std::string& name) override {
         bool cut = false;
         // A file being removed as the power goes is removed or not.
-        if (machine.Admit(cut) && (!cut || machine.random() % 2 == 0)) {
+        if (machine.AdmitDisk(cut) && (!cut || machine.random() % 2 == 0)) {
             files.erase(name);
         }
         return files.count(name) == 0;
     }
     std::string Where() override { return "C:\\ProgramData\\orvflash"; }
+    Writer WriterOf(const std::string& name) override {
+        Writer writer;
+        writer.trusted = machine.untrusted.count(name) == 0;
+        writer.account = writer.trusted ? "" : "PC\\guest";
+        return writer;
+    }
 
 private:
     CutMachine& machine;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 
 #include "bytes.h"
@@ -30,6 +31,12 @@ public:
     // The power goes in the middle of the erase, or of the write of `page`.
     void CutInErase() { cutInErase = true; }
     void CutAtPage(int32_t page) { cutAtPage = page; }
+    // The power goes in the middle of the `n`th disk write, rename or removal since PowerOn
+    // (from 1), or at the operation right after it.
+    void CutAtDiskOperation(int n, bool after) {
+        cutAtDisk = n;
+        cutAfterDisk = after;
+    }
 
     Bytes flash;
     std::map<std::string, Bytes> files;
@@ -40,6 +47,11 @@ public:
     std::optional<int32_t> eraseSkipsSector;
     // A cut erase leaves the serial number reading this one's: the erase turned bits to 1 in it.
     std::optional<int32_t> cutEraseLeavesSerial;
+    // The `n`th read after a page write since PowerOn (from 1) fails, or the power goes in it.
+    std::optional<int> readBackFailsAt;
+    std::optional<int> readBackCutAt;
+    // Files that an account the program does not trust wrote.
+    std::set<std::string> untrusted;
     // Attached in place of `flash` just before this read (counted from 1 since the open).
     std::optional<int> swapBeforeRead;
     Bytes swapTo;
@@ -58,6 +70,8 @@ private:
     // Counts an operation; false once the power is off. `cut` is set for the one the cut meets,
     // which is this one if `here`.
     bool Admit(bool& cut, bool here = false);
+    // Admit for the disk.
+    bool AdmitDisk(bool& cut);
     // Some bits of each byte set, more or fewer from one cut to the next.
     void SetSomeBits(unsigned char* bytes, std::size_t size);
 
@@ -68,6 +82,11 @@ private:
     long operations = 0;
     bool off = false;
     int reads = 0;
+    int cutAtDisk = 0;
+    bool cutAfterDisk = false;
+    int diskOperations = 0;
+    int readsAfterWrites = 0;
+    bool written = false;
 };
 
 #endif

@@ -1,9 +1,12 @@
-// Power cuts at random moments of random runs, one or two in a row, weighted to the erase and the
-// serial number's page, with the Kavix sometimes swapped before the erase, lying about a page or an
-// erase, failing its erase, cut so that its serial number reads a twin's whose copy is kept, or
-// changing its own data after a run that never erased; and sometimes replaced by another Kavix
-// after the cut. Every run stops only for its trial's reason, and the last start must end with the
-// flash as one complete run on the device attached leaves it, with other devices' copies kept.
+// Power cuts at random moments of random runs, one to three in a row, weighted to the erase, the
+// serial number's page, the copy's records and the read-back, with the Kavix sometimes swapped
+// before the erase, lying about a page or an erase, failing its erase or a read of the read-back,
+// cut so that its serial number reads a twin's whose copy is kept, or changing its own data while
+// a copy is held (after a run that never erased, or one that completed); with stale copies of other
+// Kavix (several of one serial number, serial -1, of earlier versions, of an untrusted writer); and
+// sometimes replaced by another Kavix after the cut. Every run stops only for its trial's reason,
+// and the last start must end with the flash as one complete run on the device attached leaves it,
+// with other devices' copies kept and no copy gone while its device needed it.
 // ORV_CAMPAIGN_SEED and ORV_CAMPAIGN_TRIALS reproduce a trial: the seed of each failure is printed.
 #include <cstdio>
 #include <cstdlib>
@@ -99,10 +102,34 @@ Lines Start(CutMachine& machine, Bytes& image, const Kavix& own, bool ownAttache
     return window.Log();
 }
 
+std::string CopyNameOf(const Bytes& flash) {
+    const unsigned char* block = flash.data() + layout::kDataBlock;
+    return saved_copies::FileName(SerialNumberOf(block), saved_copies::Checksum(block));
+}
+
+// Held, and not listed for removal by a trusted mark that it has served.
 bool HoldsCopyOf(CutMachine& machine, const Kavix& kavix) {
-    const unsigned char* block = kavix.flash.data() + layout::kDataBlock;
-    const std::string name = saved_copies::FileName(kavix.serial, saved_copies::Checksum(block));
-    return machine.files.count(name) > 0;
+    const std::string name = CopyNameOf(kavix.flash);
+    const std::string served = name + ".finished";
+    return machine.files.count(name) > 0 &&
+           (machine.files.count(served) == 0 || machine.untrusted.count(served) > 0);
+}
+
+// A copy that a recovery of `kavix` can use: of its data, or of an earlier state of it that a
+// complete run left as it is now (a copy that a finished run could not remove).
+bool HoldsCopyFor(CutMachine& machine, const std::vector<Bytes>& states, const Kavix& kavix,
+                  const Bytes& image) {
+    const Bytes after = FlashAfterRun(kavix.flash, image);
+    return HoldsCopyOf(machine, kavix) ||
+           std::any_of(states.begin(), states.end(), [&](const Bytes& state) {
+               return HoldsCopyOf(machine, Kavix{state, 0}) && FlashAfterRun(state, image) == after;
+           });
+}
+
+// Kept, in use or set aside.
+bool KeepsCopyOf(CutMachine& machine, const Kavix& kavix) {
+    return HoldsCopyOf(machine, kavix) ||
+           machine.files.count(CopyNameOf(kavix.flash) + ".aside") > 0;
 }
 
 // How a trial's runs were cut or failed. Cuts fall where they do most harm as often as anywhere
@@ -118,18 +145,24 @@ enum class Event {
     lyingPage,        // a page acknowledged but not programmed
     failedErase,      // the erase fails and changes nothing
     lyingErase,       // the erase says it erased everything but leaves a sector
+    failedReadBack,   // a read of the read-back fails
+    cutInReadBack,    // in a read of the read-back
+    cutAtRecord,      // in a disk operation (the copy, its records, the removal) or just after it
 };
 
 Event PickEvent(std::mt19937_64& random, bool twin) {
-    const unsigned bucket = random() % 40;
-    return bucket < 10           ? Event::cutInErase
-           : bucket < 15         ? Event::cutAtSerialPage
-           : bucket < 18         ? Event::cutBeforeErase
-           : bucket < 21         ? Event::swapped
-           : bucket < 24         ? Event::lyingPage
-           : bucket < 26         ? Event::failedErase
-           : bucket < 28         ? Event::lyingErase
-           : bucket < 31 && twin ? Event::twinCut
+    const unsigned bucket = random() % 48;
+    return bucket < 12           ? Event::cutInErase
+           : bucket < 18         ? Event::cutAtSerialPage
+           : bucket < 21         ? Event::cutBeforeErase
+           : bucket < 24         ? Event::swapped
+           : bucket < 26         ? Event::lyingPage
+           : bucket < 29         ? Event::failedErase
+           : bucket < 30         ? Event::lyingErase
+           : bucket < 32         ? Event::failedReadBack
+           : bucket < 34         ? Event::cutInReadBack
+           : bucket < 38         ? Event::cutAtRecord
+           : bucket < 41 && twin ? Event::twinCut
                                  : Event::cutAnywhere;
 }
 
@@ -145,7 +178,10 @@ bool StoppedAsExpected(const Lines& log, Event event) {
         case Event::lyingErase:
             return ends(kWriteError);
         case Event::failedErase:
-            return ends(kEraseError);
+            // Nothing changed, or a recovery's device that still needs its copy.
+            return ends(kEraseNothingChanged) || ends(kEraseError);
+        case Event::failedReadBack:
+            return ends(kReadBackError);
         default:
             // A cut: the device or the disk stops answering somewhere; any stop is the cut's.
             return true;
@@ -153,9 +189,10 @@ bool StoppedAsExpected(const Lines& log, Event event) {
 }
 
 struct Tally {
-    unsigned long finished = 0, recovered = 0, asked = 0, ownChanges = 0;
+    unsigned long finished = 0, recovered = 0, asked = 0, ownChanges = 0, changedWhileHeld = 0,
+                  setAside = 0, notErased = 0;
     // Must stay 0.
-    unsigned long stopped = 0, othersData = 0, rolledBack = 0, falseSuccess = 0;
+    unsigned long stopped = 0, othersData = 0, rolledBack = 0, falseSuccess = 0, copiesLost = 0;
 };
 
 void Trial(unsigned long seed, Tally& tally) {
@@ -163,8 +200,6 @@ void Trial(unsigned long seed, Tally& tally) {
     std::mt19937_64 random(static_cast<std::mt19937_64::result_type>(seed));
     CutMachine machine(random);
     const Kavix own = MakeKavix(random, int32_t(random()));
-    Bytes image(1 + random() % layout::kImageLimit);
-    FillRandom(random, image);
     machine.flash = own.flash;
     // Copies of other devices, left by their own unfinished updates: one of another batch, and a
     // twin whose serial number a cut erase can make of ours.
@@ -173,18 +208,39 @@ void Trial(unsigned long seed, Tally& tally) {
         others.push_back(MakeKavix(random, own.serial ^ 0x5A5A));
     }
     const bool twin = random() % 4 == 0 && uint32_t(own.serial) != 0xFFFFFFFFu;
+    int32_t twinSerial = 0;
     if (twin) {
         others.push_back(TwinOf(own, random));
+        twinSerial = others.back().serial;
     }
+    // Stale copies: several of one serial number, and of a Kavix whose serial number was blank.
+    if (!others.empty() && random() % 6 == 0) {
+        Kavix sibling = others[0];
+        sibling.flash[layout::kDataBlock + 5000] ^= 0x11;
+        others.push_back(sibling);
+    }
+    if (random() % 8 == 0) {
+        others.push_back(MakeKavix(random, -1));
+    }
+    Bytes image(1 + random() % layout::kImageLimit);
+    FillRandom(random, image);
     for (const Kavix& other : others) {
-        ASSERT_TRUE(
-            saved_copies::SaveMarked(*machine.Disk(), other.flash.data() + layout::kDataBlock));
+        // As its own update left it, or an earlier version (no record); some by another account.
+        const saved_copies::Record record =
+            RunRecord(other.flash, image, saved_copies::Record::Stage(1 + random() % 3));
+        const unsigned char* block = other.flash.data() + layout::kDataBlock;
+        ASSERT_TRUE(saved_copies::SaveMarked(*machine.Disk(), block,
+                                             random() % 2 == 0 ? &record : nullptr));
+        if (random() % 6 == 0) {
+            machine.untrusted.insert(CopyNameOf(other.flash));
+        }
     }
     const long runOperations =
-        2 + 8 + 1 + 8 + 1 + 1 + layout::ImagePages(image.size()) + 1556 + 16 + 3;
+        2 + 8 + 1 + 16 + 2 + 1 + 1 + layout::ImagePages(image.size()) + 1556 + 1 + 16 + 5;
     // What the device holds as its own: what it came with, or what a complete run left.
     Kavix current = own;
-    const int events = random() % 3 == 0 ? 2 : 1;
+    std::vector<Bytes> states;  // its earlier ones
+    const int events = random() % 3 == 0 ? 2 + int(random() % 2) : 1;
     for (int event = 0; event < events; ++event) {
         machine.PowerOn();
         const Event kind = PickEvent(random, twin);
@@ -211,20 +267,29 @@ void Trial(unsigned long seed, Tally& tally) {
                 break;
             case Event::twinCut:
                 machine.CutInErase();
-                machine.cutEraseLeavesSerial = others.back().serial;
+                machine.cutEraseLeavesSerial = twinSerial;
                 break;
             case Event::cutAtSerialPage:
                 machine.CutAtPage(layout::kFirstDataPage);
                 break;
             case Event::cutBeforeErase:
-                // Open, eight reads, the save, eight reads again, the mark.
-                machine.CutAt(long(random() % 19));
+                // Open, eight reads, the save, sixteen reads again, the record, the mark.
+                machine.CutAt(long(random() % 29));
                 break;
             case Event::failedErase:
                 machine.eraseFails = true;
                 break;
             case Event::lyingErase:
                 machine.eraseSkipsSector = int32_t(random() % 16);
+                break;
+            case Event::failedReadBack:
+                machine.readBackFailsAt = 1 + int(random() % 16);
+                break;
+            case Event::cutInReadBack:
+                machine.readBackCutAt = 1 + int(random() % 16);
+                break;
+            case Event::cutAtRecord:
+                machine.CutAtDiskOperation(1 + int(random() % 10), random() % 2 == 0);
                 break;
             case Event::cutAnywhere:
                 machine.CutAt(long(random() % runOperations));
@@ -239,24 +304,59 @@ void Trial(unsigned long seed, Tally& tally) {
             ASSERT_EQ(machine.flash, swapped.flash) << "the other Kavix was touched";
             machine.flash.swap(machine.swapTo);
         }
+        tally.notErased += Has(log, kEraseNothingChanged[1]);
         // Never a success that the device does not hold.
         if (Has(log, kFinishedUpdating)) {
             ASSERT_EQ(FirstDifference(machine.flash, FlashAfterRun(current.flash, image)), "");
+            states.push_back(current.flash);
             current.flash = machine.flash;
         } else {
             ASSERT_TRUE(StoppedAsExpected(log, kind)) << "stopped for no reason of the trial's";
         }
     }
 
-    // A Kavix whose update stopped before its erase goes on with its life, and may change its
-    // own data, turning bits to 1 (it erases a sector of its own): its old copy must never roll it
-    // back.
+    // A Kavix that was never erased, or is complete (though its run may have said otherwise),
+    // goes on with its life and may change its own data: erase a sector of it, or program bits.
+    // A copy still held must never roll it back.
+    const Kavix held = current;
+    const bool complete = machine.flash == FlashAfterRun(current.flash, image);
+    const bool whole = machine.flash == current.flash || complete;
+    if (complete) {
+        states.push_back(current.flash);
+        current.flash = machine.flash;
+    }
     const Bytes rollback = FlashAfterRun(current.flash, image);
-    if (random() % 3 == 0 && machine.flash == current.flash && !HoldsCopyOf(machine, current)) {
+    const bool copyHeld = HoldsCopyFor(machine, states, held, image);
+    const bool changes = whole && random() % (copyHeld ? 2 : 3) == 0;
+    if (changes) {
         const std::size_t sector = layout::kDataBlock + random() % 8 * layout::kSector;
-        std::fill_n(current.flash.begin() + long(sector), layout::kSector, 0xFF);
+        if (random() % 2 == 0) {
+            std::fill_n(current.flash.begin() + long(sector), layout::kSector, 0xFF);
+        } else {
+            const std::size_t at = sector + random() % layout::kSector / 256 * 256;
+            for (std::size_t i = at; i < std::min(at + 256 * (1 + random() % 64), layout::kMiB);
+                 ++i) {
+                current.flash[i] &= static_cast<unsigned char>(random());
+            }
+        }
         machine.flash = current.flash;
         ++tally.ownChanges;
+        tally.changedWhileHeld += copyHeld;
+    }
+    if (!whole && copyHeld) {
+        // Copies of an earlier version carry no record; another account's are always asked about
+        // too; a mark that an untrusted writer left hides none.
+        const std::string name = CopyNameOf(held.flash);
+        const unsigned doubt = random() % 8;
+        if (doubt == 0) {
+            machine.files.erase(name.substr(0, name.size() - 5) + ".copy.record");
+        } else if (doubt == 1) {
+            machine.untrusted.insert(name);
+        } else if (doubt == 2) {
+            const std::string mark = name + ".finished";
+            machine.files[mark] = Bytes();
+            machine.untrusted.insert(mark);
+        }
     }
 
     // Sometimes another Kavix is attached for the next start.
@@ -268,11 +368,19 @@ void Trial(unsigned long seed, Tally& tally) {
     if (!ownAttached) {
         machine.flash = attached.flash;
     }
-    const bool copyKept = HoldsCopyOf(machine, current);
+    // A device that is not whole needs its copy.
+    if (ownAttached && !whole && !HoldsCopyFor(machine, states, held, image)) {
+        ++tally.copiesLost;
+        FAIL() << "the copy is gone while its Kavix needs it";
+    }
+    const bool copyKept = HoldsCopyFor(machine, states, held, image);
     const Bytes before = machine.flash;
     machine.PowerOn();
-    const Lines log = Start(machine, image, current, ownAttached, &tally.asked);
+    const Lines log = Start(machine, image, held, ownAttached, &tally.asked);
     const Bytes expected = FlashAfterRun(attached.flash, image);
+    tally.setAside += std::count_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.find("is not written back") != std::string::npos;
+    });
     if (Has(log, kFinishedUpdating)) {
         ++tally.finished;
         tally.recovered += Has(log, kRecovered);
@@ -290,10 +398,20 @@ void Trial(unsigned long seed, Tally& tally) {
         ASSERT_EQ(machine.flash, before) << "stopped after the erase";
         FAIL() << "the last start stopped: " << (log.size() > 1 ? log[1] : "");
     }
-    // The copy goes only with a complete run on its own device; other devices' copies stay.
-    ASSERT_EQ(HoldsCopyOf(machine, current), copyKept && !ownAttached);
+    // The copy goes only with a complete run on its own device, or is set aside there; other
+    // devices' copies stay. A device that changed its data since may show its copy to be foreign:
+    // it stays then, named in the log.
+    if (ownAttached && !changes) {
+        ASSERT_FALSE(HoldsCopyFor(machine, states, held, image));
+    }
+    if (!ownAttached && copyKept) {
+        ASSERT_TRUE(KeepsCopyOf(machine, held) ||
+                    std::any_of(states.begin(), states.end(), [&](const Bytes& state) {
+                        return KeepsCopyOf(machine, Kavix{state, 0});
+                    }));
+    }
     for (const Kavix& other : others) {
-        ASSERT_TRUE(HoldsCopyOf(machine, other)) << "another Kavix's copy is gone";
+        ASSERT_TRUE(KeepsCopyOf(machine, other)) << "another Kavix's copy is gone";
     }
 }
 
@@ -308,8 +426,10 @@ TEST(PowerCutCampaign, EveryTrialEndsWithACompleteRunWithTheDevicesOwnData) {
     }
     std::printf(
         "power-cut campaign: %lu trials from seed %lu: %lu complete runs (%lu from the copy, %lu "
-        "label questions, %lu Kavix that changed their own data after a run that never erased), "
-        "%lu stopped, %lu holding another's data, %lu rolled back, %lu false successes\n",
-        trials, seed, tally.finished, tally.recovered, tally.asked, tally.ownChanges, tally.stopped,
-        tally.othersData, tally.rolledBack, tally.falseSuccess);
+        "label questions, %lu Kavix that changed their own data, %lu of them while a copy was "
+        "held, %lu copies set aside, %lu failed erases that changed nothing), %lu stopped, %lu "
+        "holding another's data, %lu rolled back, %lu copies lost, %lu false successes\n",
+        trials, seed, tally.finished, tally.recovered, tally.asked, tally.ownChanges,
+        tally.changedWhileHeld, tally.setAside, tally.notErased, tally.stopped, tally.othersData,
+        tally.rolledBack, tally.copiesLost, tally.falseSuccess);
 }

@@ -1,5 +1,6 @@
 // The copy of the device's data on disk: saved before the erase, removed after success, and used
 // by a later start when the device shows an update that did not finish.
+#include <fstream>
 #include <numeric>
 
 #include "crc32.h"
@@ -102,9 +103,11 @@ TEST(SavedCopyRule, TellsWhatACutLeavesFromAnotherKavix) {
     EXPECT_EQ(saved_copies::Compare(erased.data(), erased.data()), M::intact);
 }
 
-// A device as an interrupted update left it, and a copy saved before that update's erase, kept
-// twice (a copy of the file made in Explorer counts once).
+// A device as an interrupted update left it, and a copy saved before that update's erase with the
+// record that the run got to `stage`, kept twice (a copy of the file made in Explorer counts once).
+// A copy whose erase never began, or that served, is set aside and the Kavix keeps its own data.
 TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
+    using Stage = saved_copies::Record::Stage;
     const Bytes original = DeviceFlash();
     const Bytes image = Pattern(20 * 256, 30);
     const Bytes finished = FlashAfterRun(original, image);
@@ -117,40 +120,120 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
                     flash.begin() + kDataBlockOffset);
         return flash;
     };
+    // The Kavix erased a sector of its own data.
+    const auto withSectorErased = [](Bytes flash, int sector) {
+        std::fill_n(flash.begin() + layout::kDataBlock + sector * kSectorSize, kSectorSize, 0xFF);
+        return flash;
+    };
     const std::string labelQuestion = LabelQuestion(kTestSerial, -1);
     const struct {
         const char* name;
         Bytes flash;
+        int stage;  // 0: no record, as an earlier version saved it
         bool recovered;
         Lines questions;
     } cases[] = {
-        {"killed after the erase", cutShort(0, 0), true, {labelQuestion, kSerialQuestion}},
-        {"killed in the image", cutShort(2560, 0), true, {labelQuestion, kSerialQuestion}},
-        {"killed in the write-back", cutShort(image.size(), 900), true, {kSerialQuestion}},
-        {"killed before the erase", original, false, {kSerialQuestion}},
+        {"killed after the erase",
+         cutShort(0, 0),
+         Stage::erased,
+         true,
+         {labelQuestion, kSerialQuestion}},
+        {"killed in the image",
+         cutShort(2560, 0),
+         Stage::erased,
+         true,
+         {labelQuestion, kSerialQuestion}},
+        {"killed in the write-back",
+         cutShort(image.size(), 900),
+         Stage::erased,
+         true,
+         {kSerialQuestion}},
+        {"killed in the last page",
+         cutShort(image.size(), kRestoredPages - 1),
+         Stage::written,
+         true,
+         {kSerialQuestion}},
+        // A complete device whose read-back failed, or whose run was cut before the removal: the
+        // same data is written again.
+        {"killed after the read-back", finished, Stage::written, true, {kSerialQuestion}},
+        {"killed in the erase",
+         cutShort(0, 0),
+         Stage::armed,
+         true,
+         {labelQuestion, kSerialQuestion}},
+        // Copies of the last release have no record: always asked.
+        {"earlier version, killed in the write-back",
+         cutShort(image.size(), 900),
+         0,
+         true,
+         {LabelQuestion(kTestSerial, kTestSerial), kSerialQuestion}},
+        {"killed before the erase", original, Stage::armed, false, {kSerialQuestion}},
+        {"killed before the erase, then a sector erased",
+         withSectorErased(original, 3),
+         Stage::armed,
+         false,
+         {kSerialQuestion}},
+        {"served, then a sector erased",
+         withSectorErased(finished, 1),
+         Stage::written,
+         false,
+         {kUpToDateQuestion, kSerialQuestion}},
+        {"served, then the last sector written back erased",
+         withSectorErased(finished, 6),
+         Stage::written,
+         false,
+         {kUpToDateQuestion, kSerialQuestion}},
+        {"served before the last page's record, then a sector erased",
+         withSectorErased(finished, 2),
+         Stage::erased,
+         false,
+         {kUpToDateQuestion, kSerialQuestion}},
     };
     const Bytes copy = BlockOf(original);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(device.Folder() / "copies");
         device.WriteFlash(c.flash);
         device.WriteImage(image);
-        ASSERT_TRUE(saved_copies::SaveMarked(*copies, copy.data()));
+        const saved_copies::Record record = RunRecord(original, image, Stage(c.stage));
+        ASSERT_TRUE(saved_copies::SaveMarked(*copies, copy.data(), c.stage ? &record : nullptr));
         std::filesystem::copy_file(device.Folder() / "copies" / CopyName(copy),
                                    device.Folder() / "copies" / "Kavix-1 - Copy.copy");
         FakeWindow second;
+        second.answers = {kAnswerYes, kAnswerYes};
         ClickInNewStart(second);
 
-        const Lines log = c.recovered ? Lines{kIdentifying, kRecovered} : Lines{kIdentifying};
-        EXPECT_EQ(second.Log(), Concat(log, kFinishedLines));
-        EXPECT_EQ(second.Questions(), c.questions);
-        EXPECT_EQ(device.Flash(), finished);
-        EXPECT_TRUE(copies->Names().empty());
+        EXPECT_EQ(FirstParagraphs(second.Questions()), c.questions);
+        EXPECT_EQ(second.QuestionKinds()[0] == Question::label,
+                  c.questions[0] == labelQuestion || (c.questions.size() > 1 && c.recovered));
+        if (c.recovered) {
+            EXPECT_EQ(second.Log(), Concat({kIdentifying, kRecovered}, kFinishedLines));
+            EXPECT_EQ(device.Flash(), finished);
+            EXPECT_TRUE(copies->Names().empty());
+            continue;
+        }
+        const std::string folder = copies->Where();
+        const std::vector<std::string> aside = {"Kavix-1 - Copy.copy.aside",
+                                                CopyName(copy) + ".aside"};
+        EXPECT_EQ(second.Log(),
+                  Concat({kIdentifying,
+                          "The saved copy Kavix-1 - Copy.copy in " + folder +
+                              " is not written back: the Kavix was not erased by its update, or "
+                              "holds it already and has changed its data since.",
+                          "The saved copy " + aside[0] + " in " + folder +
+                              " is kept under that name, which no start takes.",
+                          "The saved copy " + aside[1] + " in " + folder +
+                              " is kept under that name, which no start takes.",
+                          c.questions.size() > 1 ? kUpToDate : kUpdating},
+                         c.questions.size() > 1 ? kFinishedLines : kFinished));
+        EXPECT_EQ(device.Flash(), FlashAfterRun(c.flash, image));
+        EXPECT_EQ(copies->Names(), aside);
     }
 }
 
 TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
     // Two copies of one Kavix, and a block cut short after its first page that reads as either:
-    // neither is chosen, and nothing is erased.
+    // each is asked about, and No to both updates the Kavix with what it holds.
     const Bytes own = DeviceFlash(1, 4);
     Bytes other = BlockOf(own);
     other[700] ^= 0xFF;
@@ -158,18 +241,23 @@ TEST_F(UpdateRunTest, CopiesThatCannotBeTrustedAreNeverWrittenBack) {
     std::fill(erasedFlash.begin() + layout::kDataBlock + kPageSize,
               erasedFlash.begin() + layout::kMiB, 0xFF);
     device.WriteFlash(erasedFlash);
-    device.WriteImage(Pattern(256, 31));
-    ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
-    ASSERT_TRUE(saved_copies::SaveMarked(*copies, other.data()));
+    const Bytes image = Pattern(256, 31);
+    device.WriteImage(image);
+    const saved_copies::Record record = RunRecord(own, image, saved_copies::Record::erased);
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data(), &record));
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, other.data(), &record));
+    window.answers = {kAnswerNo, kAnswerNo};
     Click();
-    EXPECT_EQ(window.Log(),
-              (Lines{kIdentifying,
-                     "Saved data of more than one Kavix could belong to this one, unable to "
-                     "continue.",
-                     kAdvice, ""}));
-    EXPECT_EQ(device.Calls().size(), 2u + 8);
-    EXPECT_EQ(device.Flash(), erasedFlash);
-    EXPECT_EQ(copies->Names().size(), 2u);
+    const Lines questions = window.Questions();
+    ASSERT_EQ(questions.size(), 3u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(FirstParagraph(questions[i]), LabelQuestion(1, 1));
+        EXPECT_NE(questions[i].find("Asked because more than one saved copy could be the data "
+                                    "this Kavix held."),
+                  std::string::npos);
+    }
+    EXPECT_EQ(device.Flash(), FlashAfterRun(erasedFlash, image));
+    EXPECT_EQ(copies->Names().size(), 4u);
 }
 
 // Where more than one copy could be the block, the serial number it reads is no evidence: each is
@@ -186,27 +274,27 @@ TEST_F(UpdateRunTest, LabelDecidesWhenMoreThanOneCopyCouldBeTheBlock) {
     const Bytes image = Pattern(256, 31);
     const struct {
         const char* name;
-        std::vector<int32_t> copies;
+        std::vector<int32_t> copies;  // saved in this order: the newest is asked about first
         Bytes flash;
         std::deque<int> answers;
         Lines questions;
         int32_t written;  // whose data the device holds after the run; 0: its own
     } cases[] = {
         {"erased, Yes to the first",
-         {1, 2},
+         {2, 1},
          erased,
          {kAnswerYes},
          {LabelQuestion(1, -1), SerialQuestion(1)},
          1},
         {"erased, No to both",
-         {1, 2},
+         {2, 1},
          erased,
          {kAnswerNo, kAnswerNo},
          {LabelQuestion(1, -1), LabelQuestion(2, -1), kUpToDateQuestion, SerialQuestion(-1)},
          0},
         // The twin's copy, whose serial number the block reads whole, comes first.
         {"serial number turned into a twin's",
-         {kTwin, kTestSerial},
+         {kTestSerial, kTwin},
          cut,
          {kAnswerNo, kAnswerYes},
          {LabelQuestion(kTwin, kTwin), LabelQuestion(kTestSerial, kTwin), kSerialQuestion},
@@ -223,7 +311,7 @@ TEST_F(UpdateRunTest, LabelDecidesWhenMoreThanOneCopyCouldBeTheBlock) {
         FakeWindow second;
         second.answers = c.answers;
         ClickInNewStart(second);
-        EXPECT_EQ(second.Questions(), c.questions);
+        EXPECT_EQ(FirstParagraphs(second.Questions()), c.questions);
         EXPECT_EQ(second.QuestionKinds()[0], Question::label);
         EXPECT_EQ(device.Flash(),
                   FlashAfterRun(c.written == 0 ? c.flash : DeviceFlash(c.written), image));
@@ -244,9 +332,12 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     std::filesystem::rename(torn, torn.string() + ".tmp");
     device.WriteImage(image);
     Click();
-    EXPECT_EQ(window.Log(), kFinishedRun);
+    // The foreign copy is neither used nor removed, and the log names it.
+    EXPECT_EQ(window.Log(),
+              Concat({kIdentifying, "The saved copy " + CopyName(foreign) + " in " +
+                                        copies->Where() + " is of another Kavix and is kept."},
+                     kFinishedLines));
     EXPECT_EQ(device.Flash(), FlashAfterRun(own, image));
-    // The foreign copy is neither used nor removed.
     EXPECT_EQ(copies->Names(), std::vector<std::string>{CopyName(foreign)});
 
     ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
@@ -278,9 +369,11 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
     auto folder = std::make_unique<StdSavedCopyFolder>(device.Folder() / "other");
     folder->failWrite = true;
     ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(folder));
-    EXPECT_EQ(
-        second.Log(),
-        (Lines{kIdentifying, "Unable to save a copy of the device data, unable to continue.", ""}));
+    EXPECT_EQ(second.Log(),
+              (Lines{kIdentifying,
+                     "Unable to save a copy of the device data in " +
+                         (device.Folder() / "other").string() + ", unable to continue.",
+                     ""}));
     EXPECT_EQ(second.workerStarts, 0);
     EXPECT_EQ(device.Flash(), before);
 }
@@ -315,7 +408,8 @@ TEST_F(UpdateRunTest, OnlyACopyMarkedBeforeItsEraseIsWrittenBack) {
     auto stuck = CopyFolder();
     stuck->failRemove = true;
     ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(stuck));
-    EXPECT_EQ(second.Questions(), (Lines{LabelQuestion(kTestSerial, -1), kSerialQuestion}));
+    EXPECT_EQ(FirstParagraphs(second.Questions()),
+              (Lines{LabelQuestion(kTestSerial, -1), kSerialQuestion}));
     const std::string name = CopyName(block);
     EXPECT_EQ(second.Log(), Concat({kIdentifying, kRecovered, kUpdating,
                                     "The saved copy " + name + " in " + copies->Where() +
@@ -330,4 +424,90 @@ TEST_F(UpdateRunTest, OnlyACopyMarkedBeforeItsEraseIsWrittenBack) {
     EXPECT_EQ(third.Log(), Concat({kIdentifying, kUpToDate}, kFinishedLines));
     EXPECT_EQ(device.Flash(), FlashAfterRun(erased, image));
     EXPECT_EQ(copies->Names(), std::vector<std::string>{});
+}
+
+// A serial number that proves nothing, a copy or mark of an untrusted writer: the copy is asked
+// about, though the block reads its serial number whole, and Yes still finishes the update.
+TEST_F(UpdateRunTest, CopiesThatProveNothingAreAskedAbout) {
+    using Stage = saved_copies::Record::Stage;
+    const Bytes image = Pattern(20 * 256, 37);
+    const struct {
+        const char* name;
+        int32_t serial;
+        int tornFirstPage;      // 1: the first page of the block is torn
+        const char* untrusted;  // "copy", "record", "mark" or ""
+        std::string why;
+    } cases[] = {
+        {"blank serial number", -1, 0, "", "the copy's serial number is blank (-1)"},
+        {"first page torn", kTestSerial, 1, "", "the first page of the Kavix's data is partly"},
+        {"copy of another account", kTestSerial, 0, "copy", "another account wrote the copy"},
+        {"record of another account", kTestSerial, 0, "record", "kept no record"},
+        {"mark of another account", kTestSerial, 0, "mark", "kept no record"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(device.Folder() / "copies");
+        const Bytes original = DeviceFlash(c.serial);
+        const Bytes finished = FlashAfterRun(original, image);
+        // Cut in the write-back, with the image written and 900 pages restored.
+        Bytes flash = finished;
+        std::fill(flash.begin() + kDataBlockOffset + 900 * kPageSize,
+                  flash.begin() + kDataBlockOffset + kDataBlockSize, 0xFF);
+        if (c.tornFirstPage) {
+            std::fill_n(flash.begin() + kDataBlockOffset + 16, 200, 0xFF);
+        }
+        device.WriteFlash(flash);
+        device.WriteImage(image);
+        const Bytes block = BlockOf(original);
+        const saved_copies::Record record = RunRecord(original, image, Stage::erased);
+        auto store = CopyFolder();
+        ASSERT_TRUE(saved_copies::SaveMarked(*store, block.data(), &record));
+        const std::string name = CopyName(block);
+        const std::string untrusted = std::string(c.untrusted) == "copy"     ? name
+                                      : std::string(c.untrusted) == "record" ? name + ".record"
+                                      : std::string(c.untrusted) == "mark"   ? name + ".finished"
+                                                                             : "";
+        if (std::string(c.untrusted) == "mark") {
+            std::ofstream(device.Folder() / "copies" / untrusted).flush();
+            // Without a trusted record either, as a planted mark comes.
+            std::filesystem::remove(device.Folder() / "copies" / (name + ".record"));
+        }
+        store->untrusted.insert(untrusted);
+        FakeWindow second;
+        second.answers = {kAnswerYes, kAnswerYes};
+        ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(store));
+        ASSERT_EQ(second.Questions().size(), 2u);
+        EXPECT_EQ(second.QuestionKinds()[0], Question::label);
+        EXPECT_NE(second.Questions()[0].find(c.why), std::string::npos) << second.Questions()[0];
+        EXPECT_EQ(device.Flash(), finished);
+    }
+}
+
+// A Mark whose rename may have landed leaves no marked copy, and the run stops before its erase;
+// a Save never adopts a copy that a finished run listed for removal.
+TEST_F(UpdateRunTest, MarkAndSaveNeverLeaveALiveCopyBehind) {
+    const Bytes own = DeviceFlash();
+    const Bytes block = BlockOf(own);
+    device.WriteImage(Pattern(256, 38));
+    auto store = CopyFolder();
+    store->failRename = true;
+    FakeWindow first;
+    ::ClickInNewStart(first, std::make_unique<StdFirmwareFile>(), std::move(store));
+    EXPECT_EQ(first.Log(), (Lines{kIdentifying, kUpdating,
+                                  "Unable to save a copy of the device data in " + copies->Where() +
+                                      ", unable to continue.",
+                                  "Nothing was erased.", ""}));
+    EXPECT_EQ(device.Flash(), own);
+    for (const std::string& name : copies->Names()) {
+        EXPECT_FALSE(saved_copies::IsCopyName(name)) << name;
+    }
+
+    ASSERT_TRUE(saved_copies::SaveMarked(*copies, block.data()));
+    std::ofstream(device.Folder() / "copies" / (CopyName(block) + ".finished")).flush();
+    uint32_t checksum = 0;
+    bool marked = true;
+    ASSERT_TRUE(saved_copies::Save(*copies, block.data(), checksum, marked));
+    EXPECT_FALSE(marked);
+    EXPECT_EQ(copies->Names(),
+              (std::vector<std::string>{saved_copies::FileName(kTestSerial, checksum, false)}));
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <system_error>
 
 #include "saved_copy_store.h"
@@ -16,6 +17,8 @@ public:
     bool failWrite = false;
     bool failRename = false;
     bool failRemove = false;
+    // Files that an account the program does not trust wrote.
+    std::set<std::string> untrusted;
 
     bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override {
         std::error_code error;
@@ -73,6 +76,12 @@ public:
         return !failRemove && (std::filesystem::remove(folder / name, error) || !error);
     }
     std::string Where() override { return folder.string(); }
+    Writer WriterOf(const std::string& name) override {
+        Writer writer;
+        writer.trusted = untrusted.count(name) == 0;
+        writer.account = writer.trusted ? "" : "PC\\guest";
+        return writer;
+    }
 
 private:
     std::filesystem::path folder;

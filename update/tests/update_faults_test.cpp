@@ -13,6 +13,7 @@ struct ProgrammingFault {
     int failedPage;  // -1: the flash is not checked
     Lines error = kWriteError;
     int writes = -1;  // -1: every page
+    RunOutcome outcome = RunOutcome::failed;
 };
 
 void PrintTo(const ProgrammingFault& fault, std::ostream* os) {
@@ -32,7 +33,7 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
 
     EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpdating}, fault.error));
     EXPECT_EQ(window.RunEnds(), std::vector<bool>{false});
-    EXPECT_EQ(run->Outcome(), RunOutcome::failed);
+    EXPECT_EQ(run->Outcome(), fault.outcome);
     EXPECT_FALSE(run->IsUpdating());
     if (fault.writes >= 0) {
         EXPECT_EQ(device.WriteCalls(), fault.writes);
@@ -46,8 +47,12 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
     EXPECT_TRUE(run->Status().pending);
     EXPECT_EQ(run->Status().versionNow, 0);
     const Bytes block = Slice(before, layout::kDataBlock, kDataBlockSize);
-    EXPECT_EQ(copies->Names(), std::vector<std::string>{saved_copies::FileName(
-                                   kTestSerial, saved_copies::Checksum(block.data()))});
+    const std::string copy =
+        saved_copies::FileName(kTestSerial, saved_copies::Checksum(block.data()));
+    // An erase that changed nothing leaves the Kavix its own data: its copy goes.
+    const std::vector<std::string> kept = {copy, copy + ".record"};
+    EXPECT_EQ(copies->Names(),
+              fault.outcome == RunOutcome::notErased ? std::vector<std::string>() : kept);
     if (fault.failedPage >= 0) {
         // Everything but the failed page holds what a full run leaves.
         Bytes expected = FlashAfterRun(before, image);
@@ -59,11 +64,15 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
 INSTANTIATE_TEST_SUITE_P(
     , ProgrammingFaultTest,
     ::testing::Values(ProgrammingFault{"ORV_SIM_WRITE_FAIL_PAGE", "2100", 10, 2100},
-                      ProgrammingFault{"ORV_SIM_ERASE_FAIL", "1", 3, -1, kEraseError, 0},
+                      ProgrammingFault{"ORV_SIM_ERASE_FAIL", "1", 3, -1, kEraseNothingChanged, 0,
+                                       RunOutcome::notErased},
                       // An erase that says it erased everything: the old firmware beyond a short
                       // image, or the tail of the data block, that no page write covers.
                       ProgrammingFault{"ORV_SIM_ERASE_SKIPS_SECTOR", "3", 10, -1},
                       ProgrammingFault{"ORV_SIM_ERASE_SKIPS_SECTOR", "15", 10, -1},
+                      // The read-back's fourth read: open, type, 8 reads, 16 again, the erase,
+                      // 10 image pages and 1,556 written back come first.
+                      ProgrammingFault{"ORV_SIM_UNPLUG_AFTER", "1596", 10, -1, kReadBackError},
                       // Open, type, 8 reads, erase and 200 writes succeed; then it is gone.
                       ProgrammingFault{"ORV_SIM_UNPLUG_AFTER", "211", 100, -1}),
     [](const auto& info) { return std::string(info.param.variable + 8) + "_" + info.param.value; });

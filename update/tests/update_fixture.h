@@ -14,6 +14,8 @@
 #include "fake_window.h"
 #include "flash_map.h"
 #include "bytes.h"
+#include "crc32.h"
+#include "saved_copies.h"
 #include "simulated_kavix.h"
 #include "std_firmware_file.h"
 #include "std_saved_copy_folder.h"
@@ -41,6 +43,23 @@ inline void ClickInNewStart(FakeWindow& window, std::unique_ptr<FirmwareFile> fi
     window.ClickUpdate();
     window.JoinWorker();
     window.run = nullptr;
+}
+
+// The record that a run on `before` with `image` leaves beside its copy, having got to `stage`.
+inline saved_copies::Record RunRecord(const Bytes& before, const Bytes& image,
+                                      saved_copies::Record::Stage stage) {
+    saved_copies::Record record;
+    record.stage = stage;
+    record.beforeKnown = true;
+    Bytes written(kImageSize, 0xFF);
+    std::copy(image.begin(), image.end(), written.begin());
+    for (int k = 0; k < 16; ++k) {
+        record.before[k] = Crc32(0, before.data() + k * kSectorSize, std::size_t(kSectorSize));
+        if (k < 8) {
+            record.image[k] = Crc32(0, written.data() + k * kSectorSize, std::size_t(kSectorSize));
+        }
+    }
+    return record;
 }
 
 class UpdateRunTest : public ::testing::Test {
