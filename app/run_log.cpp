@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "checked_open.h"
 #include "log_path.h"
@@ -89,10 +88,26 @@ void RunLog::AppendUtf8(const std::string& text) {
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear,
                   now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
                   GetCurrentProcessId());
-    const std::string line = stamp + text + "\r\n";
+    // A text of several lines (a question with its reasons) goes in as several lines, each with
+    // its time: no text starts a line of the log that looks like another's.
+    std::string line;
+    std::string plain;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        std::string piece = text.substr(start, end == std::string::npos ? end : end - start);
+        if (!piece.empty() && piece.back() == '\r') {
+            piece.pop_back();
+        }
+        line += stamp + piece + "\r\n";
+        plain += piece + "\r\n";
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
     std::lock_guard<std::mutex> lock(appending);
     if (output != nullptr) {
-        WriteAll(output, line.data() + std::strlen(stamp), DWORD(line.size() - std::strlen(stamp)));
+        WriteAll(output, plain.data(), DWORD(plain.size()));
     }
     if (file.IsOpen()) {
         WriteAll(file.Get(), line.data(), DWORD(line.size()));

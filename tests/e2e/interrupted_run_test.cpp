@@ -8,17 +8,6 @@
 namespace e2e {
 namespace {
 
-// The copies kept, without their records.
-std::vector<std::filesystem::path> CopiesKept() {
-    std::vector<std::filesystem::path> copies;
-    for (const std::filesystem::path& file : Orvflash::SavedCopies()) {
-        if (file.extension() == ".copy") {
-            copies.push_back(file);
-        }
-    }
-    return copies;
-}
-
 // One copy of the Kavix with `serial`, named by its serial number and content.
 void ExpectOneCopyOf(int32_t serial) {
     const std::vector<std::filesystem::path> copies = CopiesKept();

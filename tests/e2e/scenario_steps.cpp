@@ -99,4 +99,14 @@ std::string ReadText(const std::filesystem::path& path) {
     return text.str();
 }
 
+std::vector<std::filesystem::path> CopiesKept() {
+    std::vector<std::filesystem::path> copies;
+    for (const std::filesystem::path& file : Orvflash::SavedCopies()) {
+        if (file.extension() == ".copy") {
+            copies.push_back(file);
+        }
+    }
+    return copies;
+}
+
 }  // namespace e2e

@@ -63,6 +63,9 @@ DWORD OpenError(const std::string& path);
 // A file's bytes as text; empty if there is none.
 std::string ReadText(const std::filesystem::path& path);
 
+// The copies kept in the computer's folder, without their records.
+std::vector<std::filesystem::path> CopiesKept();
+
 }  // namespace e2e
 
 #endif

@@ -200,7 +200,7 @@ TEST_P(UnattendedRun, EndsWithItsExitCodeAndNoWindow) {
         EXPECT_TRUE(Orvflash::SavedCopies().empty()) << "the copy is removed after success";
     } else if (row.exitCode == 1) {
         EXPECT_NE(FirstDifference(app.Flash(), before), "") << "the Kavix was changed";
-        EXPECT_EQ(Orvflash::SavedCopies().size(), 1u) << "the copy is kept";
+        EXPECT_EQ(CopiesKept().size(), 1u) << "the copy is kept";
     } else {
         ExpectFlash(app.Flash(), before);
     }
