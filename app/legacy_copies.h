@@ -13,9 +13,15 @@
 std::wstring LegacyCopyFolder(bool create);
 
 // Moves every copy ("Kavix-*.copy") of `from` into `into`, byte for byte, durably through
-// `into.Write`, then removes it from `from`. A copy that `into` already holds with the same bytes
-// is only removed; one that `into` holds with other bytes, or that cannot be read, written or
-// compared, stays where it is. Temporary and other files are left alone.
-void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into);
+// `into.Write`, then removes it from `from` unless `keep`. Only a whole copy that checks is taken.
+// A copy that `into` already holds with the same bytes is not written again; one that `into` holds
+// with other bytes, or that cannot be read, written or compared, stays where it is. Temporary and
+// other files are left alone. A moved copy has no record, so every start asks about it.
+void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into, bool keep = false);
+
+// Takes the copies of earlier versions into `into`: moved from the account's own folder, and, for
+// an elevated or SYSTEM run, copied from the folder in every profile of the computer's profile
+// list, which it only reads. Each folder on the way is opened without following a link.
+void TakeLegacyCopies(SavedCopyStore& into);
 
 #endif

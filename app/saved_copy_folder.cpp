@@ -76,8 +76,7 @@ bool CSavedCopyFolder::Names(std::vector<std::string>& names) {
     // preparation's, before any worker, so no second one can overtake the move.
     static std::atomic<bool> legacyMoved(false);
     if (takesLegacyCopies && !legacyMoved.exchange(true)) {
-        CSavedCopyFolder legacy(LegacyCopyFolder(false));
-        MoveLegacyCopies(legacy, *this);
+        TakeLegacyCopies(*this);
     }
     names.clear();
     CheckedFolder* folder = Folder();

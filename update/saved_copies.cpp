@@ -288,6 +288,30 @@ bool IsCopyName(const std::string& name) {
     return IsOurs(name) && EndsWith(name, kSuffix);
 }
 
+bool IsWholeCopy(const std::vector<unsigned char>& bytes) {
+    // The bytes as the one file of a store, read by the same reader as every copy.
+    class Held : public SavedCopyStore {
+    public:
+        explicit Held(const std::vector<unsigned char>& bytes) : bytes(bytes) {}
+        bool Write(const std::string&, std::initializer_list<ByteSpan>) override { return false; }
+        bool Names(std::vector<std::string>& names) override {
+            names.clear();
+            return true;
+        }
+        bool Read(const std::string&, const Consumer& consume) override {
+            return consume(bytes.data(), bytes.size());
+        }
+        bool Rename(const std::string&, const std::string&) override { return false; }
+        bool Remove(const std::string&) override { return false; }
+        std::string Where() override { return std::string(); }
+
+    private:
+        const std::vector<unsigned char>& bytes;
+    } held(bytes);
+    uint32_t checksum = 0;
+    return !bytes.empty() && Checks(held, std::string(), checksum);
+}
+
 Match Compare(const unsigned char* copy, const unsigned char* block) {
     Comparison comparison(block);
     comparison.Add(0, copy, kBlockSize);

@@ -101,6 +101,9 @@ bool Load(SavedCopyStore& store, const std::string& name, unsigned char* block);
 // Whether `name` is that of a marked copy.
 bool IsCopyName(const std::string& name);
 
+// Whether `bytes` are a whole copy's file in a known format whose checksum holds.
+bool IsWholeCopy(const std::vector<unsigned char>& bytes);
+
 // The checksum that names and identifies a copy of `block`.
 uint32_t Checksum(const unsigned char* block);
 

@@ -10,10 +10,12 @@
 
 #include "bytes.h"
 #include "access_table.h"
+#include "flash_map.h"
 #include "folder_rules.h"
 #include "legacy_copies.h"
 #include "run_account.h"
 #include "saved_copy_folder.h"
+#include "saved_copies.h"
 #include "scratch_folder.h"
 #include "std_saved_copy_folder.h"
 
@@ -170,27 +172,48 @@ TEST(CheckedFiles, NoWriteReadOrRemoveThroughAHardLink) {
     EXPECT_EQ(names, std::vector<std::string>{"Kavix-1-b.copy"});
 }
 
+// A whole copy's file, as the program writes it, of a block made from `seed`.
+Bytes CopyFileOf(unsigned seed) {
+    ScratchFolder made("made");
+    StdSavedCopyFolder store(made.Path());
+    const Bytes block = Pattern(std::size_t(flash_map::kDataBlockSize), seed);
+    EXPECT_TRUE(saved_copies::SaveMarked(store, block.data()));
+    const Files files = Contents(made.Path());
+    return files.empty() ? Bytes() : files.begin()->second;
+}
+
 TEST(LegacyCopies, MoveWithoutOverwritingOrLosingOne) {
-    const Bytes a = Pattern(600, 1), b = Pattern(600, 2), c = Pattern(600, 3);
-    for (const bool writeFails : {false, true}) {
+    const Bytes a = CopyFileOf(1), b = CopyFileOf(2), c = CopyFileOf(3);
+    Bytes damaged = a;
+    damaged[damaged.size() / 2] ^= 1;
+    // Another account's folder is only read: nothing leaves it.
+    for (const auto& [writeFails, keep] : std::initializer_list<std::pair<bool, bool>>{
+             {false, false}, {true, false}, {false, true}}) {
         ScratchFolder legacyFolder("legacy"), computerFolder("computer");
         Put(legacyFolder.Path(), {{"Kavix-1-a.copy", a},
                                   {"Kavix-2-b.copy", b},      // the computer's holds it already
                                   {"Kavix-3-c.copy", c},      // the computer's holds another
                                   {"Kavix-4-d.copy.tmp", c},  // no erase followed it
+                                  {"Kavix-5-e.copy", damaged},
                                   {"notes.txt", c}});
         Put(computerFolder.Path(), {{"Kavix-2-b.copy", b}, {"Kavix-3-c.copy", a}});
         StdSavedCopyFolder legacy(legacyFolder.Path()), computer(computerFolder.Path());
         computer.failWrite = writeFails;
-        MoveLegacyCopies(legacy, computer);
-        Files left = {{"Kavix-3-c.copy", c}, {"Kavix-4-d.copy.tmp", c}, {"notes.txt", c}};
+        MoveLegacyCopies(legacy, computer, keep);
+        Files left = {{"Kavix-3-c.copy", c},
+                      {"Kavix-4-d.copy.tmp", c},
+                      {"Kavix-5-e.copy", damaged},
+                      {"notes.txt", c}};
         Files moved = {{"Kavix-2-b.copy", b}, {"Kavix-3-c.copy", a}};
         (writeFails ? left : moved).insert({"Kavix-1-a.copy", a});
         if (writeFails) {
             moved.insert({"Kavix-1-a.copy.tmp", a});  // what the store's failed write leaves
         }
-        EXPECT_EQ(Contents(legacyFolder.Path()), left) << writeFails;
-        EXPECT_EQ(Contents(computerFolder.Path()), moved) << writeFails;
+        if (keep) {
+            left.insert({{"Kavix-1-a.copy", a}, {"Kavix-2-b.copy", b}});
+        }
+        EXPECT_EQ(Contents(legacyFolder.Path()), left) << writeFails << keep;
+        EXPECT_EQ(Contents(computerFolder.Path()), moved) << writeFails << keep;
     }
 }
 
