@@ -181,9 +181,21 @@ void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into, bool keep) {
             !saved_copies::IsWholeCopy(bytes)) {
             continue;
         }
+        // A copy only read from another account's folder is taken in once: after its update has
+        // served, it must not come back at every start and be asked about again.
+        const std::string taken = name + ".imported";
+        if (keep && std::find(kept.begin(), kept.end(), taken) != kept.end() &&
+            into.WriterOf(taken).trusted) {
+            continue;
+        }
         const bool there = std::find(kept.begin(), kept.end(), name) != kept.end();
-        if ((there ? Holds(into, name, bytes) : into.Write(name, {{bytes.data(), bytes.size()}})) &&
-            !keep) {
+        if (!(there ? Holds(into, name, bytes)
+                    : into.Write(name, {{bytes.data(), bytes.size()}}))) {
+            continue;
+        }
+        if (keep) {
+            into.Write(taken, {});
+        } else {
             from.Remove(name);
         }
     }

@@ -13,7 +13,9 @@
 std::wstring LegacyCopyFolder(bool create);
 
 // Moves every copy ("Kavix-*.copy") of `from` into `into`, byte for byte, durably through
-// `into.Write`, then removes it from `from` unless `keep`. Only a whole copy that checks is taken.
+// `into.Write`, then removes it from `from`; with `keep`, leaves it there and marks it taken in
+// `into` ("<name>.imported"), so that it is never taken again. Only a whole copy that checks is
+// taken.
 // A copy that `into` already holds with the same bytes is not written again; one that `into` holds
 // with other bytes, or that cannot be read, written or compared, stays where it is. Temporary and
 // other files are left alone. A moved copy has no record, so every start asks about it.

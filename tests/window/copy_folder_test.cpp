@@ -211,9 +211,17 @@ TEST(LegacyCopies, MoveWithoutOverwritingOrLosingOne) {
         }
         if (keep) {
             left.insert({{"Kavix-1-a.copy", a}, {"Kavix-2-b.copy", b}});
+            moved.insert({{"Kavix-1-a.copy.imported", {}}, {"Kavix-2-b.copy.imported", {}}});
         }
         EXPECT_EQ(Contents(legacyFolder.Path()), left) << writeFails << keep;
         EXPECT_EQ(Contents(computerFolder.Path()), moved) << writeFails << keep;
+        if (keep) {
+            // Its update served and the copy removed: a copy only read is never taken in again.
+            std::filesystem::remove(computerFolder.Path() / "Kavix-1-a.copy");
+            moved.erase("Kavix-1-a.copy");
+            MoveLegacyCopies(legacy, computer, keep);
+            EXPECT_EQ(Contents(computerFolder.Path()), moved);
+        }
     }
 }
 
