@@ -263,3 +263,18 @@ bool CUpdaterDlg::WaitForWorker() {
     }
     return false;
 }
+
+void CUpdaterDlg::KeepAnswering() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // The modal loop's to handle.
+            PostQuitMessage(int(message.wParam));
+            return;
+        }
+        if (!IsDialogMessageA(GetSafeHwnd(), &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}

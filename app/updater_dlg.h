@@ -60,6 +60,7 @@ private:
     void ShowWarning(const char* text) override;
     ProgressBar* FindProgressBar() override;
     void OnRunEnded(bool succeeded) override;
+    void KeepAnswering() override;
 
     // Starts UpdateWorker on a thread of its own; false if it could not be started.
     bool StartWorker();

@@ -269,6 +269,7 @@ bool UpdateRun::ReadFirmwareHalf(uint32_t* checksums) {
             return false;
         }
         checksums[k] = Crc32(0, sector.get(), size_t(kSectorSize));
+        window.KeepAnswering();
     }
     return true;
 }
@@ -298,6 +299,11 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
     if (needed && !ReadFirmwareHalf(firmware)) {
         Stop(RunOutcome::noDevice);
         LogReadError();
+        return false;
+    }
+    // The window may have been closed while it answered.
+    if (abandoned) {
+        Stop(RunOutcome::mustDecide);
         return false;
     }
     std::vector<const saved_copies::Copy*> candidates;
