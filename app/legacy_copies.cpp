@@ -202,11 +202,14 @@ void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into, bool keep) {
 }
 
 void TakeLegacyCopies(SavedCopyStore& into) {
+    // An elevated or SYSTEM run reads every account's copies and deletes none of them, its own
+    // included; a standard account's run moves its own.
+    const bool elevated = RunIsElevated();
     {
         CSavedCopyFolder own(LegacyCopyFolder(false));
-        MoveLegacyCopies(own, into);
+        MoveLegacyCopies(own, into, elevated);
     }
-    if (!RunIsElevated()) {
+    if (!elevated) {
         return;
     }
     // Other accounts' folders: read, never changed.

@@ -21,9 +21,9 @@ std::wstring LegacyCopyFolder(bool create);
 // other files are left alone. A moved copy has no record, so every start asks about it.
 void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into, bool keep = false);
 
-// Takes the copies of earlier versions into `into`: moved from the account's own folder, and, for
-// an elevated or SYSTEM run, copied from the folder in every profile of the computer's profile
-// list, which it only reads. Each folder on the way is opened without following a link.
+// Takes the copies of earlier versions into `into`: moved from the account's own folder by a
+// standard account's run; an elevated or SYSTEM run only reads them, there and in the folder of
+// every profile of the computer's profile list. Each folder on the way is opened without following a link.
 void TakeLegacyCopies(SavedCopyStore& into);
 
 #endif
