@@ -171,6 +171,17 @@ TEST(InterruptedRunEarlierVersion, CopyInTheAccountsFolderFinishesTheUpdate) {
     EXPECT_FALSE(std::filesystem::is_empty(Orvflash::LegacyCopyFolder()));
 }
 
+// The Kavix erases a sector of its own data; the next start updates it with what it holds now, and
+// no copy is left.
+void ExpectNextStartKeepsTodaysData(Orvflash& app) {
+    Bytes changed = app.InitialFlash();
+    std::fill_n(changed.begin() + layout::kDataBlock + 2 * layout::kSector, layout::kSector, 0xFF);
+    app.StartAgain(changed);
+    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kUpdating});
+    ExpectFlash(app.Flash(), FlashAfterRun(changed, app.Image()));
+    EXPECT_TRUE(Orvflash::SavedCopies().empty());
+}
+
 // A run killed after saving its copy and before its erase leaves a copy that is never written back:
 // the Kavix, which has since erased a sector of its own data, keeps what it holds now.
 TEST(InterruptedRunBeforeTheErase, ItsCopyIsNeverWrittenBack) {
@@ -182,12 +193,7 @@ TEST(InterruptedRunBeforeTheErase, ItsCopyIsNeverWrittenBack) {
     EXPECT_EQ(saved[0].extension(), ".saved") << "not marked before the erase";
     ExpectFlash(app.Flash(), app.InitialFlash());
 
-    Bytes changed = app.InitialFlash();
-    std::fill_n(changed.begin() + layout::kDataBlock + 2 * layout::kSector, layout::kSector, 0xFF);
-    app.StartAgain(changed);
-    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kUpdating});
-    ExpectFlash(app.Flash(), FlashAfterRun(changed, app.Image()));
-    EXPECT_TRUE(Orvflash::SavedCopies().empty());
+    ExpectNextStartKeepsTodaysData(app);
 }
 
 // An erase that fails and changes nothing removes the copy; the Kavix then erases a sector of its
@@ -200,12 +206,7 @@ TEST(InterruptedRunFailedErase, NextStartKeepsTodaysData) {
     ExpectClosesWithoutAsking(app);
     EXPECT_TRUE(Orvflash::SavedCopies().empty()) << "nothing was erased: the copy goes";
 
-    Bytes changed = app.InitialFlash();
-    std::fill_n(changed.begin() + layout::kDataBlock + 2 * layout::kSector, layout::kSector, 0xFF);
-    app.StartAgain(changed);
-    UpdateToTheEnd(app, kTestSerial, {kIdentifying, kUpdating});
-    ExpectFlash(app.Flash(), FlashAfterRun(changed, app.Image()));
-    EXPECT_TRUE(Orvflash::SavedCopies().empty());
+    ExpectNextStartKeepsTodaysData(app);
 }
 
 }  // namespace
