@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <knownfolders.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "checked_folder.h"
+#include "computer_folder.h"
 #include "run_account.h"
 #include "saved_copies.h"
 #include "saved_copy_folder.h"
@@ -158,13 +158,8 @@ std::vector<std::wstring> ProfileFolders() {
 }  // namespace
 
 std::wstring LegacyCopyFolder(bool) {
-    PWSTR base = nullptr;
-    std::wstring folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base))) {
-        folder = std::wstring(base) + L"\\orvflash\\";
-    }
-    CoTaskMemFree(base);
-    return folder;
+    const std::wstring base = KnownFolderPath(FOLDERID_LocalAppData);
+    return base.empty() ? base : base + L"\\orvflash\\";
 }
 
 void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into, bool keep) {

@@ -159,14 +159,7 @@ std::string CSavedCopyFolder::Where() {
         folder.pop_back();
     }
     // Characters outside the code page come out as '?': the text is for reading.
-    const int size = WideCharToMultiByte(CP_ACP, 0, folder.c_str(), int(folder.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string text(size > 0 ? std::size_t(size) : 0, '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_ACP, 0, folder.c_str(), int(folder.size()), &text[0], size, nullptr,
-                            nullptr);
-    }
-    return text;
+    return Narrow(folder, CP_ACP);
 }
 
 SavedCopyStore::Writer CSavedCopyFolder::WriterOf(const std::string& name) {

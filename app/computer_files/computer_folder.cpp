@@ -179,14 +179,19 @@ Prepared& PreparedFolder() {
 
 }  // namespace
 
-std::wstring ComputerFolderPath() {
+std::wstring KnownFolderPath(REFKNOWNFOLDERID id) {
     PWSTR base = nullptr;
     std::wstring folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &base))) {
-        folder = std::wstring(base) + L"\\orvflash";
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &base))) {
+        folder = base;
     }
     CoTaskMemFree(base);
     return folder;
+}
+
+std::wstring ComputerFolderPath() {
+    const std::wstring base = KnownFolderPath(FOLDERID_ProgramData);
+    return base.empty() ? base : base + L"\\orvflash";
 }
 
 CheckedFolder* ComputerFolder() {

@@ -6,6 +6,9 @@
 #ifndef ORVFLASH_APP_COMPUTER_FILES_COMPUTER_FOLDER_H
 #define ORVFLASH_APP_COMPUTER_FILES_COMPUTER_FOLDER_H
 
+#include <windows.h>
+#include <shtypes.h>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +21,9 @@ CheckedFolder* ComputerFolder();
 // What finding the folder did, for the log (UTF-8): a folder secured, a file moved aside, a place
 // this run may not use and why.
 std::vector<std::string> ComputerFolderNotes();
+
+// A folder the system knows (FOLDERID_...), without a trailing backslash; empty if unknown.
+std::wstring KnownFolderPath(REFKNOWNFOLDERID id);
 
 // The folder's path without a trailing backslash, also when it cannot be used; empty if the
 // program data folder is unknown.

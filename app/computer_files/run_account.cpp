@@ -58,15 +58,19 @@ PSID OwnerSid(HANDLE handle, std::unique_ptr<char[]>& descriptor) {
 
 }  // namespace
 
-std::string Utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+std::string Narrow(const std::wstring& text, UINT codePage) {
+    const int size = WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), nullptr, 0,
                                          nullptr, nullptr);
-    std::string utf8(size > 0 ? std::size_t(size) : 0, '\0');
+    std::string narrow(size > 0 ? std::size_t(size) : 0, '\0');
     if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], size, nullptr,
+        WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), &narrow[0], size, nullptr,
                             nullptr);
     }
-    return utf8;
+    return narrow;
+}
+
+std::string Utf8(const std::wstring& text) {
+    return Narrow(text, CP_UTF8);
 }
 
 bool RunIsElevated() {

@@ -29,5 +29,7 @@ std::wstring OwnerSidOf(HANDLE handle);
 
 // `text` in UTF-8.
 std::string Utf8(const std::wstring& text);
+// `text` in `codePage`; characters it lacks come out as '?'.
+std::string Narrow(const std::wstring& text, UINT codePage);
 
 #endif
