@@ -55,7 +55,7 @@ std::string CopyName(const Bytes& block) {
 
 TEST(SavedCopyChecksum, IsTheCrc32OfZipAndCarriesOverParts) {
     // Copies saved by earlier builds must still check: the standard check value of "123456789",
-    // and zip's CRC of the bytes 0 to 255, whole and in parts that split the eight-byte steps.
+    // and zip's CRC of the bytes 0 to 255, whole and in parts that split the sixteen-byte steps.
     const unsigned char digits[] = "123456789";
     EXPECT_EQ(Crc32(0, digits, 9), 0xCBF43926u);
     EXPECT_EQ(Crc32(Crc32(0, digits, 4), digits + 4, 5), 0xCBF43926u);
