@@ -162,6 +162,8 @@ bool UpdateRun::IdentifyDevice() {
 
 bool UpdateRun::ReadDataBlock() {
     for (int32_t k = 0; k < kDataBlockSectors; ++k) {
+        // Before each read: the image and the device were opened since the click.
+        window.KeepAnswering();
         unsigned char* sector = savedData.get() + k * kSectorSize;
         if (orvReadFlash(deviceHandle, kDataBlockFirstSector + k, sector) != 0) {
             Stop(RunOutcome::noDevice);
@@ -171,6 +173,11 @@ bool UpdateRun::ReadDataBlock() {
     }
     std::memcpy(versionAsRead, savedData.get() + kFirmwareVersionOffset, sizeof versionAsRead);
     identified = true;
+    // The window may have been closed while it answered.
+    if (abandoned) {
+        Stop(RunOutcome::mustDecide);
+        return false;
+    }
     return true;
 }
 
@@ -264,6 +271,8 @@ const saved_copies::Copy* UpdateRun::ChooseCopy(
 
 bool UpdateRun::ReadFirmwareHalf(uint32_t* checksums) {
     std::unique_ptr<unsigned char[]> sector(new unsigned char[kSectorSize]);
+    // The copies were read since the last answer.
+    window.KeepAnswering();
     for (int32_t k = 0; k < kDataBlockFirstSector; ++k) {
         if (orvReadFlash(deviceHandle, k, sector.get()) != 0) {
             return false;

@@ -50,8 +50,8 @@ public:
     // On the worker thread, once its last device call is made, before it logs how the run ended;
     // not when the run was abandoned.
     virtual void OnRunEnded(bool succeeded) = 0;
-    // On the user-interface thread, between device reads that the preparation adds after an
-    // interrupted update: the window answers its messages meanwhile, as while a question is open.
+    // On the user-interface thread, between the preparation's device reads: the window answers its
+    // messages meanwhile, as while a question is open.
     virtual void KeepAnswering() {}
 
 protected:

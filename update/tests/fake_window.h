@@ -42,6 +42,11 @@ public:
     void ShowWarning(const char* text) override { Add(warnings, std::string(text)); }
     ProgressBar* FindProgressBar() override { return this; }
     void OnRunEnded(bool succeeded) override { Add(runEnds, succeeded); }
+    void KeepAnswering() override {
+        if (onAnswering) {
+            onAnswering();
+        }
+    }
     void SetRange(int low, int high) override {
         rangeLow = low;
         rangeHigh = high;
@@ -69,6 +74,8 @@ public:
     std::function<void(const std::string&)> onQuestion;
     // Called after each log line, on the thread that logged it.
     std::function<void(const std::string&)> onLog;
+    // Called where the window would answer its messages during the preparation.
+    std::function<void()> onAnswering;
     // Tells how many page writes the device has seen; used to place the progress moves.
     std::function<int()> writesSoFar;
     int rangeLow = -1, rangeHigh = -1;

@@ -98,6 +98,18 @@ TEST_P(WindowClosedTest, DuringAQuestionStartsNoWorker) {
 INSTANTIATE_TEST_SUITE_P(Versions, WindowClosedTest, ::testing::Values(4, 5),
                          ::testing::PrintToStringParamName());
 
+// The window answers between the reads of the data block, and may be closed then.
+TEST_F(UpdateRunTest, WindowClosedWhileTheDataBlockIsReadAsksNothing) {
+    const Bytes before = device.Flash();
+    window.onAnswering = [this] { run->Abandon(); };
+    Click();
+
+    EXPECT_TRUE(window.Questions().empty());
+    EXPECT_EQ(window.workerStarts, 0);
+    EXPECT_EQ(device.Flash(), before);
+    EXPECT_EQ(copies->Names(), std::vector<std::string>{});
+}
+
 TEST_F(UpdateRunTest, AbandonedWorkerStopsBeforeItsNextDeviceCall) {
     device.WriteImage(Pattern(100 * 256, 22));
     // The window closes at the bar's first move, after image page 16.
