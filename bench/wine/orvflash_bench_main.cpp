@@ -1,7 +1,8 @@
 // Figures 2 to 5, under Wine: the real orvflash.exe driven from outside through its window, with
 // the simulated Kavix, against the bare device calls made in this process; then one run with the
-// simulator slowed to a model of the real device, during which a probe times the window's answers
-// and the program's memory is read.
+// simulator slowed to a model of the real device, during which a probe times the window's answers;
+// then the start after an update cut in its write-back, whose preparation reads at the model's
+// pace on the window's thread, probed too. The program's memory is read after every run.
 //
 //   orvflash_bench --program=EXE --library=DLL --work=DIR --results=FILE [--pairs=N]
 //                  [--session=DIR]
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,7 @@
 #include "process_memory.h"
 #include "responsiveness_probe.h"
 #include "results_file.h"
+#include "scenario_steps.h"
 #include "simulated_kavix.h"
 #include "spread.h"
 
@@ -63,6 +66,11 @@ struct UpdaterRun {
     ProcessMemory finished;
     std::vector<double> answerMs;          // with a probe only
     std::vector<std::string> deviceCalls;  // with a trace only
+
+    // What the run added to the memory the program held idle.
+    double AddedKiB() const {
+        return (double(finished.peakWorkingSet) - double(idle.workingSet)) / kKiB;
+    }
 };
 
 // Every poll is a round trip through the Wine server, which the simulator's file calls need too,
@@ -117,11 +125,14 @@ UpdaterRun RunUpdater(const Scenario& scenario, bool probe, DWORD timeoutMs) {
     return run;
 }
 
-// The bare calls in this process, on a factory-fresh flash in `folder`.
-BareRunTimes RunBare(const std::string& folder, const Bytes& image, bool trace) {
+void WriteFreshFlash(const std::string& folder) {
     std::filesystem::create_directories(folder);
     WriteBytes(folder + "\\flash.bin", DeviceFlash());
     std::filesystem::remove(folder + "\\trace.txt");
+}
+
+// The bare calls in this process, on the flash in `folder`.
+BareRunTimes BareCalls(const std::string& folder, const Bytes& image, bool trace) {
     // As the updater's side gets it: no fault or delay from the caller's environment.
     kavix_test::UseSimulatedKavix(folder + "\\flash.bin", trace ? folder + "\\trace.txt" : "");
     const BareRunTimes times = BareRun(image.data(), kImagePages);
@@ -129,6 +140,57 @@ BareRunTimes RunBare(const std::string& folder, const Bytes& image, bool trace) 
         throw DriverError("a device call of the bare run failed");
     }
     return times;
+}
+
+// On a factory-fresh flash.
+BareRunTimes RunBare(const std::string& folder, const Bytes& image, bool trace) {
+    WriteFreshFlash(folder);
+    return BareCalls(folder, image, trace);
+}
+
+// In a process of its own, started for this alone: what the simulator keeps in a process that has
+// made a run's calls untraced, as orvflash.exe's measured runs are. Written to memory.txt there.
+int MeasureSimulator(const std::string& folder) {
+    try {
+        const Bytes image = *Scenario{}.image;
+        WriteFreshFlash(folder);
+        const ProcessMemory before = MemoryOf(GetCurrentProcessId());
+        BareCalls(folder, image, false);
+        const ProcessMemory after = MemoryOf(GetCurrentProcessId());
+        std::ofstream(folder + "\\memory.txt")
+            << (double(after.workingSet) - double(before.workingSet)) / kKiB;
+        return 0;
+    } catch (const std::exception& error) {
+        std::printf("orvflash_bench: %s\n", error.what());
+        return 1;
+    }
+}
+
+// MeasureSimulator in a new process of this program.
+double SimulatorKiB(const std::string& folder) {
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --simulator-memory=" +
+                               std::filesystem::path(folder).wstring();
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        throw DriverError("the simulator's measurement could not be started");
+    }
+    DWORD exitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(started.hProcess, kStepTimeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(started.hProcess, 1);
+    }
+    GetExitCodeProcess(started.hProcess, &exitCode);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    double kib = 0;
+    if (exitCode != 0 || !(std::ifstream(folder + "\\memory.txt") >> kib)) {
+        throw DriverError("the simulator's measurement failed");
+    }
+    return kib;
 }
 
 // Both sides must make a complete run's calls, or the ratio compares different work.
@@ -159,17 +221,52 @@ Scenario DeviceModel() {
     return scenario;
 }
 
+// The start after an update cut in its write-back, with reads at the model's pace: from the click
+// on Update to the question, the window's thread reads the data block and, for the copy's record,
+// the firmware half. The probe's answers over that time.
+std::vector<double> RecoveryStartAnswers() {
+    Scenario cut = Untraced();
+    cut.faults = {{"ORV_SIM_EXIT_AT_PAGE", "2900"}};
+    Orvflash app(cut);
+    AnswerYesToUpdate(app);
+    if (!app.WaitForExit(kRunTimeoutMs)) {
+        throw DriverError("the run to cut did not end");
+    }
+    // Kept by the start again, which clears only the scenario's own faults.
+    kavix_test::SimulatedKavix::SetFault("ORV_SIM_READ_DELAY_MS",
+                                         std::to_string(kReadDelayMs).c_str());
+    app.StartAgain();
+    app.WaitForLogLine(kWelcome[7]);
+    app.Sync();
+    std::vector<double> answers;
+    {
+        ResponsivenessProbe probe(app.Window());
+        app.ClickUpdate();
+        const Box question = app.WaitForBox("Question", 30000);
+        answers = probe.Stop();
+        if (!Has(app.Log(), kRecovered)) {
+            throw DriverError("the start did not take the cut run's copy: " +
+                              ::testing::PrintToString(app.Log()));
+        }
+        app.Answer(question, IDYES);
+    }
+    WaitForFinished(app, kRunTimeoutMs);
+    kavix_test::SimulatedKavix::SetFault("ORV_SIM_READ_DELAY_MS", "");
+    app.ClickDone();
+    if (!app.WaitForExit(kStepTimeoutMs)) {
+        throw DriverError("orvflash.exe did not end after Done");
+    }
+    return answers;
+}
+
 void Benchmark(const std::string& work, int pairs, ResultsFile& results) {
     const std::string bareFolder = work + "\\bare";
     const Bytes image = *Scenario{}.image;
 
-    // The simulator's own memory shows in this process, which holds no updater.
-    const ProcessMemory beforeSimulator = MemoryOf(GetCurrentProcessId());
     RunBare(bareFolder, image, true);
-    const ProcessMemory afterSimulator = MemoryOf(GetCurrentProcessId());
     CheckSameCalls(RunUpdater(Scenario{}, false, kRunTimeoutMs), bareFolder);
 
-    std::vector<double> ratios, updaterMs, bareMs, writeUs;
+    std::vector<double> ratios, updaterMs, bareMs, writeUs, addedKiB, idleKiB;
     for (int i = 0; i < pairs; ++i) {
         UpdaterRun updater;
         BareRunTimes bare;
@@ -185,6 +282,8 @@ void Benchmark(const std::string& work, int pairs, ResultsFile& results) {
         updaterMs.push_back(updater.yesToFinishedSeconds * 1000);
         bareMs.push_back(bare.programmingSeconds * 1000);
         writeUs.push_back(bare.writesSeconds / bare.pageWrites * 1e6);
+        addedKiB.push_back(updater.AddedKiB());
+        idleKiB.push_back(updater.idle.workingSet / kKiB);
         std::printf("pair %d: orvflash.exe %.1f ms, bare %.1f ms\n", i + 1, updaterMs.back(),
                     bareMs.back());
     }
@@ -212,19 +311,36 @@ void Benchmark(const std::string& work, int pairs, ResultsFile& results) {
     results.Put("probe_median_ms", answers.median);
     results.Put("probe_max_ms", answers.high);
 
-    results.Put("mem_idle_kib", model.idle.workingSet / kKiB);
-    results.Put("mem_idle_peak_kib", model.idle.peakWorkingSet / kKiB);
-    results.Put("mem_peak_kib", model.finished.peakWorkingSet / kKiB);
-    results.Put("mem_added_kib",
-                (double(model.finished.peakWorkingSet) - double(model.idle.workingSet)) / kKiB);
-    results.Put("mem_sim_kib",
-                (double(afterSimulator.workingSet) - double(beforeSimulator.workingSet)) / kKiB);
+    const std::vector<double> recoveryAnswers = RecoveryStartAnswers();
+    if (recoveryAnswers.empty()) {
+        throw DriverError("the probe got no answer during the start after the cut");
+    }
+    const Spread recovery = SpreadOf(recoveryAnswers);
+    results.Put("probe_recovery_count", double(recoveryAnswers.size()));
+    results.Put("probe_recovery_median_ms", recovery.median);
+    results.Put("probe_recovery_max_ms", recovery.high);
+
+    // Of every run but the traced one, which holds the trace besides.
+    addedKiB.push_back(model.AddedKiB());
+    idleKiB.push_back(model.idle.workingSet / kKiB);
+    results.Put("mem_runs", double(addedKiB.size()));
+    results.Put("mem_idle_kib", SpreadOf(idleKiB).median);
+    results.Put("mem_added_kib", SpreadOf(addedKiB));
+    // The simulator's own share, in processes that hold no updater, as often as the updater's runs.
+    std::vector<double> simulatorKiB;
+    for (std::size_t i = 0; i < addedKiB.size(); ++i) {
+        simulatorKiB.push_back(SimulatorKiB(work + "\\simulator" + std::to_string(i)));
+    }
+    results.Put("mem_sim_kib", SpreadOf(simulatorKiB));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string session, program, library, work, resultsPath, pairs = "15";
+    std::string session, program, library, work, resultsPath, pairs = "15", simulator;
+    if (argc == 2 && Option(argv[1], "--simulator-memory", simulator)) {
+        return MeasureSimulator(simulator);
+    }
     for (int i = 1; i < argc; ++i) {
         if (!Option(argv[i], "--session", session) && !Option(argv[i], "--program", program) &&
             !Option(argv[i], "--library", library) && !Option(argv[i], "--work", work) &&
