@@ -103,10 +103,9 @@ def main():
         "interrupted update reads the firmware half too, on the window's thread, which answers "
         "its messages before each read: the second half of figure 4.",
         "",
-        "The updater's memory is mostly the three buffers every run holds: the image (1 MiB), "
-        "the data block as read (0.5 MiB) and a sector (64 KiB). The bare run holds a copy of "
-        "the data block and a sector too; what of them its heap keeps counts in the simulator's "
-        "share.",
+        "What a run itself holds is the image (512 KiB), the data block as read (512 KiB) and "
+        "one sector for the worker's reads (64 KiB); the bare run holds a copy of the data block "
+        "and a sector too, and what of them its heap keeps counts in the simulator's share.",
         "",
         "Power-cut campaign, natively, optimised: %d trials from seed %d in %.1f s, %d ending in "
         "a complete run with the device's own data (%d of them from the saved copy, %d label "

@@ -7,8 +7,8 @@ namespace {
 using Table = std::array<uint32_t, 256>;
 
 // The remainders of each byte value followed by 0 to 15 zero bytes, so that sixteen bytes cost
-// sixteen independent look-ups rather than 128 shifts: a run checks about three megabytes (the
-// copy on its save and every search, the first MiB before the erase, the image's firmware half).
+// sixteen independent look-ups rather than 128 shifts: a run checks two and a half megabytes (the
+// copy twice on its save, the first MiB before the erase, the image for the copy's record).
 constexpr std::array<Table, 16> MakeTables() {
     std::array<Table, 16> tables{};
     for (uint32_t value = 0; value < 256; ++value) {
