@@ -33,10 +33,10 @@ bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
 CSavedCopyFolder::CSavedCopyFolder() : takesLegacyCopies(true) {}
 
 CheckedFolder* CSavedCopyFolder::Folder() {
-    if (path.empty()) {
+    if (computers) {
         return ComputerFolder();
     }
-    if (!own) {
+    if (!own && !path.empty()) {
         std::wstring folder = path;
         if (!folder.empty() && folder.back() == L'\\') {
             folder.pop_back();
@@ -63,12 +63,13 @@ bool CSavedCopyFolder::Write(const std::string& name, std::initializer_list<Byte
     for (const ByteSpan& part : parts) {
         written = written && WriteAll(file.Get(), part.data, part.size);
     }
-    written = written && FlushFileBuffers(file.Get()) &&
-              folder->Rename(file.Get(), Widen(name), true) && folder->Flush();
-    if (!written) {
+    // Once renamed, the file is the one of that name, and the one it replaced is gone: it stays.
+    if (!written || !FlushFileBuffers(file.Get()) ||
+        !folder->Rename(file.Get(), Widen(name), true)) {
         CheckedFolder::Delete(file.Get());
+        return false;
     }
-    return written;
+    return folder->Flush();
 }
 
 bool CSavedCopyFolder::Names(std::vector<std::string>& names) {
@@ -154,7 +155,7 @@ bool CSavedCopyFolder::Remove(const std::string& name) {
 }
 
 std::string CSavedCopyFolder::Where() {
-    std::wstring folder = path.empty() ? ComputerFolderPath() : path;
+    std::wstring folder = computers ? ComputerFolderPath() : path;
     if (!folder.empty() && folder.back() == L'\\') {
         folder.pop_back();
     }
