@@ -157,7 +157,7 @@ std::vector<std::wstring> ProfileFolders() {
 
 }  // namespace
 
-std::wstring LegacyCopyFolder(bool) {
+std::wstring LegacyCopyFolder() {
     const std::wstring base = KnownFolderPath(FOLDERID_LocalAppData);
     return base.empty() ? base : base + L"\\orvflash\\";
 }
@@ -171,9 +171,7 @@ void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into, bool keep) {
     }
     std::vector<unsigned char> bytes;
     for (const std::string& name : names) {
-        // Checked as read, once: what is written is what was checked.
-        if (!saved_copies::IsCopyName(name) || !ReadWhole(from, name, bytes) ||
-            !saved_copies::IsWholeCopy(bytes)) {
+        if (!saved_copies::IsCopyName(name)) {
             continue;
         }
         // A copy only read from another account's folder is taken in once: after its update has
@@ -181,6 +179,10 @@ void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into, bool keep) {
         const std::string taken = name + ".imported";
         if (keep && std::find(kept.begin(), kept.end(), taken) != kept.end() &&
             into.WriterOf(taken).trusted) {
+            continue;
+        }
+        // Checked as read, once: what is written is what was checked.
+        if (!ReadWhole(from, name, bytes) || !saved_copies::IsWholeCopy(bytes)) {
             continue;
         }
         const bool there = std::find(kept.begin(), kept.end(), name) != kept.end();
@@ -201,7 +203,7 @@ void TakeLegacyCopies(SavedCopyStore& into) {
     // included; a standard account's run moves its own.
     const bool elevated = RunIsElevated();
     {
-        CSavedCopyFolder own(LegacyCopyFolder(false));
+        CSavedCopyFolder own(LegacyCopyFolder());
         MoveLegacyCopies(own, into, elevated);
     }
     if (!elevated) {

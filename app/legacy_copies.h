@@ -10,7 +10,7 @@
 
 // The account's old folder with a trailing backslash, whether it exists or not; empty if it cannot
 // be found. Never made.
-std::wstring LegacyCopyFolder(bool create);
+std::wstring LegacyCopyFolder();
 
 // Moves every copy ("Kavix-*.copy") of `from` into `into`, byte for byte, durably through
 // `into.Write`, then removes it from `from`; with `keep`, leaves it there and marks it taken in
@@ -23,7 +23,8 @@ void MoveLegacyCopies(SavedCopyStore& from, SavedCopyStore& into, bool keep = fa
 
 // Takes the copies of earlier versions into `into`: moved from the account's own folder by a
 // standard account's run; an elevated or SYSTEM run only reads them, there and in the folder of
-// every profile of the computer's profile list. Each folder on the way is opened without following a link.
+// every profile of the computer's profile list. Each folder on the way is opened without following
+// a link.
 void TakeLegacyCopies(SavedCopyStore& into);
 
 #endif

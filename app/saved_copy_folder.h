@@ -20,9 +20,9 @@ public:
     enum Legacy { leaveLegacyCopies };
     explicit CSavedCopyFolder(Legacy) : takesLegacyCopies(false) {}
     // Files in the folder at `path` (with or without a trailing backslash), opened on first use
-    // and held while this lives; nothing taken in.
+    // and held while this lives; nothing taken in. An empty path is no folder: nothing in it.
     explicit CSavedCopyFolder(std::wstring path)
-        : path(std::move(path)), takesLegacyCopies(false) {}
+        : computers(false), path(std::move(path)), takesLegacyCopies(false) {}
 
     bool Write(const std::string& name, std::initializer_list<ByteSpan> parts) override;
     bool Names(std::vector<std::string>& names) override;
@@ -36,7 +36,8 @@ private:
     // The folder, or null where there is none to use.
     CheckedFolder* Folder();
 
-    const std::wstring path;  // empty for the computer's folder
+    const bool computers = true;  // the computer's folder, not `path`
+    const std::wstring path;
     const bool takesLegacyCopies;
     std::unique_ptr<CheckedFolder> own;
 };

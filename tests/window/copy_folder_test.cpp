@@ -170,6 +170,10 @@ TEST(CheckedFiles, NoWriteReadOrRemoveThroughAHardLink) {
     std::vector<std::string> names;
     EXPECT_TRUE(folder.Names(names));
     EXPECT_EQ(names, std::vector<std::string>{"Kavix-1-b.copy"});
+    // A folder that could not be found (an empty path) is none: never the computer's.
+    CSavedCopyFolder none{std::wstring()};
+    EXPECT_TRUE(none.Names(names) && names.empty());
+    EXPECT_FALSE(none.Write("Kavix-1-d.copy", {{copy.data(), copy.size()}}));
 }
 
 // A whole copy's file, as the program writes it, of a block made from `seed`.
