@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "system_library.h"
+
 namespace {
 
 // UI Automation's LiveSetting property, which the annotation service also takes; Polite is 1.
@@ -28,28 +30,14 @@ std::wstring Wide(const char* text) {
     return wide;
 }
 
-// UI Automation's notification, looked up because Windows before 10 (and Wine 8) lack it. From
-// the system folder by its full path: the program is often started from a downloads folder.
+// UI Automation's notification, looked up because Windows before 10 (and Wine 8) lack it.
 class UiaNotifications {
 public:
-    UiaNotifications() {
-        char path[MAX_PATH];
-        const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH - 24) {
-            return;
-        }
-        // Its own dependencies from the system folder too, where the system can say so.
-        HMODULE core = LoadLibraryExA("uiautomationcore.dll", nullptr, 0x800);  // ..._SYSTEM32
-        if (core == nullptr) {
-            core = LoadLibraryA((std::string(path, length) + "\\uiautomationcore.dll").c_str());
-        }
-        if (core == nullptr) {
-            return;
-        }
-        listening = Function<Listening>(core, "UiaClientsAreListening");
-        hostProvider = Function<HostProvider>(core, "UiaHostProviderFromHwnd");
-        raise = Function<Raise>(core, "UiaRaiseNotificationEvent");
-    }
+    UiaNotifications()
+        : core(L"uiautomationcore.dll"),
+          listening(core.Function<Listening>("UiaClientsAreListening")),
+          hostProvider(core.Function<HostProvider>("UiaHostProviderFromHwnd")),
+          raise(core.Function<Raise>("UiaRaiseNotificationEvent")) {}
 
     void Notify(HWND control, const char* line) const {
         if (raise == nullptr || listening == nullptr || hostProvider == nullptr || !listening()) {
@@ -77,15 +65,10 @@ private:
     using HostProvider = HRESULT(WINAPI*)(HWND, IUnknown**);
     using Raise = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
 
-    template <typename F>
-    static F Function(HMODULE module, const char* name) {
-        // Through void (*)(): a function pointer of any type may be cast back from it.
-        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-    }
-
-    Listening listening = nullptr;
-    HostProvider hostProvider = nullptr;
-    Raise raise = nullptr;
+    SystemLibrary core;
+    Listening listening;
+    HostProvider hostProvider;
+    Raise raise;
 };
 
 }  // namespace

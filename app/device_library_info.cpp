@@ -8,38 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "run_account.h"
 #include "simulator_identity.h"
+#include "system_library.h"
 
 namespace {
 
 const char kPrefix[] = "Device library: ";
-
-// version.dll, wintrust.dll and crypt32.dll from the system folder alone: the program's own folder
-// may be a downloads folder, where a planted DLL of such a name would run as whoever started us.
-HMODULE SystemLibrary(const wchar_t* name) {
-    return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
-template <typename F>
-F Function(HMODULE module, const char* name) {
-    // Through void (*)(): a function pointer of any type may be cast back from it.
-    return module ? reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)))
-                  : nullptr;
-}
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string narrow(std::size_t(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), &narrow[0], length, nullptr,
-                            nullptr);
-    }
-    return narrow;
-}
 
 struct DeviceLibrary {
     std::wstring path;
@@ -59,18 +34,15 @@ VersionResource ReadVersionResource(const std::wstring& path) {
     using Size = decltype(&GetFileVersionInfoSizeW);
     using Info = decltype(&GetFileVersionInfoW);
     using Query = decltype(&VerQueryValueW);
-    HMODULE library = SystemLibrary(L"version.dll");
-    const auto size = Function<Size>(library, "GetFileVersionInfoSizeW");
-    const auto info = Function<Info>(library, "GetFileVersionInfoW");
-    const auto query = Function<Query>(library, "VerQueryValueW");
+    const SystemLibrary library(L"version.dll");
+    const auto size = library.Function<Size>("GetFileVersionInfoSizeW");
+    const auto info = library.Function<Info>("GetFileVersionInfoW");
+    const auto query = library.Function<Query>("VerQueryValueW");
     VersionResource read;
     DWORD unused = 0;
     const DWORD length = size && info && query ? size(path.c_str(), &unused) : 0;
     std::vector<unsigned char> data(length);
     if (length == 0 || !info(path.c_str(), 0, length, data.data())) {
-        if (library) {
-            FreeLibrary(library);
-        }
         return read;
     }
     void* value = nullptr;
@@ -96,27 +68,23 @@ VersionResource ReadVersionResource(const std::wstring& path) {
             void* text = nullptr;
             UINT textLength = 0;
             return query(data.data(), key.c_str(), &text, &textLength) && textLength > 0
-                       ? Narrow(static_cast<const wchar_t*>(text))
+                       ? Utf8(static_cast<const wchar_t*>(text))
                        : std::string();
         };
         read.description = field(L"FileDescription");
         read.productName = field(L"ProductName");
     }
-    FreeLibrary(library);
     return read;
 }
 
 std::string SignerName(PCCERT_CONTEXT certificate) {
     using Name = decltype(&CertGetNameStringW);
-    HMODULE library = SystemLibrary(L"crypt32.dll");
-    const auto name = Function<Name>(library, "CertGetNameStringW");
+    const SystemLibrary library(L"crypt32.dll");
+    const auto name = library.Function<Name>("CertGetNameStringW");
     std::string said;
     wchar_t text[256];
     if (name && name(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, text, 256) > 1) {
-        said = Narrow(text);
-    }
-    if (library) {
-        FreeLibrary(library);
+        said = Utf8(text);
     }
     return said;
 }
@@ -127,14 +95,11 @@ std::string Signature(const std::wstring& path) {
     using Verify = decltype(&WinVerifyTrust);
     using StateData = decltype(&WTHelperProvDataFromStateData);
     using Signer = decltype(&WTHelperGetProvSignerFromChain);
-    HMODULE library = SystemLibrary(L"wintrust.dll");
-    const auto verify = Function<Verify>(library, "WinVerifyTrust");
-    const auto stateData = Function<StateData>(library, "WTHelperProvDataFromStateData");
-    const auto signerOf = Function<Signer>(library, "WTHelperGetProvSignerFromChain");
+    const SystemLibrary library(L"wintrust.dll");
+    const auto verify = library.Function<Verify>("WinVerifyTrust");
+    const auto stateData = library.Function<StateData>("WTHelperProvDataFromStateData");
+    const auto signerOf = library.Function<Signer>("WTHelperGetProvSignerFromChain");
     if (!verify || !stateData || !signerOf) {
-        if (library) {
-            FreeLibrary(library);
-        }
         return "signature not checked (no wintrust.dll)";
     }
     WINTRUST_FILE_INFO file = {};
@@ -162,7 +127,6 @@ std::string Signature(const std::wstring& path) {
     }
     trust.dwStateAction = WTD_STATEACTION_CLOSE;
     verify(noWindow, &action, &trust);
-    FreeLibrary(library);
 
     if (verdict == TRUST_E_NOSIGNATURE && signer.empty()) {
         return "not signed";
@@ -210,8 +174,9 @@ bool IsSimulatedKavix() {
     return Loaded().productName == ORV_SIMULATOR_PRODUCT_NAME;
 }
 
+// The path and the texts read from the DLL may hold any character: the log takes UTF-8.
 void Log(RunLog& log, const std::string& text) {
-    log.Append((kPrefix + text).c_str());
+    log.AppendUtf8(kPrefix + text);
 }
 
 }  // namespace
@@ -222,7 +187,7 @@ void LogDeviceLibrary(RunLog& log) {
         Log(log, "orv_api.dll is not among the modules loaded; its file cannot be named.");
         return;
     }
-    Log(log, Narrow(library.path));
+    Log(log, Utf8(library.path));
     Log(log, (library.description.empty() ? "no description" : "\"" + library.description + "\"") +
                  ", version " + (library.version.empty() ? "unknown" : library.version) + ", " +
                  library.signature + ".");
