@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "checked_open.h"
+#include "computer_folder.h"
 #include "log_path.h"
 #include "log_trim.h"
 #include "run_account.h"
@@ -12,7 +13,6 @@
 namespace {
 
 constexpr LONGLONG kLimit = 1 << 20;
-const wchar_t kLogName[] = L"orvflash.log";
 
 bool WriteAll(HANDLE file, const char* data, DWORD size) {
     DWORD written = 0;
@@ -119,7 +119,7 @@ void RunLog::AppendUtf8(const std::string& text) {
     // replaced the file meanwhile, and a reader may look.
     bool over = false;
     {
-        FileHandle log = computer->OpenFile(kLogName, FolderTask::appendLog,
+        FileHandle log = computer->OpenFile(kComputerLogName, FolderTask::appendLog,
                                             Disposition::openAlways, logRules->Get());
         LARGE_INTEGER size = {};
         over = log.IsOpen() && WriteAll(log.Get(), line.data(), DWORD(line.size())) &&
@@ -139,7 +139,7 @@ void RunLog::Trim() {
     std::string text;
     {
         FileHandle old =
-            computer->OpenFile(kLogName, FolderTask::readFile, Disposition::openExisting);
+            computer->OpenFile(kComputerLogName, FolderTask::readFile, Disposition::openExisting);
         LARGE_INTEGER size = {};
         if (!old.IsOpen() || !GetFileSizeEx(old.Get(), &size) || size.QuadPart <= kLimit) {
             return;
@@ -157,12 +157,12 @@ void RunLog::Trim() {
     }
     const std::size_t from = NewerHalfFrom(text.data(), text.size());
     std::wstring temporary;
-    FileHandle fresh = computer->CreateTemporary(kLogName, temporary, logRules->Get());
+    FileHandle fresh = computer->CreateTemporary(kComputerLogName, temporary, logRules->Get());
     if (!fresh.IsOpen()) {
         return;
     }
     if (!WriteAll(fresh.Get(), text.data() + from, DWORD(text.size() - from)) ||
-        !computer->Rename(fresh.Get(), kLogName, true)) {
+        !computer->Rename(fresh.Get(), kComputerLogName, true)) {
         CheckedFolder::Delete(fresh.Get());
     }
 }

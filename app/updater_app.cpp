@@ -43,12 +43,6 @@ void LogLine(RunLog& log, const std::string& line) {
     log.Append(line.c_str());
 }
 
-void WriteToStandardOutput(const std::string& line) {
-    DWORD written = 0;
-    const std::string text = line + "\r\n";
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), DWORD(text.size()), &written, nullptr);
-}
-
 void LogEnd(RunLog& log, ExitCode code) {
     LogLine(log, "orvflash ended with exit code " + std::to_string(int(code)) + ".");
 }
@@ -92,11 +86,11 @@ BOOL CUpdaterApp::InitInstance() {
     }
     if (command.silent) {
         ReportRunEvent(exitCode, kavix ? &*kavix : nullptr,
-                       Utf8(ComputerFolderPath() + L"\\orvflash.log"), elevated);
+                       Utf8(ComputerFolderPath() + L"\\" + kComputerLogName), elevated);
     }
     LogEnd(log, exitCode);
     if (echoed) {
-        WriteToStandardOutput(ResultLine(exitCode));
+        WriteToConsole(ResultLine(exitCode) + "\r\n");
     }
     // No message loop of our own: the program ends here.
     return FALSE;

@@ -97,12 +97,12 @@ void ReRule(CheckedFolder& folder, bool elevated, Prepared& prepared) {
     folder.Names(names);
     for (const std::wstring& name : names) {
         FileHandle file = folder.OpenFile(name, FolderTask::reRuleFile, Disposition::openExisting);
-        const std::wstring owner = OwnerSidOf(file.Get());
-        if (!file.IsOpen() || owner.empty()) {
+        const std::wstring owner = file.IsOpen() ? OwnerSidOf(file.Get()) : std::wstring();
+        if (owner.empty()) {
             continue;
         }
         // The file's owner keeps its Modify over it, as the folder's rules give a file's creator.
-        const Descriptor fileRules(FileRules(owner, name == L"orvflash.log"));
+        const Descriptor fileRules(FileRules(owner, name == kComputerLogName));
         SetRules(file.Get(), fileRules, false);
     }
     prepared.notes.push_back(elevated ? "The program's folder had other rules; it was given the "
@@ -138,7 +138,8 @@ Prepared Prepare() {
             }
         }
         thing.Close();
-        switch (DecideFolder(place)) {
+        const FolderAction action = DecideFolder(place);
+        switch (action) {
             case FolderAction::make:
                 if (!Make(path, prepared)) {
                     return prepared;
@@ -159,9 +160,9 @@ Prepared Prepare() {
             case FolderAction::reRule:
             case FolderAction::useAsItStands:
                 prepared.folder = CheckedFolder::Open(path);
-                if (prepared.folder && DecideFolder(place) == FolderAction::reRule) {
+                if (prepared.folder && action == FolderAction::reRule) {
                     ReRule(*prepared.folder, elevated, prepared);
-                } else if (prepared.folder && DecideFolder(place) == FolderAction::useAsItStands) {
+                } else if (prepared.folder && action == FolderAction::useAsItStands) {
                     prepared.notes.push_back(
                         "The program's folder has other rules; every file in it "
                         "is checked, and an administrator's run will secure it.");

@@ -25,6 +25,9 @@ std::vector<std::string> ComputerFolderNotes();
 // A folder the system knows (FOLDERID_...), without a trailing backslash; empty if unknown.
 std::wstring KnownFolderPath(REFKNOWNFOLDERID id);
 
+// The log of every run on the computer, in the folder.
+inline const wchar_t kComputerLogName[] = L"orvflash.log";
+
 // The folder's path without a trailing backslash, also when it cannot be used; empty if the
 // program data folder is unknown.
 std::wstring ComputerFolderPath();
