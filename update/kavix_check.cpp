@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "exit_code.h"
 #include "flash_map.h"
 #include "orv_api.h"
 #include "saved_copies.h"
@@ -12,18 +13,18 @@ int CheckKavix(SavedCopyStore& copies, KavixStatus& status, bool& identified) {
     identified = false;
     int32_t handle = -1;
     if (orvOpenDevice(&handle) != 0) {
-        return 3;
+        return kExitNoDevice;
     }
     // Judged by the type stored, as the update run does: anything but 1 before the call.
     int32_t type = 0;
     orvGetDeviceType(handle, &type);
     if (type != 1) {
-        return 3;
+        return kExitNoDevice;
     }
     std::unique_ptr<unsigned char[]> block(new unsigned char[kDataBlockSize]);
     for (int32_t k = 0; k < kDataBlockSectors; ++k) {
         if (orvReadFlash(handle, kDataBlockFirstSector + k, block.get() + k * kSectorSize) != 0) {
-            return 3;
+            return kExitNoDevice;
         }
     }
     identified = true;
@@ -31,14 +32,14 @@ int CheckKavix(SavedCopyStore& copies, KavixStatus& status, bool& identified) {
     status.versionBefore = status.versionNow = FirmwareVersionOf(block.get());
     const saved_copies::Found found = saved_copies::Find(copies, block.get());
     if (found.outcome == saved_copies::Found::unreadable) {
-        return 6;
+        return kExitMustDecide;
     }
     status.pending = found.outcome != saved_copies::Found::none;
     if (status.pending) {
-        return kCheckUpdatePending;
+        return kExitCheckUpdatePending;
     }
     if (ReadsBlank(block.get())) {
-        return kCheckBlankDataBlock;
+        return kExitCheckBlankDataBlock;
     }
-    return status.versionNow >= kImageFirmwareVersion ? 2 : kCheckUpdateNeeded;
+    return status.versionNow >= kImageFirmwareVersion ? kExitUpToDate : kExitCheckUpdateNeeded;
 }

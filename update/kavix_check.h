@@ -7,8 +7,8 @@
 #include "run_report.h"
 #include "saved_copy_store.h"
 
-// The check's exit code (2, 3, 6, kCheckUpdateNeeded, kCheckBlankDataBlock or
-// kCheckUpdatePending); `status` holds what was read where a Kavix was identified.
+// The check's exit code (exit_code.h: up to date, no device, must decide, or one of the check's
+// own); `status` holds what was read where a Kavix was identified.
 int CheckKavix(SavedCopyStore& copies, KavixStatus& status, bool& identified);
 
 #endif

@@ -2,31 +2,32 @@
 
 #include <cstdio>
 
+#include "exit_code.h"
 #include "flash_map.h"
 
 const char* ExitCodeMeaning(int code) {
     switch (code) {
-        case 0:
+        case kExitUpdated:
             return "updated and read back";
-        case 1:
+        case kExitFailed:
             return "the update failed after the Kavix was changed; run again";
-        case 2:
+        case kExitUpToDate:
             return "nothing changed: the Kavix is up to date";
-        case 3:
+        case kExitNoDevice:
             return "nothing changed: no Kavix, not a Kavix, or its data could not be read";
-        case 4:
+        case kExitNoImage:
             return "nothing changed: no usable Kavix_V5.dat";
-        case 6:
+        case kExitMustDecide:
             return "nothing changed: a person must decide";
-        case kCheckUpdateNeeded:
+        case kExitCheckUpdateNeeded:
             return "the Kavix needs the update";
-        case kCheckBlankDataBlock:
+        case kExitCheckBlankDataBlock:
             return "the Kavix's data block reads blank; a person must decide";
-        case kCheckUpdatePending:
+        case kExitCheckUpdatePending:
             return "an interrupted update of the Kavix waits to be finished";
-        case 64:
+        case kExitWrongCommandLine:
             return "nothing changed: nobody can answer, or the command line is wrong";
-        case 1618:
+        case kExitAnotherUpdate:
             return "nothing changed: another update is running; retry later";
         default:
             return "unknown";
@@ -35,12 +36,12 @@ const char* ExitCodeMeaning(int code) {
 
 EventKind EventKindOf(int code) {
     switch (code) {
-        case 0:
-        case 2:
-        case kCheckUpdateNeeded:
+        case kExitUpdated:
+        case kExitUpToDate:
+        case kExitCheckUpdateNeeded:
             return EventKind::information;
-        case 1:
-        case 64:
+        case kExitFailed:
+        case kExitWrongCommandLine:
             return EventKind::error;
         default:
             return EventKind::warning;

@@ -6,11 +6,6 @@
 #include <cstdint>
 #include <string>
 
-// Exit codes of the read-only check (/s /check) of its own; 2, 3, 6 and 1618 as for a run.
-constexpr int kCheckUpdateNeeded = 10;
-constexpr int kCheckBlankDataBlock = 11;
-constexpr int kCheckUpdatePending = 12;
-
 // A few words, for the log's last line, standard output and the status record.
 const char* ExitCodeMeaning(int code);
 

@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "exit_code.h"
 #include "saved_copies.h"
 #include "update_fixture.h"
 
@@ -12,15 +13,15 @@ TEST(RunReport, EveryCodeHasItsEventKindAndAMeaningOfItsOwn) {
     const std::vector<std::pair<int, EventKind>> codes = {
         {0, EventKind::information},
         {2, EventKind::information},
-        {kCheckUpdateNeeded, EventKind::information},
+        {kExitCheckUpdateNeeded, EventKind::information},
         {1, EventKind::error},
         {64, EventKind::error},
         {3, EventKind::warning},
         {4, EventKind::warning},
         {6, EventKind::warning},
         {1618, EventKind::warning},
-        {kCheckBlankDataBlock, EventKind::warning},
-        {kCheckUpdatePending, EventKind::warning}};
+        {kExitCheckBlankDataBlock, EventKind::warning},
+        {kExitCheckUpdatePending, EventKind::warning}};
     std::set<std::string> meanings;
     for (const auto& [code, kind] : codes) {
         EXPECT_EQ(EventKindOf(code), kind) << code;
@@ -93,13 +94,13 @@ TEST_P(KavixCheckTest, ReadsOnly) {
 
 INSTANTIATE_TEST_SUITE_P(, KavixCheckTest,
                          ::testing::ValuesIn(std::vector<CheckCase>{
-                             {"UpdateNeeded", 4, false, nullptr, kCheckUpdateNeeded,
+                             {"UpdateNeeded", 4, false, nullptr, kExitCheckUpdateNeeded,
                               "serial=20481234 version=4 update=needed pending=no"},
                              {"UpToDate", 5, false, nullptr, 2,
                               "serial=20481234 version=5 update=not-needed pending=no"},
-                             {"Blank", 0xFFFF, false, nullptr, kCheckBlankDataBlock,
+                             {"Blank", 0xFFFF, false, nullptr, kExitCheckBlankDataBlock,
                               "serial=-1 version=65535 update=needed pending=no"},
-                             {"Pending", 4, true, nullptr, kCheckUpdatePending,
+                             {"Pending", 4, true, nullptr, kExitCheckUpdatePending,
                               "serial=20481234 version=4 update=needed pending=yes"},
                              {"NoKavix", 4, false, "ORV_SIM_OPEN_FAIL", 3, nullptr}}),
                          kCaseName);

@@ -1,9 +1,8 @@
 // The exit codes of every run, which deployment tools read; README.md lists them. One table for
 // the window and for an unattended run (/s).
-#ifndef ORVFLASH_APP_EXIT_CODE_H
-#define ORVFLASH_APP_EXIT_CODE_H
+#ifndef ORVFLASH_UPDATE_EXIT_CODE_H
+#define ORVFLASH_UPDATE_EXIT_CODE_H
 
-#include "run_report.h"
 #include "update_run.h"
 
 enum ExitCode : int {
@@ -14,13 +13,13 @@ enum ExitCode : int {
     kExitNoImage = 4,     // nothing changed: no usable Kavix_V5.dat
     kExitMustDecide = 6,  // nothing changed: a person must decide
     // The read-only check (/s /check); it also ends with 2, 3, 6 and the code for another update.
-    kExitCheckUpdateNeeded = kCheckUpdateNeeded,      // the Kavix needs the update
-    kExitCheckBlankDataBlock = kCheckBlankDataBlock,  // its data block reads blank
-    kExitCheckUpdatePending = kCheckUpdatePending,    // an interrupted update waits for its copy
-    kExitWrongCommandLine = 64,                       // nothing changed: the command line is wrong
-    kExitAnotherUpdate = 1618  // nothing changed: another update runs on this computer; the
-                               // code of "another installation in progress", which deployment
-                               // tools retry
+    kExitCheckUpdateNeeded = 10,    // the Kavix needs the update
+    kExitCheckBlankDataBlock = 11,  // its data block reads blank
+    kExitCheckUpdatePending = 12,   // an interrupted update waits for its copy
+    kExitWrongCommandLine = 64,     // nothing changed: the command line is wrong
+    kExitAnotherUpdate = 1618       // nothing changed: another update runs on this computer; the
+                                    // code of "another installation in progress", which deployment
+                                    // tools retry
 };
 
 // How a run that ended as `outcome` exits. `programmed`: the worker ran, so a run whose end is not
