@@ -50,35 +50,9 @@ public:
     explicit ReadOnlyFolder(const CheckedFolder& folder) : folder(folder) {}
 
     bool Write(const std::string&, std::initializer_list<ByteSpan>) override { return false; }
-    bool Names(std::vector<std::string>& names) override {
-        std::vector<std::wstring> found;
-        names.clear();
-        if (!folder.Names(found)) {
-            return false;
-        }
-        for (const std::wstring& wide : found) {
-            // Our names are plain ASCII; others are none of ours.
-            if (std::all_of(wide.begin(), wide.end(), [](wchar_t c) { return c < 0x80; })) {
-                names.emplace_back(wide.begin(), wide.end());
-            }
-        }
-        return true;
-    }
-    // Opened checked (checked_open.h): a disk file, no reparse point, one link only.
+    bool Names(std::vector<std::string>& names) override { return CopyNames(folder, names); }
     bool Read(const std::string& name, const Consumer& consume) override {
-        const FileHandle file = folder.OpenFile(std::wstring(name.begin(), name.end()),
-                                                FolderTask::readFile, Disposition::openExisting);
-        unsigned char piece[0x2000];
-        DWORD got = 0;
-        while (file.IsOpen() && ReadFile(file.Get(), piece, sizeof piece, &got, nullptr)) {
-            if (got == 0) {
-                return true;
-            }
-            if (!consume(piece, got)) {
-                return false;
-            }
-        }
-        return false;
+        return ReadCopyFile(folder, name, consume);
     }
     bool Rename(const std::string&, const std::string&) override { return false; }
     bool Remove(const std::string&) override { return false; }

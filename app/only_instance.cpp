@@ -22,12 +22,6 @@ const char kClaimUnknown[] =
     "The firmware updater cannot tell whether another update is running on this computer. Only "
     "one update can run at a time. Try again when it has finished, or restart the computer.";
 
-// Owning the mutex, not its existence, marks the running program: however it ends, even killed,
-// the mutex is released or abandoned to the next start.
-bool Own(HANDLE mutex) {
-    return TryOwn(mutex);
-}
-
 void BringToFront(HWND window) {
     if (IsIconic(window)) {
         // Asynchronous: a busy window must not hold this start up.
@@ -66,12 +60,12 @@ bool OnlyInstance::Claim(bool quiet) {
         "The one-update-at-a-time name is held by a run of this program, or by another "
         "account's process that opened it.";
     if (quiet) {
-        owned = Own(mutex);
+        owned = TryOwn(mutex);
         return owned;
     }
     for (DWORD waited = 0;; waited += kPollMs) {
         // Tried again while waiting: the running one may end meanwhile.
-        owned = Own(mutex);
+        owned = TryOwn(mutex);
         if (owned) {
             return true;
         }

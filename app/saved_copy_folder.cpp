@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "computer_folder.h"
@@ -81,44 +82,38 @@ bool CSavedCopyFolder::Names(std::vector<std::string>& names) {
     }
     names.clear();
     CheckedFolder* folder = Folder();
-    std::vector<std::wstring> found;
     // Without a folder nothing was kept.
-    if (folder == nullptr) {
-        return true;
-    }
-    if (!folder->Names(found)) {
+    return folder == nullptr || CopyNames(*folder, names);
+}
+
+bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
+    CheckedFolder* folder = Folder();
+    return folder != nullptr && ReadCopyFile(*folder, name, consume);
+}
+
+bool CopyNames(const CheckedFolder& folder, std::vector<std::string>& names) {
+    std::vector<std::wstring> found;
+    names.clear();
+    if (!folder.Names(found)) {
         return false;
     }
     for (const std::wstring& wide : found) {
-        std::string name;
-        for (const wchar_t c : wide) {
-            if (c >= 0x80) {
-                break;
-            }
-            name += char(c);
-        }
-        // Names of other characters are none of ours.
-        if (name.size() == wide.size()) {
-            names.push_back(name);
+        // Our names are plain ASCII; others are none of ours.
+        if (std::all_of(wide.begin(), wide.end(), [](wchar_t c) { return c < 0x80; })) {
+            names.emplace_back(wide.begin(), wide.end());
         }
     }
     return true;
 }
 
-bool CSavedCopyFolder::Read(const std::string& name, const Consumer& consume) {
-    CheckedFolder* folder = Folder();
-    if (folder == nullptr) {
-        return false;
-    }
-    FileHandle file =
-        folder->OpenFile(Widen(name), FolderTask::readFile, Disposition::openExisting);
-    if (!file.IsOpen()) {
-        return false;
-    }
+bool ReadCopyFile(const CheckedFolder& folder, const std::string& name,
+                  const SavedCopyStore::Consumer& consume) {
+    const FileHandle file =
+        folder.OpenFile(Widen(name), FolderTask::readFile, Disposition::openExisting);
     // Small pieces: the copy is checked as it streams by, and the stack stays small.
     unsigned char piece[0x2000];
     DWORD got = 0;
-    while (ReadFile(file.Get(), piece, sizeof piece, &got, nullptr)) {
+    while (file.IsOpen() && ReadFile(file.Get(), piece, sizeof piece, &got, nullptr)) {
         if (got == 0) {
             return true;
         }

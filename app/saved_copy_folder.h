@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "checked_folder.h"
 #include "saved_copy_store.h"
@@ -41,5 +42,11 @@ private:
     const bool takesLegacyCopies;
     std::unique_ptr<CheckedFolder> own;
 };
+
+// The names in `folder` that can be a copy's: plain ASCII.
+bool CopyNames(const CheckedFolder& folder, std::vector<std::string>& names);
+// Reads the file `name` in `folder`, opened checked (checked_open.h), in small pieces.
+bool ReadCopyFile(const CheckedFolder& folder, const std::string& name,
+                  const SavedCopyStore::Consumer& consume);
 
 #endif

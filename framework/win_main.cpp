@@ -34,7 +34,7 @@ void HardenLibrarySearch() {
     const auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
         kernel ? ::GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
     if (set != nullptr) {
-        set(0x1000);  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+        set(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     }
 }
 

@@ -54,7 +54,10 @@ bool CheckedFolder::Rename(HANDLE file, const std::wstring& name, bool replace) 
     }
     // By full path: Wine takes no root folder for a rename. The held folder, which cannot be
     // renamed or replaced, is what the path names.
-    const std::wstring to = L"\\??\\" + ntPath + L"\\" + name;
+    return RenameTo(file, L"\\??\\" + ntPath + L"\\" + name, replace);
+}
+
+bool CheckedFolder::RenameTo(HANDLE file, const std::wstring& to, bool replace) {
     const DWORD nameBytes = DWORD(to.size() * sizeof(wchar_t));
     std::string bytes(sizeof(FILE_RENAME_INFO) + nameBytes, '\0');
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(&bytes[0]);

@@ -32,6 +32,8 @@ public:
     bool Rename(HANDLE file, const std::wstring& name, bool replace) const;
     // Deletes the file behind `file` (opened with DELETE) when its last handle closes.
     static bool Delete(HANDLE file);
+    // Renames the file behind `file` (opened with DELETE) to the NT path `to` (\??\C:\...).
+    static bool RenameTo(HANDLE file, const std::wstring& to, bool replace);
     // The names of the files (not folders) in it.
     bool Names(std::vector<std::wstring>& names) const;
     // A second handle to the folder with `access`, by its path while this one holds it there, and

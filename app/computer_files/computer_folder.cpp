@@ -45,15 +45,8 @@ bool MoveAside(const std::wstring& path, Prepared& prepared) {
             path.c_str(), AccessFor(FolderTask::moveAside),
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        const std::wstring target = L"\\??\\" + aside;
-        const DWORD nameBytes = DWORD(target.size() * sizeof(wchar_t));
-        std::string bytes(sizeof(FILE_RENAME_INFO) + nameBytes, '\0');
-        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(&bytes[0]);
-        info->FileNameLength = nameBytes;
-        memcpy(info->FileName, target.data(), nameBytes);
         for (int attempt = 0; thing.IsOpen() && !moved && attempt < kMoveAttempts; ++attempt) {
-            moved = SetFileInformationByHandle(thing.Get(), FileRenameInfo, info,
-                                               DWORD(bytes.size())) ||
+            moved = CheckedFolder::RenameTo(thing.Get(), L"\\??\\" + aside, false) ||
                     (Sleep(kMoveRetryMs), false);
         }
         ReleaseMutex(lock);

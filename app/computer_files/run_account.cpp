@@ -22,6 +22,17 @@ std::unique_ptr<char[]> TokenInfo(TOKEN_INFORMATION_CLASS kind) {
     return info;
 }
 
+// "S-1-5-...", or empty where it cannot be told.
+std::wstring SidText(PSID sid) {
+    LPWSTR text = nullptr;
+    std::wstring said;
+    if (sid != nullptr && ConvertSidToStringSidW(sid, &text)) {
+        said = text;
+        LocalFree(text);
+    }
+    return said;
+}
+
 std::string AccountName(PSID sid) {
     wchar_t name[256], domain[256];
     DWORD nameSize = 256, domainSize = 256;
@@ -29,13 +40,7 @@ std::string AccountName(PSID sid) {
     if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
         return Utf8(domainSize > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
     }
-    LPWSTR text = nullptr;
-    std::string account;
-    if (ConvertSidToStringSidW(sid, &text)) {
-        account = Utf8(text);
-        LocalFree(text);
-    }
-    return account;
+    return Utf8(SidText(sid));
 }
 
 // The owner's SID, inside `descriptor`; null if it cannot be read.
@@ -88,14 +93,7 @@ bool RunIsElevated() {
 
 std::wstring RunAccountSid() {
     const std::unique_ptr<char[]> user = TokenInfo(TokenUser);
-    LPWSTR text = nullptr;
-    std::wstring sid;
-    if (user &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid, &text)) {
-        sid = text;
-        LocalFree(text);
-    }
-    return sid;
+    return user ? SidText(reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid) : std::wstring();
 }
 
 std::string RunAccountName() {
@@ -105,14 +103,7 @@ std::string RunAccountName() {
 
 std::wstring OwnerSidOf(HANDLE handle) {
     std::unique_ptr<char[]> descriptor;
-    PSID sid = OwnerSid(handle, descriptor);
-    LPWSTR text = nullptr;
-    std::wstring owner;
-    if (sid != nullptr && ConvertSidToStringSidW(sid, &text)) {
-        owner = text;
-        LocalFree(text);
-    }
-    return owner;
+    return SidText(OwnerSid(handle, descriptor));
 }
 
 bool OwnerOf(HANDLE handle, Owner& owner, std::string& account) {
