@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-const wchar_t kStatusKey[] = L"SOFTWARE\\orvflash";
-
 namespace {
+
+const wchar_t kStatusKey[] = L"SOFTWARE\\orvflash";
 
 bool SetDword(HKEY key, const wchar_t* name, DWORD value) {
     return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),

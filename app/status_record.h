@@ -7,8 +7,6 @@
 #include "run_report.h"
 #include "saved_copy_store.h"
 
-extern const wchar_t kStatusKey[];
-
 // The time now, UTC, as ISO 8601.
 std::string UtcNow();
 
