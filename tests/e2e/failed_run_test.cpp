@@ -115,14 +115,6 @@ INSTANTIATE_TEST_SUITE_P(
          kUpToDateQuestion}}),
     ::testing::PrintToStringParamName());
 
-std::vector<std::string> ReadsOfTheFirstMiB() {
-    std::vector<std::string> reads;
-    for (int sector = 0; sector < 16; ++sector) {
-        reads.push_back("orvReadFlash " + std::to_string(sector));
-    }
-    return reads;
-}
-
 // The device fails during programming. Every write is still tried, so what can be put back is,
 // but none over a failed erase; the user is told it did not complete, and nothing claims success.
 struct DeviceFault {
@@ -173,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
          std::size_t(-1),
          kEraseNothingChanged,
          27,
-         ReadsOfTheFirstMiB(),
+         FirstMiBReads(),
          3},
         {"WriteFailsAtImagePage1000", {{"ORV_SIM_WRITE_FAIL_PAGE", "1000"}}, "orvWriteFlash 1000"},
         {"WriteFailsAtDataPage3000", {{"ORV_SIM_WRITE_FAIL_PAGE", "3000"}}, "orvWriteFlash 3000"},

@@ -54,6 +54,12 @@ std::vector<std::string> CompleteRunCalls(std::size_t imageLength) {
     return names;
 }
 
+std::vector<std::string> FirstMiBReads() {
+    std::vector<std::string> names;
+    AddCalls(names, "orvReadFlash", 0, kMiB / kSector);
+    return names;
+}
+
 std::string FirstDifference(const std::vector<std::string>& actual,
                             const std::vector<std::string>& expected) {
     const std::size_t common = std::min(actual.size(), expected.size());
