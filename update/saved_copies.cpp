@@ -528,6 +528,18 @@ bool SaveMarked(SavedCopyStore& store, const unsigned char* block, const Record*
            (marked || Mark(store, SerialNumberOf(block), checksum));
 }
 
+namespace {
+
+// Whether `name` holds the copy with `checksum`. A name as this program gives it tells the
+// content; others (Explorer's copies of a copy) are read to know.
+bool HoldsCopy(SavedCopyStore& store, const std::string& name, uint32_t checksum) {
+    uint32_t crc = 0;
+    const bool named = ChecksumInName(name, kSuffix, crc);
+    return IsCopyName(name) && (named || Checks(store, name, crc)) && crc == checksum;
+}
+
+}  // namespace
+
 std::vector<std::string> Remove(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
     std::vector<std::string> names;
     std::vector<std::string> left;
@@ -538,12 +550,7 @@ std::vector<std::string> Remove(SavedCopyStore& store, int32_t serialNumber, uin
         store.Write(finishedMark, {});
     }
     for (const std::string& name : names) {
-        // A name as this program gives it tells the content; others (Explorer's copies of a copy)
-        // are read to know.
-        uint32_t crc = 0;
-        const bool named = ChecksumInName(name, kSuffix, crc);
-        if (IsCopyName(name) && (named || Checks(store, name, crc)) && crc == checksum &&
-            !store.Remove(name)) {
+        if (HoldsCopy(store, name, checksum) && !store.Remove(name)) {
             left.push_back(name);
         }
     }
@@ -605,21 +612,29 @@ bool ReadRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum, 
     return true;
 }
 
-std::vector<std::string> SetAside(SavedCopyStore& store, const Copy& copy) {
+std::vector<std::string> SetAside(SavedCopyStore& store, const Copy& copy,
+                                  std::vector<std::string>& kept) {
     std::vector<std::string> names;
     std::vector<std::string> aside;
+    kept.clear();
     store.Names(names);
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        uint32_t crc = 0;
-        const bool named = ChecksumInName(name, kSuffix, crc);
+        if (!HoldsCopy(store, name, copy.checksum)) {
+            continue;
+        }
         const std::string to = name.substr(0, name.size() - std::strlen(kSuffix)) + kAsideSuffix;
-        if (IsCopyName(name) && (named || Checks(store, name, crc)) && crc == copy.checksum &&
-            store.Rename(name, to)) {
+        if (store.Rename(name, to)) {
             aside.push_back(to);
+        } else {
+            kept.push_back(name);
         }
     }
-    store.Remove(Named(copy.serialNumber, copy.checksum, kRecordSuffix));
+    // A copy left without its record is asked about at the next start, with a reason that is
+    // not so.
+    if (kept.empty()) {
+        store.Remove(Named(copy.serialNumber, copy.checksum, kRecordSuffix));
+    }
     return aside;
 }
 

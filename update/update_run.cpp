@@ -322,12 +322,14 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
             candidates.push_back(&copy);
             continue;
         }
-        const std::vector<std::string> aside = saved_copies::SetAside(*savedCopies, copy);
+        std::vector<std::string> kept;
+        const std::vector<std::string> aside = saved_copies::SetAside(*savedCopies, copy, kept);
         window.AppendLog(
             "The saved copy %s in %s is not written back: the Kavix was not erased by its update, "
             "or holds it already and has changed its data since.",
             copy.name.c_str(), savedCopies->Where().c_str());
         LogCopies("is kept under that name, which no start takes", aside);
+        LogCopies("could not be set aside and is kept", kept);
     }
     if (candidates.empty()) {
         copiesUndecided = false;

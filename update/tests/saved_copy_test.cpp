@@ -132,6 +132,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         int stage;  // 0: no record, as an earlier version saved it
         bool recovered;
         Lines questions;
+        bool renameFails = false;
     } cases[] = {
         {"killed after the erase",
          cutShort(0, 0),
@@ -188,6 +189,13 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
          Stage::erased,
          false,
          {kUpToDateQuestion, kSerialQuestion}},
+        // Kept with its record: the next start sets it aside again, not asks with a false reason.
+        {"killed before the erase, no rename",
+         original,
+         Stage::armed,
+         false,
+         {kSerialQuestion},
+         true},
     };
     const Bytes copy = BlockOf(original);
     for (const auto& c : cases) {
@@ -201,7 +209,16 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
                                    device.Folder() / "copies" / "Kavix-1 - Copy.copy");
         FakeWindow second;
         second.answers = {kAnswerYes, kAnswerYes};
-        ClickInNewStart(second);
+        const std::vector<std::string> saved = copies->Names();
+        std::vector<std::string> keptNames;
+        second.onLog = [&](const std::string& line) {
+            if (line.find("could not be set aside") != std::string::npos && keptNames.empty()) {
+                keptNames = copies->Names();
+            }
+        };
+        auto store = CopyFolder();
+        store->failRename = c.renameFails;
+        ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(store));
 
         EXPECT_EQ(FirstParagraphs(second.Questions()), c.questions);
         EXPECT_EQ(second.QuestionKinds()[0] == Question::label,
@@ -215,19 +232,23 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         const std::string folder = copies->Where();
         const std::vector<std::string> aside = {"Kavix-1 - Copy.copy.aside",
                                                 CopyName(copy) + ".aside"};
+        const std::vector<std::string> named = {"Kavix-1 - Copy.copy", CopyName(copy)};
+        const char* const kept = c.renameFails ? " could not be set aside and is kept."
+                                               : " is kept under that name, which no start takes.";
+        const std::vector<std::string>& logged = c.renameFails ? named : aside;
         EXPECT_EQ(second.Log(),
                   Concat({kIdentifying,
                           "The saved copy Kavix-1 - Copy.copy in " + folder +
                               " is not written back: the Kavix was not erased by its update, or "
                               "holds it already and has changed its data since.",
-                          "The saved copy " + aside[0] + " in " + folder +
-                              " is kept under that name, which no start takes.",
-                          "The saved copy " + aside[1] + " in " + folder +
-                              " is kept under that name, which no start takes.",
+                          "The saved copy " + logged[0] + " in " + folder + kept,
+                          "The saved copy " + logged[1] + " in " + folder + kept,
                           c.questions.size() > 1 ? kUpToDate : kUpdating},
                          c.questions.size() > 1 ? kFinishedLines : kFinished));
         EXPECT_EQ(device.Flash(), FlashAfterRun(c.flash, image));
-        EXPECT_EQ(copies->Names(), aside);
+        // This run's own copy is the same, and goes with it once the update has finished.
+        EXPECT_EQ(keptNames, c.renameFails ? saved : std::vector<std::string>{});
+        EXPECT_EQ(copies->Names(), c.renameFails ? std::vector<std::string>{} : aside);
     }
 }
 
