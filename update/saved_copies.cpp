@@ -554,7 +554,7 @@ std::vector<std::string> Remove(SavedCopyStore& store, int32_t serialNumber, uin
             left.push_back(name);
         }
     }
-    if (left.empty() && store.Remove(Named(serialNumber, checksum, kRecordSuffix))) {
+    if (left.empty() && RemoveRecord(store, serialNumber, checksum)) {
         store.Remove(finishedMark);
     }
     return left;
@@ -578,6 +578,10 @@ bool WriteRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum,
     }
     PutLittleEndian(at, Crc32(0, bytes, std::size_t(at - bytes)), 4);
     return store.Write(Named(serialNumber, checksum, kRecordSuffix), {{bytes, sizeof bytes}});
+}
+
+bool RemoveRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
+    return store.Remove(Named(serialNumber, checksum, kRecordSuffix));
 }
 
 bool ReadRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum, Record& record) {
@@ -633,7 +637,7 @@ std::vector<std::string> SetAside(SavedCopyStore& store, const Copy& copy,
     // A copy left without its record is asked about at the next start, with a reason that is
     // not so.
     if (kept.empty()) {
-        store.Remove(Named(copy.serialNumber, copy.checksum, kRecordSuffix));
+        RemoveRecord(store, copy.serialNumber, copy.checksum);
     }
     return aside;
 }

@@ -132,6 +132,8 @@ std::vector<std::string> Remove(SavedCopyStore& store, int32_t serialNumber, uin
 // Records the copy's stage durably; false if it could not.
 bool WriteRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum,
                  const Record& record);
+// Removes the copy's record: a copy without one is asked about, never set aside.
+bool RemoveRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum);
 // The copy's record, if one is kept and written by a trusted writer.
 bool ReadRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum, Record& record);
 

@@ -465,6 +465,14 @@ void UpdateRun::Program() {
     bool unchanged = false;
     ReadBackResult readBack = ReadBackResult::different;
     std::vector<std::string> left;
+    // A stage that could not be recorded leaves the one before, which may tell the next start to
+    // set aside a copy that the device needs; without a record, the copy is asked about.
+    const auto recordStage = [this](saved_copies::Record::Stage stage) {
+        record.stage = stage;
+        if (!saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record)) {
+            saved_copies::RemoveRecord(*savedCopies, copySerialNumber, copyChecksum);
+        }
+    };
     if (marked) {
         copyState = CopyState::marked;
         // Pages written over flash that may still hold the old firmware would mix the two.
@@ -477,8 +485,7 @@ void UpdateRun::Program() {
                 copyState = CopyState::none;
             }
         } else {
-            record.stage = saved_copies::Record::erased;
-            saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
+            recordStage(saved_copies::Record::erased);
             const int32_t pageCount = ImagePageCount(imageLength);
             deviceFailed =
                 !WritePages(kImageFirstPage, imageData.get(), pageCount, pageCount / 10 + 5);
@@ -487,7 +494,8 @@ void UpdateRun::Program() {
                 deviceFailed = true;
             }
             // Only the last page can be missing now: a later start tells a cut in it from a
-            // device that changed its own data since.
+            // device that changed its own data since. Should this stage not be recorded, the
+            // erased one stands, which sets aside fewer blocks.
             if (!deviceFailed && !abandoned) {
                 record.stage = saved_copies::Record::written;
                 saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
@@ -505,8 +513,7 @@ void UpdateRun::Program() {
             // A page missing in the middle is no cut: the next start must not take the device for
             // one that holds the copy already.
             if (deviceFailed && readBack != ReadBackResult::unreadable) {
-                record.stage = saved_copies::Record::failed;
-                saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
+                recordStage(saved_copies::Record::failed);
             }
         }
     } else {

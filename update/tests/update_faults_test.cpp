@@ -14,6 +14,7 @@ struct ProgrammingFault {
     Lines error = kWriteError;
     int writes = -1;  // -1: every page
     RunOutcome outcome = RunOutcome::failed;
+    bool recordLost = false;  // the copy's record cannot be written once the first page is
 };
 
 void PrintTo(const ProgrammingFault& fault, std::ostream* os) {
@@ -29,6 +30,13 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
     const Bytes before = device.Flash();
     const Bytes image = Pattern(std::size_t(fault.imagePages) * 256, 11);
     device.WriteImage(image);
+    if (fault.recordLost) {
+        window.writesSoFar = [this] {
+            const int writes = device.WriteCalls();
+            copies->failWrite = writes > 0;
+            return writes;
+        };
+    }
     Click();
 
     EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpdating}, fault.error));
@@ -50,8 +58,11 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
     const Bytes block = Slice(before, layout::kDataBlock, kDataBlockSize);
     const std::string copy =
         saved_copies::FileName(kTestSerial, saved_copies::Checksum(block.data()));
-    // An erase that changed nothing leaves the Kavix its own data: its copy goes.
-    const std::vector<std::string> kept = {copy, copy + ".record"};
+    // An erase that changed nothing leaves the Kavix its own data: its copy goes. A record that
+    // cannot say the write failed goes too (the failed write leaves its temporary file), and the
+    // next start asks about the copy.
+    const std::vector<std::string> kept = {copy,
+                                           copy + (fault.recordLost ? ".record.tmp" : ".record")};
     EXPECT_EQ(copies->Names(),
               fault.outcome == RunOutcome::notErased ? std::vector<std::string>() : kept);
     if (fault.failedPage >= 0) {
@@ -65,6 +76,8 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
 INSTANTIATE_TEST_SUITE_P(
     , ProgrammingFaultTest,
     ::testing::Values(ProgrammingFault{"ORV_SIM_WRITE_FAIL_PAGE", "2100", 10, 2100},
+                      ProgrammingFault{"ORV_SIM_WRITE_FAIL_PAGE", "2101", 10, 2101, kWriteError, -1,
+                                       RunOutcome::failed, true},
                       ProgrammingFault{"ORV_SIM_ERASE_FAIL", "1", 3, -1, kEraseNothingChanged, 0,
                                        RunOutcome::notErased},
                       // An erase that says it erased everything: the old firmware beyond a short
