@@ -187,7 +187,6 @@ public:
         if (!machine.AdmitDisk(cut)) {
             return false;
         }
-        machine.untrusted.erase(name);
         Bytes& temporary = files[name + ".tmp"];
         temporary.clear();
         for (const ByteSpan& part : parts) {
@@ -197,6 +196,8 @@ public:
             temporary.resize(temporary.empty() ? 0 : machine.random() % temporary.size());
             return false;
         }
+        // The file is this program's only once the write has landed.
+        machine.untrusted.erase(name);
         files[name] = std::move(temporary);
         files.erase(name + ".tmp");
         return true;
