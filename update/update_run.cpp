@@ -19,6 +19,13 @@ constexpr int kRestoreThreshold = 160;
 
 const char* const kAdvice = "If you continue to have problems, contact Brevandt.";
 
+// The CRC-32 of each of the first `count` sectors at `data`.
+void SectorChecksums(const unsigned char* data, int32_t count, uint32_t* checksums) {
+    for (int32_t k = 0; k < count; ++k) {
+        checksums[k] = Crc32(0, data + k * kSectorSize, size_t(kSectorSize));
+    }
+}
+
 }  // namespace
 
 UpdateRun::UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file,
@@ -342,9 +349,7 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
         return outcome == RunOutcome::none;
     }
     if (taken->match != saved_copies::Match::intact) {
-        for (int32_t k = 0; k < kDataBlockSectors; ++k) {
-            sectorChecksums[k] = Crc32(0, savedData.get() + k * kSectorSize, size_t(kSectorSize));
-        }
+        SectorChecksums(savedData.get(), kDataBlockSectors, sectorChecksums);
         blockReplaced = true;
         if (!saved_copies::Load(*savedCopies, taken->name, savedData.get())) {
             Stop(RunOutcome::mustDecide);
@@ -602,9 +607,7 @@ bool UpdateRun::ArmCopy() {
     saved_copies::Record kept;
     const bool recorded =
         saved_copies::ReadRecord(*savedCopies, copySerialNumber, copyChecksum, kept);
-    for (int32_t k = 0; k < kDataBlockFirstSector; ++k) {
-        kept.image[k] = Crc32(0, imageData.get() + k * kSectorSize, size_t(kSectorSize));
-    }
+    SectorChecksums(imageData.get(), kDataBlockFirstSector, kept.image);
     record = kept;
     // A recovery keeps its copy's record as it stands until its own erase returns: the device may
     // hold the copy already, and a cut or a failed erase must not make it look unfinished.
