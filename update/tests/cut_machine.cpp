@@ -4,6 +4,7 @@
 
 #include "kavix_flash.h"
 #include "orv_api.h"
+#include "std_saved_copy_folder.h"
 
 namespace {
 
@@ -252,10 +253,7 @@ public:
     }
     std::string Where() override { return "C:\\ProgramData\\orvflash"; }
     Writer WriterOf(const std::string& name) override {
-        Writer writer;
-        writer.trusted = machine.untrusted.count(name) == 0;
-        writer.account = writer.trusted ? "" : "PC\\guest";
-        return writer;
+        return WriterUnlessListed(machine.untrusted, name);
     }
 
 private:

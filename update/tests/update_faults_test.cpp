@@ -56,8 +56,7 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
     EXPECT_EQ(run->Status().pending, changed);
     EXPECT_EQ(run->Status().versionNow, changed ? 0 : 4);
     const Bytes block = Slice(before, layout::kDataBlock, kDataBlockSize);
-    const std::string copy =
-        saved_copies::FileName(kTestSerial, saved_copies::Checksum(block.data()));
+    const std::string copy = CopyName(block.data());
     // An erase that changed nothing leaves the Kavix its own data: its copy goes. A record that
     // cannot say the write failed goes too (the failed write leaves its temporary file), and the
     // next start asks about the copy.
