@@ -91,36 +91,41 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.variable + 8) + "_" + info.param.value; });
 
 // The window closes at the first question: whether to go on with up-to-date firmware (version 5),
-// or the serial number's.
-class WindowClosedTest : public UpdateRunTest, public ::testing::WithParamInterface<uint16_t> {};
+// or the serial number's; or between the reads of the data block, when it answers then.
+struct WindowClosed {
+    const char* name;
+    uint16_t version;
+    bool whileAnswering;
+    std::size_t questions;
+};
 
-TEST_P(WindowClosedTest, DuringAQuestionStartsNoWorker) {
-    device.WriteFlash(DeviceFlash(kTestSerial, GetParam()));
+class WindowClosedTest : public UpdateRunTest,
+                         public ::testing::WithParamInterface<WindowClosed> {};
+
+TEST_P(WindowClosedTest, StartsNoWorker) {
+    const WindowClosed& c = GetParam();
+    device.WriteFlash(DeviceFlash(kTestSerial, c.version));
     const Bytes before = device.Flash();
     device.WriteImage(Pattern(256, 20));
-    window.onQuestion = [this](const std::string&) { run->Abandon(); };
+    if (c.whileAnswering) {
+        window.onAnswering = [this] { run->Abandon(); };
+    } else {
+        window.onQuestion = [this](const std::string&) { run->Abandon(); };
+    }
     Click();
 
-    EXPECT_EQ(window.Questions().size(), 1u);
+    EXPECT_EQ(window.Questions().size(), c.questions);
     EXPECT_EQ(window.workerStarts, 0);
     EXPECT_FALSE(run->IsUpdating());
     EXPECT_EQ(device.Flash(), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(Versions, WindowClosedTest, ::testing::Values(4, 5),
-                         ::testing::PrintToStringParamName());
-
-// The window answers between the reads of the data block, and may be closed then.
-TEST_F(UpdateRunTest, WindowClosedWhileTheDataBlockIsReadAsksNothing) {
-    const Bytes before = device.Flash();
-    window.onAnswering = [this] { run->Abandon(); };
-    Click();
-
-    EXPECT_TRUE(window.Questions().empty());
-    EXPECT_EQ(window.workerStarts, 0);
-    EXPECT_EQ(device.Flash(), before);
     EXPECT_EQ(copies->Names(), std::vector<std::string>{});
 }
+
+INSTANTIATE_TEST_SUITE_P(, WindowClosedTest,
+                         ::testing::Values(WindowClosed{"AtTheSerialQuestion", 4, false, 1},
+                                           WindowClosed{"AtTheUpToDateQuestion", 5, false, 1},
+                                           WindowClosed{"WhileTheDataBlockIsRead", 4, true, 0}),
+                         kCaseName);
 
 TEST_F(UpdateRunTest, AbandonedWorkerStopsBeforeItsNextDeviceCall) {
     device.WriteImage(Pattern(100 * 256, 22));
