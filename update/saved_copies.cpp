@@ -54,8 +54,9 @@ bool IsOurs(const std::string& name) {
 }
 
 // The checksum in a name as this program gives it, "Kavix-<serial>-<checksum><suffix>": the eight
-// hex digits before the suffix. False for any other name.
-bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& checksum) {
+// hex digits before the suffix, and the serial number if asked. False for any other name.
+bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& checksum,
+                    int32_t* serialNumber = nullptr) {
     const std::size_t size = std::strlen(suffix);
     const std::size_t prefix = sizeof kPrefix - 1;
     if (!IsOurs(name) || !EndsWith(name, suffix) || name.size() < prefix + size + 10) {
@@ -72,12 +73,17 @@ bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& check
         return false;
     }
     checksum = uint32_t(std::strtoul(name.substr(hex, 8).c_str(), nullptr, 16));
+    if (serialNumber != nullptr) {
+        *serialNumber = int32_t(std::strtol(serial.c_str(), nullptr, 10));
+    }
     return true;
 }
 
 // A mark that a copy has served; one that an untrusted writer left hides and removes nothing.
-bool FinishedChecksum(SavedCopyStore& store, const std::string& name, uint32_t& checksum) {
-    return ChecksumInName(name, kFinishedSuffix, checksum) && store.WriterOf(name).trusted;
+bool FinishedChecksum(SavedCopyStore& store, const std::string& name, uint32_t& checksum,
+                      int32_t* serialNumber = nullptr) {
+    return ChecksumInName(name, kFinishedSuffix, checksum, serialNumber) &&
+           store.WriterOf(name).trusted;
 }
 
 std::string Named(int32_t serialNumber, uint32_t checksum, const char* suffix) {
@@ -323,13 +329,10 @@ void Tidy(SavedCopyStore& store) {
     store.Names(names);
     for (const std::string& name : names) {
         uint32_t finished = 0;
+        int32_t serialNumber = 0;
         if (IsOurs(name) && (EndsWith(name, kUnmarkedSuffix) || EndsWith(name, kTemporarySuffix))) {
             store.Remove(name);
-        } else if (FinishedChecksum(store, name, finished)) {
-            const std::string serial =
-                name.substr(0, name.size() - std::strlen(kFinishedSuffix) - 9);
-            const int32_t serialNumber =
-                int32_t(std::strtol(serial.c_str() + sizeof kPrefix - 1, nullptr, 10));
+        } else if (FinishedChecksum(store, name, finished, &serialNumber)) {
             Remove(store, serialNumber, finished);
         }
     }
