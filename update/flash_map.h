@@ -48,8 +48,11 @@ inline uint16_t FirmwareVersionOf(const unsigned char* block) {
 
 // A data block whose first page reads as erased there (serial -1, version 65,535) tells nothing of
 // the Kavix: what a cut erase leaves, not a device that is up to date.
+inline bool ReadsBlank(int32_t serialNumber, uint16_t version) {
+    return serialNumber == -1 && version == 0xFFFF;
+}
 inline bool ReadsBlank(const unsigned char* block) {
-    return SerialNumberOf(block) == -1 && FirmwareVersionOf(block) == 0xFFFF;
+    return ReadsBlank(SerialNumberOf(block), FirmwareVersionOf(block));
 }
 
 // The block as it is written back: the version raised to the image's if it was lower.

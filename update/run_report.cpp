@@ -79,7 +79,7 @@ std::string CheckLine(const KavixStatus& status) {
     return "serial=" + std::to_string(status.serialNumber) +
            " version=" + std::to_string(status.versionNow) + " update=" +
            (status.versionNow < flash_map::kImageFirmwareVersion ||
-                    (status.serialNumber == -1 && status.versionNow == 0xFFFF)
+                    flash_map::ReadsBlank(status.serialNumber, status.versionNow)
                 ? "needed"
                 : "not-needed") +
            " pending=" + (status.pending ? "yes" : "no");

@@ -54,8 +54,9 @@ bool IsOurs(const std::string& name) {
 }
 
 // The checksum in a name as this program gives it, "Kavix-<serial>-<checksum><suffix>": the eight
-// hex digits before the suffix. False for any other name.
-bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& checksum) {
+// hex digits before the suffix, and the serial number if asked. False for any other name.
+bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& checksum,
+                    int32_t* serialNumber = nullptr) {
     const std::size_t size = std::strlen(suffix);
     const std::size_t prefix = sizeof kPrefix - 1;
     if (!IsOurs(name) || !EndsWith(name, suffix) || name.size() < prefix + size + 10) {
@@ -72,12 +73,17 @@ bool ChecksumInName(const std::string& name, const char* suffix, uint32_t& check
         return false;
     }
     checksum = uint32_t(std::strtoul(name.substr(hex, 8).c_str(), nullptr, 16));
+    if (serialNumber != nullptr) {
+        *serialNumber = int32_t(std::strtol(serial.c_str(), nullptr, 10));
+    }
     return true;
 }
 
 // A mark that a copy has served; one that an untrusted writer left hides and removes nothing.
-bool FinishedChecksum(SavedCopyStore& store, const std::string& name, uint32_t& checksum) {
-    return ChecksumInName(name, kFinishedSuffix, checksum) && store.WriterOf(name).trusted;
+bool FinishedChecksum(SavedCopyStore& store, const std::string& name, uint32_t& checksum,
+                      int32_t* serialNumber = nullptr) {
+    return ChecksumInName(name, kFinishedSuffix, checksum, serialNumber) &&
+           store.WriterOf(name).trusted;
 }
 
 std::string Named(int32_t serialNumber, uint32_t checksum, const char* suffix) {
@@ -323,13 +329,10 @@ void Tidy(SavedCopyStore& store) {
     store.Names(names);
     for (const std::string& name : names) {
         uint32_t finished = 0;
+        int32_t serialNumber = 0;
         if (IsOurs(name) && (EndsWith(name, kUnmarkedSuffix) || EndsWith(name, kTemporarySuffix))) {
             store.Remove(name);
-        } else if (FinishedChecksum(store, name, finished)) {
-            const std::string serial =
-                name.substr(0, name.size() - std::strlen(kFinishedSuffix) - 9);
-            const int32_t serialNumber =
-                int32_t(std::strtol(serial.c_str() + sizeof kPrefix - 1, nullptr, 10));
+        } else if (FinishedChecksum(store, name, finished, &serialNumber)) {
             Remove(store, serialNumber, finished);
         }
     }
@@ -528,6 +531,18 @@ bool SaveMarked(SavedCopyStore& store, const unsigned char* block, const Record*
            (marked || Mark(store, SerialNumberOf(block), checksum));
 }
 
+namespace {
+
+// Whether `name` holds the copy with `checksum`. A name as this program gives it tells the
+// content; others (Explorer's copies of a copy) are read to know.
+bool HoldsCopy(SavedCopyStore& store, const std::string& name, uint32_t checksum) {
+    uint32_t crc = 0;
+    const bool named = ChecksumInName(name, kSuffix, crc);
+    return IsCopyName(name) && (named || Checks(store, name, crc)) && crc == checksum;
+}
+
+}  // namespace
+
 std::vector<std::string> Remove(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
     std::vector<std::string> names;
     std::vector<std::string> left;
@@ -538,16 +553,11 @@ std::vector<std::string> Remove(SavedCopyStore& store, int32_t serialNumber, uin
         store.Write(finishedMark, {});
     }
     for (const std::string& name : names) {
-        // A name as this program gives it tells the content; others (Explorer's copies of a copy)
-        // are read to know.
-        uint32_t crc = 0;
-        const bool named = ChecksumInName(name, kSuffix, crc);
-        if (IsCopyName(name) && (named || Checks(store, name, crc)) && crc == checksum &&
-            !store.Remove(name)) {
+        if (HoldsCopy(store, name, checksum) && !store.Remove(name)) {
             left.push_back(name);
         }
     }
-    if (left.empty() && store.Remove(Named(serialNumber, checksum, kRecordSuffix))) {
+    if (left.empty() && RemoveRecord(store, serialNumber, checksum)) {
         store.Remove(finishedMark);
     }
     return left;
@@ -571,6 +581,10 @@ bool WriteRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum,
     }
     PutLittleEndian(at, Crc32(0, bytes, std::size_t(at - bytes)), 4);
     return store.Write(Named(serialNumber, checksum, kRecordSuffix), {{bytes, sizeof bytes}});
+}
+
+bool RemoveRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum) {
+    return store.Remove(Named(serialNumber, checksum, kRecordSuffix));
 }
 
 bool ReadRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum, Record& record) {
@@ -605,21 +619,29 @@ bool ReadRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum, 
     return true;
 }
 
-std::vector<std::string> SetAside(SavedCopyStore& store, const Copy& copy) {
+std::vector<std::string> SetAside(SavedCopyStore& store, const Copy& copy,
+                                  std::vector<std::string>& kept) {
     std::vector<std::string> names;
     std::vector<std::string> aside;
+    kept.clear();
     store.Names(names);
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        uint32_t crc = 0;
-        const bool named = ChecksumInName(name, kSuffix, crc);
+        if (!HoldsCopy(store, name, copy.checksum)) {
+            continue;
+        }
         const std::string to = name.substr(0, name.size() - std::strlen(kSuffix)) + kAsideSuffix;
-        if (IsCopyName(name) && (named || Checks(store, name, crc)) && crc == copy.checksum &&
-            store.Rename(name, to)) {
+        if (store.Rename(name, to)) {
             aside.push_back(to);
+        } else {
+            kept.push_back(name);
         }
     }
-    store.Remove(Named(copy.serialNumber, copy.checksum, kRecordSuffix));
+    // A copy left without its record is asked about at the next start, with a reason that is
+    // not so.
+    if (kept.empty()) {
+        RemoveRecord(store, copy.serialNumber, copy.checksum);
+    }
     return aside;
 }
 

@@ -132,11 +132,15 @@ std::vector<std::string> Remove(SavedCopyStore& store, int32_t serialNumber, uin
 // Records the copy's stage durably; false if it could not.
 bool WriteRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum,
                  const Record& record);
+// Removes the copy's record: a copy without one is asked about, never set aside.
+bool RemoveRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum);
 // The copy's record, if one is kept and written by a trusted writer.
 bool ReadRecord(SavedCopyStore& store, int32_t serialNumber, uint32_t checksum, Record& record);
 
-// Renames every file of the copy to a name that no start takes; the new names.
-std::vector<std::string> SetAside(SavedCopyStore& store, const Copy& copy);
+// Renames every file of the copy to a name that no start takes; the new names. `kept` gets the
+// names that could not be renamed; the record stays for them, and the next start sets them aside.
+std::vector<std::string> SetAside(SavedCopyStore& store, const Copy& copy,
+                                  std::vector<std::string>& kept);
 
 // The CRC-32 of an erased sector.
 uint32_t ErasedSectorChecksum();

@@ -19,6 +19,13 @@ constexpr int kRestoreThreshold = 160;
 
 const char* const kAdvice = "If you continue to have problems, contact Brevandt.";
 
+// The CRC-32 of each of the first `count` sectors at `data`.
+void SectorChecksums(const unsigned char* data, int32_t count, uint32_t* checksums) {
+    for (int32_t k = 0; k < count; ++k) {
+        checksums[k] = Crc32(0, data + k * kSectorSize, size_t(kSectorSize));
+    }
+}
+
 }  // namespace
 
 UpdateRun::UpdateRun(UpdateRunWindow& window, std::unique_ptr<FirmwareFile> file,
@@ -322,12 +329,14 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
             candidates.push_back(&copy);
             continue;
         }
-        const std::vector<std::string> aside = saved_copies::SetAside(*savedCopies, copy);
+        std::vector<std::string> kept;
+        const std::vector<std::string> aside = saved_copies::SetAside(*savedCopies, copy, kept);
         window.AppendLog(
             "The saved copy %s in %s is not written back: the Kavix was not erased by its update, "
             "or holds it already and has changed its data since.",
             copy.name.c_str(), savedCopies->Where().c_str());
         LogCopies("is kept under that name, which no start takes", aside);
+        LogCopies("could not be set aside and is kept", kept);
     }
     if (candidates.empty()) {
         copiesUndecided = false;
@@ -340,9 +349,7 @@ bool UpdateRun::TakeCopyOfUnfinishedUpdate() {
         return outcome == RunOutcome::none;
     }
     if (taken->match != saved_copies::Match::intact) {
-        for (int32_t k = 0; k < kDataBlockSectors; ++k) {
-            sectorChecksums[k] = Crc32(0, savedData.get() + k * kSectorSize, size_t(kSectorSize));
-        }
+        SectorChecksums(savedData.get(), kDataBlockSectors, sectorChecksums);
         blockReplaced = true;
         if (!saved_copies::Load(*savedCopies, taken->name, savedData.get())) {
             Stop(RunOutcome::mustDecide);
@@ -463,6 +470,14 @@ void UpdateRun::Program() {
     bool unchanged = false;
     ReadBackResult readBack = ReadBackResult::different;
     std::vector<std::string> left;
+    // A stage that could not be recorded leaves the one before, which may tell the next start to
+    // set aside a copy that the device needs; without a record, the copy is asked about.
+    const auto recordStage = [this](saved_copies::Record::Stage stage) {
+        record.stage = stage;
+        if (!saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record)) {
+            saved_copies::RemoveRecord(*savedCopies, copySerialNumber, copyChecksum);
+        }
+    };
     if (marked) {
         copyState = CopyState::marked;
         // Pages written over flash that may still hold the old firmware would mix the two.
@@ -475,8 +490,7 @@ void UpdateRun::Program() {
                 copyState = CopyState::none;
             }
         } else {
-            record.stage = saved_copies::Record::erased;
-            saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
+            recordStage(saved_copies::Record::erased);
             const int32_t pageCount = ImagePageCount(imageLength);
             deviceFailed =
                 !WritePages(kImageFirstPage, imageData.get(), pageCount, pageCount / 10 + 5);
@@ -485,7 +499,8 @@ void UpdateRun::Program() {
                 deviceFailed = true;
             }
             // Only the last page can be missing now: a later start tells a cut in it from a
-            // device that changed its own data since.
+            // device that changed its own data since. Should this stage not be recorded, the
+            // erased one stands, which sets aside fewer blocks.
             if (!deviceFailed && !abandoned) {
                 record.stage = saved_copies::Record::written;
                 saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
@@ -503,8 +518,7 @@ void UpdateRun::Program() {
             // A page missing in the middle is no cut: the next start must not take the device for
             // one that holds the copy already.
             if (deviceFailed && readBack != ReadBackResult::unreadable) {
-                record.stage = saved_copies::Record::failed;
-                saved_copies::WriteRecord(*savedCopies, copySerialNumber, copyChecksum, record);
+                recordStage(saved_copies::Record::failed);
             }
         }
     } else {
@@ -593,9 +607,7 @@ bool UpdateRun::ArmCopy() {
     saved_copies::Record kept;
     const bool recorded =
         saved_copies::ReadRecord(*savedCopies, copySerialNumber, copyChecksum, kept);
-    for (int32_t k = 0; k < kDataBlockFirstSector; ++k) {
-        kept.image[k] = Crc32(0, imageData.get() + k * kSectorSize, size_t(kSectorSize));
-    }
+    SectorChecksums(imageData.get(), kDataBlockFirstSector, kept.image);
     record = kept;
     // A recovery keeps its copy's record as it stands until its own erase returns: the device may
     // hold the copy already, and a cut or a failed erase must not make it look unfinished.

@@ -4,6 +4,7 @@
 
 #include "kavix_flash.h"
 #include "orv_api.h"
+#include "std_saved_copy_folder.h"
 
 namespace {
 
@@ -187,7 +188,6 @@ public:
         if (!machine.AdmitDisk(cut)) {
             return false;
         }
-        machine.untrusted.erase(name);
         Bytes& temporary = files[name + ".tmp"];
         temporary.clear();
         for (const ByteSpan& part : parts) {
@@ -197,6 +197,8 @@ public:
             temporary.resize(temporary.empty() ? 0 : machine.random() % temporary.size());
             return false;
         }
+        // The file is this program's only once the write has landed.
+        machine.untrusted.erase(name);
         files[name] = std::move(temporary);
         files.erase(name + ".tmp");
         return true;
@@ -251,10 +253,7 @@ public:
     }
     std::string Where() override { return "C:\\ProgramData\\orvflash"; }
     Writer WriterOf(const std::string& name) override {
-        Writer writer;
-        writer.trusted = machine.untrusted.count(name) == 0;
-        writer.account = writer.trusted ? "" : "PC\\guest";
-        return writer;
+        return WriterUnlessListed(machine.untrusted, name);
     }
 
 private:

@@ -103,8 +103,7 @@ Lines Start(CutMachine& machine, Bytes& image, const Kavix& own, bool ownAttache
 }
 
 std::string CopyNameOf(const Bytes& flash) {
-    const unsigned char* block = flash.data() + layout::kDataBlock;
-    return saved_copies::FileName(SerialNumberOf(block), saved_copies::Checksum(block));
+    return CopyName(flash.data() + layout::kDataBlock);
 }
 
 // Held, and not listed for removal by a trusted mark that it has served.
@@ -349,7 +348,7 @@ void Trial(unsigned long seed, Tally& tally) {
         const std::string name = CopyNameOf(held.flash);
         const unsigned doubt = random() % 8;
         if (doubt == 0) {
-            machine.files.erase(name.substr(0, name.size() - 5) + ".copy.record");
+            machine.files.erase(name + ".record");
         } else if (doubt == 1) {
             machine.untrusted.insert(name);
         } else if (doubt == 2) {
@@ -369,11 +368,11 @@ void Trial(unsigned long seed, Tally& tally) {
         machine.flash = attached.flash;
     }
     // A device that is not whole needs its copy.
-    if (ownAttached && !whole && !HoldsCopyFor(machine, states, held, image)) {
+    const bool copyKept = HoldsCopyFor(machine, states, held, image);
+    if (ownAttached && !whole && !copyKept) {
         ++tally.copiesLost;
         FAIL() << "the copy is gone while its Kavix needs it";
     }
-    const bool copyKept = HoldsCopyFor(machine, states, held, image);
     const Bytes before = machine.flash;
     machine.PowerOn();
     const Lines log = Start(machine, image, held, ownAttached, &tally.asked);

@@ -67,10 +67,7 @@ class KavixCheckTest : public UpdateRunTest, public ::testing::WithParamInterfac
 
 TEST_P(KavixCheckTest, ReadsOnly) {
     const CheckCase& c = GetParam();
-    Bytes flash = DeviceFlash(kTestSerial, c.version);
-    if (c.version == 0xFFFF) {
-        std::fill_n(flash.begin() + kDataBlockOffset, kDataBlockSize, 0xFF);
-    }
+    Bytes flash = DeviceFlashOrBlank(c.version);
     if (c.copyOfCut) {
         ASSERT_TRUE(saved_copies::SaveMarked(*copies, flash.data() + kDataBlockOffset));
         std::fill_n(flash.begin() + kDataBlockOffset + 0x20000, kSectorSize, 0xFF);

@@ -46,11 +46,6 @@ Bytes BlockWith(const Bytes& copy, std::initializer_list<std::pair<int, PageStat
     return block;
 }
 
-std::string CopyName(const Bytes& block) {
-    return saved_copies::FileName(SerialNumberOf(block.data()),
-                                  saved_copies::Checksum(block.data()));
-}
-
 }  // namespace
 
 TEST(SavedCopyChecksum, IsTheCrc32OfZipAndCarriesOverParts) {
@@ -132,6 +127,7 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         int stage;  // 0: no record, as an earlier version saved it
         bool recovered;
         Lines questions;
+        bool renameFails = false;
     } cases[] = {
         {"killed after the erase",
          cutShort(0, 0),
@@ -188,6 +184,13 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
          Stage::erased,
          false,
          {kUpToDateQuestion, kSerialQuestion}},
+        // Kept with its record: the next start sets it aside again, not asks with a false reason.
+        {"killed before the erase, no rename",
+         original,
+         Stage::armed,
+         false,
+         {kSerialQuestion},
+         true},
     };
     const Bytes copy = BlockOf(original);
     for (const auto& c : cases) {
@@ -197,11 +200,20 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         device.WriteImage(image);
         const saved_copies::Record record = RunRecord(original, image, Stage(c.stage));
         ASSERT_TRUE(saved_copies::SaveMarked(*copies, copy.data(), c.stage ? &record : nullptr));
-        std::filesystem::copy_file(device.Folder() / "copies" / CopyName(copy),
+        std::filesystem::copy_file(device.Folder() / "copies" / CopyName(copy.data()),
                                    device.Folder() / "copies" / "Kavix-1 - Copy.copy");
         FakeWindow second;
         second.answers = {kAnswerYes, kAnswerYes};
-        ClickInNewStart(second);
+        const std::vector<std::string> saved = copies->Names();
+        std::vector<std::string> keptNames;
+        second.onLog = [&](const std::string& line) {
+            if (line.find("could not be set aside") != std::string::npos && keptNames.empty()) {
+                keptNames = copies->Names();
+            }
+        };
+        auto store = CopyFolder();
+        store->failRename = c.renameFails;
+        ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(store));
 
         EXPECT_EQ(FirstParagraphs(second.Questions()), c.questions);
         EXPECT_EQ(second.QuestionKinds()[0] == Question::label,
@@ -214,20 +226,24 @@ TEST_F(UpdateRunTest, UnfinishedUpdateIsFinishedFromTheSavedCopy) {
         }
         const std::string folder = copies->Where();
         const std::vector<std::string> aside = {"Kavix-1 - Copy.copy.aside",
-                                                CopyName(copy) + ".aside"};
+                                                CopyName(copy.data()) + ".aside"};
+        const std::vector<std::string> named = {"Kavix-1 - Copy.copy", CopyName(copy.data())};
+        const char* const kept = c.renameFails ? " could not be set aside and is kept."
+                                               : " is kept under that name, which no start takes.";
+        const std::vector<std::string>& logged = c.renameFails ? named : aside;
         EXPECT_EQ(second.Log(),
                   Concat({kIdentifying,
                           "The saved copy Kavix-1 - Copy.copy in " + folder +
                               " is not written back: the Kavix was not erased by its update, or "
                               "holds it already and has changed its data since.",
-                          "The saved copy " + aside[0] + " in " + folder +
-                              " is kept under that name, which no start takes.",
-                          "The saved copy " + aside[1] + " in " + folder +
-                              " is kept under that name, which no start takes.",
+                          "The saved copy " + logged[0] + " in " + folder + kept,
+                          "The saved copy " + logged[1] + " in " + folder + kept,
                           c.questions.size() > 1 ? kUpToDate : kUpdating},
                          c.questions.size() > 1 ? kFinishedLines : kFinished));
         EXPECT_EQ(device.Flash(), FlashAfterRun(c.flash, image));
-        EXPECT_EQ(copies->Names(), aside);
+        // This run's own copy is the same, and goes with it once the update has finished.
+        EXPECT_EQ(keptNames, c.renameFails ? saved : std::vector<std::string>{});
+        EXPECT_EQ(copies->Names(), c.renameFails ? std::vector<std::string>{} : aside);
     }
 }
 
@@ -326,7 +342,7 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     const Bytes image = Pattern(256, 32);
     const Bytes foreign = BlockOf(DeviceFlash(555, 4));
     ASSERT_TRUE(saved_copies::SaveMarked(*copies, foreign.data()));
-    const std::filesystem::path torn = device.Folder() / "copies" / CopyName(BlockOf(own));
+    const std::filesystem::path torn = device.Folder() / "copies" / CopyName(BlockOf(own).data());
     ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
     std::filesystem::rename(torn, torn.string() + ".tmp");
@@ -334,11 +350,11 @@ TEST_F(UpdateRunTest, TornCopyStopsTheRunUnlessItIsTemporary) {
     Click();
     // The foreign copy is neither used nor removed, and the log names it.
     EXPECT_EQ(window.Log(),
-              Concat({kIdentifying, "The saved copy " + CopyName(foreign) + " in " +
+              Concat({kIdentifying, "The saved copy " + CopyName(foreign.data()) + " in " +
                                         copies->Where() + " is of another Kavix and is kept."},
                      kFinishedLines));
     EXPECT_EQ(device.Flash(), FlashAfterRun(own, image));
-    EXPECT_EQ(copies->Names(), std::vector<std::string>{CopyName(foreign)});
+    EXPECT_EQ(copies->Names(), std::vector<std::string>{CopyName(foreign.data())});
 
     ASSERT_TRUE(saved_copies::SaveMarked(*copies, BlockOf(own).data()));
     std::filesystem::resize_file(torn, std::filesystem::file_size(torn) - 1);
@@ -359,7 +375,7 @@ TEST_F(UpdateRunTest, CopyIsSavedBeforeTheEraseAndKeptUntilSuccess) {
     Click();
     const Bytes block = BlockOf(before);
     Bytes kept(kDataBlockSize);
-    ASSERT_TRUE(saved_copies::Load(*copies, CopyName(block), kept.data()));
+    ASSERT_TRUE(saved_copies::Load(*copies, CopyName(block.data()), kept.data()));
     EXPECT_EQ(kept, block);
 
     // A store that cannot save stops the run before the erase.
@@ -410,7 +426,7 @@ TEST_F(UpdateRunTest, OnlyACopyMarkedBeforeItsEraseIsWrittenBack) {
     ::ClickInNewStart(second, std::make_unique<StdFirmwareFile>(), std::move(stuck));
     EXPECT_EQ(FirstParagraphs(second.Questions()),
               (Lines{LabelQuestion(kTestSerial, -1), kSerialQuestion}));
-    const std::string name = CopyName(block);
+    const std::string name = CopyName(block.data());
     EXPECT_EQ(second.Log(), Concat({kIdentifying, kRecovered, kUpdating,
                                     "The saved copy " + name + " in " + copies->Where() +
                                         " could not be removed; the next start removes it."},
@@ -462,7 +478,7 @@ TEST_F(UpdateRunTest, CopiesThatProveNothingAreAskedAbout) {
         const saved_copies::Record record = RunRecord(original, image, Stage::erased);
         auto store = CopyFolder();
         ASSERT_TRUE(saved_copies::SaveMarked(*store, block.data(), &record));
-        const std::string name = CopyName(block);
+        const std::string name = CopyName(block.data());
         const std::string untrusted = std::string(c.untrusted) == "copy"     ? name
                                       : std::string(c.untrusted) == "record" ? name + ".record"
                                       : std::string(c.untrusted) == "mark"   ? name + ".finished"
@@ -503,7 +519,7 @@ TEST_F(UpdateRunTest, MarkAndSaveNeverLeaveALiveCopyBehind) {
     }
 
     ASSERT_TRUE(saved_copies::SaveMarked(*copies, block.data()));
-    std::ofstream(device.Folder() / "copies" / (CopyName(block) + ".finished")).flush();
+    std::ofstream(device.Folder() / "copies" / (CopyName(block.data()) + ".finished")).flush();
     uint32_t checksum = 0;
     bool marked = true;
     ASSERT_TRUE(saved_copies::Save(*copies, block.data(), checksum, marked));

@@ -10,6 +10,15 @@
 
 #include "saved_copy_store.h"
 
+// The writer of `name`: this program, unless the file is in `untrusted`.
+inline SavedCopyStore::Writer WriterUnlessListed(const std::set<std::string>& untrusted,
+                                                 const std::string& name) {
+    SavedCopyStore::Writer writer;
+    writer.trusted = untrusted.count(name) == 0;
+    writer.account = writer.trusted ? "" : "PC\\guest";
+    return writer;
+}
+
 class StdSavedCopyFolder : public SavedCopyStore {
 public:
     explicit StdSavedCopyFolder(std::filesystem::path folder) : folder(std::move(folder)) {}
@@ -77,10 +86,7 @@ public:
     }
     std::string Where() override { return folder.string(); }
     Writer WriterOf(const std::string& name) override {
-        Writer writer;
-        writer.trusted = untrusted.count(name) == 0;
-        writer.account = writer.trusted ? "" : "PC\\guest";
-        return writer;
+        return WriterUnlessListed(untrusted, name);
     }
 
 private:

@@ -14,6 +14,7 @@ struct ProgrammingFault {
     Lines error = kWriteError;
     int writes = -1;  // -1: every page
     RunOutcome outcome = RunOutcome::failed;
+    bool recordLost = false;  // the copy's record cannot be written once the first page is
 };
 
 void PrintTo(const ProgrammingFault& fault, std::ostream* os) {
@@ -29,6 +30,13 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
     const Bytes before = device.Flash();
     const Bytes image = Pattern(std::size_t(fault.imagePages) * 256, 11);
     device.WriteImage(image);
+    if (fault.recordLost) {
+        window.writesSoFar = [this] {
+            const int writes = device.WriteCalls();
+            copies->failWrite = writes > 0;
+            return writes;
+        };
+    }
     Click();
 
     EXPECT_EQ(window.Log(), Concat({kIdentifying, kUpdating}, fault.error));
@@ -48,10 +56,12 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
     EXPECT_EQ(run->Status().pending, changed);
     EXPECT_EQ(run->Status().versionNow, changed ? 0 : 4);
     const Bytes block = Slice(before, layout::kDataBlock, kDataBlockSize);
-    const std::string copy =
-        saved_copies::FileName(kTestSerial, saved_copies::Checksum(block.data()));
-    // An erase that changed nothing leaves the Kavix its own data: its copy goes.
-    const std::vector<std::string> kept = {copy, copy + ".record"};
+    const std::string copy = CopyName(block.data());
+    // An erase that changed nothing leaves the Kavix its own data: its copy goes. A record that
+    // cannot say the write failed goes too (the failed write leaves its temporary file), and the
+    // next start asks about the copy.
+    const std::vector<std::string> kept = {copy,
+                                           copy + (fault.recordLost ? ".record.tmp" : ".record")};
     EXPECT_EQ(copies->Names(),
               fault.outcome == RunOutcome::notErased ? std::vector<std::string>() : kept);
     if (fault.failedPage >= 0) {
@@ -65,6 +75,8 @@ TEST_P(ProgrammingFaultTest, StillRestoresAndReportsFailure) {
 INSTANTIATE_TEST_SUITE_P(
     , ProgrammingFaultTest,
     ::testing::Values(ProgrammingFault{"ORV_SIM_WRITE_FAIL_PAGE", "2100", 10, 2100},
+                      ProgrammingFault{"ORV_SIM_WRITE_FAIL_PAGE", "2101", 10, 2101, kWriteError, -1,
+                                       RunOutcome::failed, true},
                       ProgrammingFault{"ORV_SIM_ERASE_FAIL", "1", 3, -1, kEraseNothingChanged, 0,
                                        RunOutcome::notErased},
                       // An erase that says it erased everything: the old firmware beyond a short
@@ -79,36 +91,41 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.variable + 8) + "_" + info.param.value; });
 
 // The window closes at the first question: whether to go on with up-to-date firmware (version 5),
-// or the serial number's.
-class WindowClosedTest : public UpdateRunTest, public ::testing::WithParamInterface<uint16_t> {};
+// or the serial number's; or between the reads of the data block, when it answers then.
+struct WindowClosed {
+    const char* name;
+    uint16_t version;
+    bool whileAnswering;
+    std::size_t questions;
+};
 
-TEST_P(WindowClosedTest, DuringAQuestionStartsNoWorker) {
-    device.WriteFlash(DeviceFlash(kTestSerial, GetParam()));
+class WindowClosedTest : public UpdateRunTest,
+                         public ::testing::WithParamInterface<WindowClosed> {};
+
+TEST_P(WindowClosedTest, StartsNoWorker) {
+    const WindowClosed& c = GetParam();
+    device.WriteFlash(DeviceFlash(kTestSerial, c.version));
     const Bytes before = device.Flash();
     device.WriteImage(Pattern(256, 20));
-    window.onQuestion = [this](const std::string&) { run->Abandon(); };
+    if (c.whileAnswering) {
+        window.onAnswering = [this] { run->Abandon(); };
+    } else {
+        window.onQuestion = [this](const std::string&) { run->Abandon(); };
+    }
     Click();
 
-    EXPECT_EQ(window.Questions().size(), 1u);
+    EXPECT_EQ(window.Questions().size(), c.questions);
     EXPECT_EQ(window.workerStarts, 0);
     EXPECT_FALSE(run->IsUpdating());
     EXPECT_EQ(device.Flash(), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(Versions, WindowClosedTest, ::testing::Values(4, 5),
-                         ::testing::PrintToStringParamName());
-
-// The window answers between the reads of the data block, and may be closed then.
-TEST_F(UpdateRunTest, WindowClosedWhileTheDataBlockIsReadAsksNothing) {
-    const Bytes before = device.Flash();
-    window.onAnswering = [this] { run->Abandon(); };
-    Click();
-
-    EXPECT_TRUE(window.Questions().empty());
-    EXPECT_EQ(window.workerStarts, 0);
-    EXPECT_EQ(device.Flash(), before);
     EXPECT_EQ(copies->Names(), std::vector<std::string>{});
 }
+
+INSTANTIATE_TEST_SUITE_P(, WindowClosedTest,
+                         ::testing::Values(WindowClosed{"AtTheSerialQuestion", 4, false, 1},
+                                           WindowClosed{"AtTheUpToDateQuestion", 5, false, 1},
+                                           WindowClosed{"WhileTheDataBlockIsRead", 4, true, 0}),
+                         kCaseName);
 
 TEST_F(UpdateRunTest, AbandonedWorkerStopsBeforeItsNextDeviceCall) {
     device.WriteImage(Pattern(100 * 256, 22));

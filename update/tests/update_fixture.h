@@ -62,6 +62,20 @@ inline saved_copies::Record RunRecord(const Bytes& before, const Bytes& image,
     return record;
 }
 
+// The flash of a Kavix whose data has `version`; 0xFFFF: the whole data block erased.
+inline Bytes DeviceFlashOrBlank(uint16_t version) {
+    Bytes flash = DeviceFlash(kTestSerial, version);
+    if (version == 0xFFFF) {
+        std::fill_n(flash.begin() + kDataBlockOffset, kDataBlockSize, 0xFF);
+    }
+    return flash;
+}
+
+// The name of the copy of `block` that a run saves and marks.
+inline std::string CopyName(const unsigned char* block) {
+    return saved_copies::FileName(SerialNumberOf(block), saved_copies::Checksum(block));
+}
+
 class UpdateRunTest : public ::testing::Test {
 protected:
     UpdateRunTest() {

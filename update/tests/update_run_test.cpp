@@ -18,10 +18,7 @@ class CompleteRunTest : public UpdateRunTest, public ::testing::WithParamInterfa
 
 TEST_P(CompleteRunTest, WritesTheImageAndTheDataBlock) {
     const CompleteRun& c = GetParam();
-    Bytes flash = DeviceFlash(kTestSerial, c.found);
-    if (c.found == 0xFFFF) {
-        std::fill_n(flash.begin() + kDataBlockOffset, kDataBlockSize, 0xFF);
-    }
+    const Bytes flash = DeviceFlashOrBlank(c.found);
     device.WriteFlash(flash);
     const Bytes image = Pattern(std::size_t(c.length), 4);
     device.WriteImage(image);
